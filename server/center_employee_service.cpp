@@ -1,0 +1,196 @@
+#include "server/center_employee_service.h"
+
+#include "server/feed.h"
+#include "server/sql_batch.h"
+
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <limits>
+#include <optional>
+
+namespace centeremp::server {
+
+namespace {
+
+constexpr QByteArrayView resourcePath = "/CenterEmployee.asp";
+
+void logLine(const QString &line)
+{
+    const QByteArray text = QStringLiteral("%1 %2\n")
+                                .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), line)
+                                .toUtf8();
+    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
+    std::fflush(stderr);
+}
+
+// Like the old IIS pages the control was written against, the resource name is matched
+// without regard to ASCII case.
+bool isResource(QByteArrayView path)
+{
+    return path.compare(resourcePath, Qt::CaseInsensitive) == 0;
+}
+
+// Optional '-' and decimal digits within 32 bits; nothing else (no '+', no blanks).
+std::optional<qint32> parseCenterId(QByteArrayView text)
+{
+    qsizetype i = 0;
+    const bool negative = !text.isEmpty() && text[0] == '-';
+    if (negative)
+        ++i;
+    if (i == text.size())
+        return std::nullopt;
+    qint64 magnitude = 0;
+    for (; i < text.size(); ++i) {
+        if (text[i] < '0' || text[i] > '9')
+            return std::nullopt;
+        magnitude = magnitude * 10 + (text[i] - '0');
+        if (magnitude > qint64(std::numeric_limits<qint32>::max()) + 1)
+            return std::nullopt;
+    }
+    const qint64 value = negative ? -magnitude : magnitude;
+    if (value > std::numeric_limits<qint32>::max())
+        return std::nullopt;
+    return qint32(value);
+}
+
+bool isFormContentType(const QByteArray &contentType)
+{
+    if (contentType.isEmpty())
+        return true; // the control has always set it, but a bare body means the same thing
+    const QByteArray mediaType = contentType.split(';').front().trimmed();
+    return mediaType.compare("application/x-www-form-urlencoded", Qt::CaseInsensitive) == 0;
+}
+
+} // namespace
+
+CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, Clock clock)
+    : m_database(std::move(database)), m_clock(std::move(clock))
+{
+}
+
+CenterEmployeeService::~CenterEmployeeService() = default;
+
+void CenterEmployeeService::closeDatabase()
+{
+    m_store.reset();
+}
+
+HttpResponse CenterEmployeeService::handle(const HttpRequest &request)
+{
+    QElapsedTimer timer;
+    timer.start();
+    HttpResponse response;
+    if (!isResource(request.path)) {
+        response = HttpResponse::text(404, QStringLiteral("not found: only /CenterEmployee.asp is served here"));
+    } else if (request.method == "GET" || request.method == "HEAD") {
+        response = feed(request);
+    } else if (request.method == "POST") {
+        response = applyBatch(request);
+    } else {
+        response = HttpResponse::text(405, QStringLiteral("method %1 not allowed: use GET or POST")
+                                               .arg(QString::fromLatin1(request.method)));
+        response.headers.emplace_back("Allow", "GET, HEAD, POST");
+    }
+    response.headers.emplace_back("Cache-Control", "no-store");
+
+    QString line = QStringLiteral("%1 %2 %3 %4 bytes %5 ms")
+                       .arg(QString::fromLatin1(request.method), QString::fromUtf8(request.path))
+                       .arg(response.status)
+                       .arg(response.body.size())
+                       .arg(timer.elapsed());
+    if (!response.contentType.startsWith("text/xml"))
+        line += QStringLiteral(": ") + QString::fromUtf8(response.body).trimmed().left(300);
+    logLine(line);
+    return response;
+}
+
+EmployeeStore *CenterEmployeeService::store(HttpResponse *failure)
+{
+    if (!m_store)
+        m_store = std::make_unique<EmployeeStore>(m_database, QStringLiteral("centeremp-requests"));
+    if (!m_store->isOpen()) {
+        if (auto problem = m_store->open()) {
+            *failure = databaseFailure(*problem);
+            return nullptr;
+        }
+    }
+    return m_store.get();
+}
+
+HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure &failure)
+{
+    // Reconnect on the next request: the usual cause is a restarted or unreachable server.
+    if (m_store)
+        m_store->close();
+    return HttpResponse::text(503, QStringLiteral("database unavailable: %1").arg(failure.message));
+}
+
+HttpResponse CenterEmployeeService::feed(const HttpRequest &request)
+{
+    std::optional<QByteArray> centerText;
+    for (const auto &[name, value] : request.query) {
+        if (name.compare("centerID", Qt::CaseInsensitive) != 0)
+            continue;
+        if (centerText)
+            return HttpResponse::text(400, QStringLiteral("centerID given more than once"));
+        centerText = value;
+    }
+    if (!centerText || centerText->isEmpty())
+        return HttpResponse::text(400, QStringLiteral("missing centerID: use /CenterEmployee.asp?centerID=N"));
+    const auto centerId = parseCenterId(*centerText);
+    if (!centerId) {
+        return HttpResponse::text(400, QStringLiteral("centerID \"%1\" is not a 32-bit integer")
+                                           .arg(QString::fromUtf8(centerText->left(40))));
+    }
+
+    HttpResponse failure;
+    EmployeeStore *employees = store(&failure);
+    if (!employees)
+        return failure;
+    auto result = employees->centerFeed(*centerId);
+    if (auto *problem = std::get_if<StoreFailure>(&result))
+        return databaseFailure(*problem);
+
+    HttpResponse response;
+    response.contentType = "text/xml; charset=utf-8";
+    response.body = buildCenterFeed(std::get<CenterFeed>(result));
+    return response;
+}
+
+HttpResponse CenterEmployeeService::applyBatch(const HttpRequest &request)
+{
+    if (!isFormContentType(request.contentType)) {
+        return HttpResponse::text(415, QStringLiteral("expected an application/x-www-form-urlencoded body, got %1")
+                                           .arg(QString::fromLatin1(request.contentType.left(80))));
+    }
+    auto parsed = parseBatch(request.body);
+    if (const auto *refusal = std::get_if<BatchRefusal>(&parsed)) {
+        const int status = refusal->kind == BatchRefusal::Kind::TooLarge ? 413 : 400;
+        return HttpResponse::text(status, QStringLiteral("nothing saved: %1").arg(refusal->reason));
+    }
+
+    HttpResponse failure;
+    EmployeeStore *employees = store(&failure);
+    if (!employees)
+        return failure;
+    auto result = employees->apply(std::get<Batch>(parsed), m_clock());
+    if (const auto *unassignable = std::get_if<UnassignableEmployee>(&result)) {
+        return HttpResponse::text(422, QStringLiteral("nothing saved: field %1: employee %2 %3")
+                                           .arg(unassignable->fieldNumber)
+                                           .arg(unassignable->employeeId)
+                                           .arg(unassignable->exists ? QStringLiteral("is inactive and cannot be assigned")
+                                                                     : QStringLiteral("does not exist")));
+    }
+    if (const auto *problem = std::get_if<StoreFailure>(&result)) {
+        if (m_store)
+            m_store->close();
+        return HttpResponse::text(500, QStringLiteral("nothing saved: database error: %1").arg(problem->message));
+    }
+    const auto &applied = std::get<ApplyResult>(result);
+    return HttpResponse::text(200, QStringLiteral("Saved: %1 assigned, %2 removed.")
+                                       .arg(applied.assigned)
+                                       .arg(applied.removed));
+}
+
+} // namespace centeremp::server

@@ -1,0 +1,100 @@
+#include "server/demo_data.h"
+
+#include <QStringList>
+
+#include <algorithm>
+#include <set>
+#include <utility>
+
+namespace centeremp::server {
+
+namespace {
+
+const QStringList firstNames = {
+    QStringLiteral("Ann"),     QStringLiteral("Bob"),    QStringLiteral("Carla"),   QStringLiteral("David"),   QStringLiteral("Elena"),  QStringLiteral("Frank"),   QStringLiteral("Grace"),
+    QStringLiteral("Henry"),   QStringLiteral("Ingrid"), QStringLiteral("James"),   QStringLiteral("Karen"),   QStringLiteral("Luis"),   QStringLiteral("Maria"),   QStringLiteral("Noah"),
+    QStringLiteral("Olivia"),  QStringLiteral("Peter"),  QStringLiteral("Quinn"),   QStringLiteral("Rosa"),    QStringLiteral("Samuel"), QStringLiteral("Tanya"),   QStringLiteral("Umar"),
+    QStringLiteral("Valerie"), QStringLiteral("Walter"), QStringLiteral("Ximena"),  QStringLiteral("Yusuf"),   QStringLiteral("Zoë"),    QStringLiteral("André"),   QStringLiteral("Chloé"),
+    QStringLiteral("Søren"),   QStringLiteral("Jürgen"), QStringLiteral("Renée"),   QStringLiteral("Begoña"),   QStringLiteral("Priya"),  QStringLiteral("Mei"),     QStringLiteral("Aisha"),
+    QStringLiteral("Tomás"),   QStringLiteral("Björn"),  QStringLiteral("Fatima"),  QStringLiteral("Kenji"),   QStringLiteral("Linda"),
+};
+
+const QStringList lastNames = {
+    QStringLiteral("Smith"),    QStringLiteral("Johnson"),  QStringLiteral("Garcia"),   QStringLiteral("Brown"),   QStringLiteral("Miller"),  QStringLiteral("Davis"),
+    QStringLiteral("Rodriguez"), QStringLiteral("Martinez"), QStringLiteral("Wilson"),  QStringLiteral("Anderson"), QStringLiteral("Taylor"), QStringLiteral("Thomas"),
+    QStringLiteral("Moore"),    QStringLiteral("Jackson"),  QStringLiteral("Martin"),   QStringLiteral("Lee"),     QStringLiteral("Thompson"), QStringLiteral("White"),
+    QStringLiteral("Harris"),   QStringLiteral("Clark"),    QStringLiteral("Lewis"),    QStringLiteral("Walker"),  QStringLiteral("Young"),   QStringLiteral("King"),
+    QStringLiteral("Müller"),   QStringLiteral("Lefèvre"),  QStringLiteral("Ødegaard"), QStringLiteral("Peña"),    QStringLiteral("Gonçalves"), QStringLiteral("Novák"),
+    QStringLiteral("Šimek"),    QStringLiteral("Nakamura"), QStringLiteral("Okafor"),   QStringLiteral("Kowalski"), QStringLiteral("Nowak"),  QStringLiteral("Fischer"),
+};
+
+// Names that exercise escaping and the Windows-1252 range; placed at fixed IDs.
+const std::pair<qint32, QString> specialNames[] = {
+    {105, QStringLiteral("José Müller")},
+    {112, QStringLiteral("Seán O'Brien")},
+    {118, QStringLiteral("Dana \"DJ\" Jones")},
+    {127, QStringLiteral("Smith & Wesson Cleaning")},
+    {133, QStringLiteral("<Temp> Night Shift")},
+    {141, QStringLiteral("François Lefèvre")},
+    {156, QStringLiteral("Œdipa Maas")},
+    {163, QStringLiteral("Žaneta Nováková")},
+    {178, QStringLiteral("Ängel O'Connor & Søn")},
+    {190, QStringLiteral("Mary-Jane Watson")},
+};
+
+// A small fixed-seed generator: the data must not change between runs or platforms.
+class Sequence
+{
+public:
+    quint32 next()
+    {
+        m_state = m_state * 1664525u + 1013904223u;
+        return m_state >> 8;
+    }
+    int below(int n) { return int(next() % quint32(n)); }
+
+private:
+    quint32 m_state = 20240611u;
+};
+
+} // namespace
+
+DemoData makeDemoData()
+{
+    DemoData data;
+    Sequence random;
+    std::set<QString> used;
+    qint32 id = 100;
+    while (data.employees.size() < 320) {
+        id += 1 + (random.below(10) == 0 ? random.below(4) : 0); // a few gaps, as after deletions
+        QString name;
+        for (const auto &[specialId, specialName] : specialNames) {
+            if (specialId == id)
+                name = specialName;
+        }
+        while (name.isEmpty() || used.count(name)) {
+            name = firstNames[random.below(int(firstNames.size()))] + u' ' +
+                   lastNames[random.below(int(lastNames.size()))];
+        }
+        used.insert(name);
+        const bool active = (data.employees.size() % 37) != 20; // a handful have left
+        data.employees.push_back({id, name, active});
+    }
+
+    // Five centres; some employees work at two.
+    std::set<std::pair<qint32, qint32>> assigned;
+    for (qint32 center = 1; center <= 5; ++center) {
+        const int count = 15 + random.below(20);
+        while (int(std::count_if(assigned.begin(), assigned.end(),
+                                 [center](const auto &pair) { return pair.first == center; })) < count) {
+            const SeedEmployee &employee = data.employees[random.below(int(data.employees.size()))];
+            if (employee.active)
+                assigned.insert({center, employee.id});
+        }
+    }
+    for (const auto &[center, employee] : assigned)
+        data.assignments.push_back({center, employee});
+    return data;
+}
+
+} // namespace centeremp::server

@@ -1,0 +1,102 @@
+// centeremp-server: the HTTP service behind the centre employee assignment control.
+
+#include "server/center_employee_service.h"
+#include "server/command_line.h"
+#include "server/demo_data.h"
+#include "server/employee_store.h"
+#include "server/http_server.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+
+#include <csignal>
+#include <cstdio>
+#include <pthread.h>
+
+using namespace centeremp::server;
+
+namespace {
+
+void printError(const QString &message)
+{
+    std::fprintf(stderr, "centeremp-server: %s\n", message.toLocal8Bit().constData());
+}
+
+// Checks the database and creates its tables before accepting requests, so a wrong --db fails
+// at once instead of on the first request; fills it with sample data when asked and it is empty.
+bool prepareDatabase(const ServerOptions &options)
+{
+    EmployeeStore store(options.database, QStringLiteral("centeremp-startup"));
+    if (auto problem = store.open()) {
+        printError(problem->message);
+        return false;
+    }
+    if (!options.demo)
+        return true;
+    auto empty = store.isEmpty();
+    if (auto *problem = std::get_if<StoreFailure>(&empty)) {
+        printError(problem->message);
+        return false;
+    }
+    if (!std::get<bool>(empty)) {
+        std::fprintf(stderr, "centeremp-server: --demo: the database already has data; leaving it as it is\n");
+        return true;
+    }
+    const DemoData demo = makeDemoData();
+    if (auto problem = store.insertSeed(demo.employees, demo.assignments, QDateTime::currentDateTimeUtc())) {
+        printError(problem->message);
+        return false;
+    }
+    std::fprintf(stderr, "centeremp-server: --demo: added %zu employees and %zu centre assignments\n",
+                 demo.employees.size(), demo.assignments.size());
+    return true;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv); // the Qt Sql drivers are plugins and need the application
+
+    auto parsed = parseCommandLine(app.arguments().mid(1));
+    if (std::holds_alternative<HelpRequested>(parsed)) {
+        std::fputs(usageText().toLocal8Bit().constData(), stdout);
+        return 0;
+    }
+    if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
+        printError(error->message);
+        std::fputs(usageText().toLocal8Bit().constData(), stderr);
+        return 2;
+    }
+    const auto &options = std::get<ServerOptions>(parsed);
+
+    if (!prepareDatabase(options))
+        return 1;
+
+    // Block the stop signals before the polling thread starts, so it inherits the mask and the
+    // main thread alone receives them in sigwait.
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+
+    CenterEmployeeService service(options.database);
+    HttpServer server([&service](const HttpRequest &request) { return service.handle(request); });
+    QString error;
+    if (!server.start(options.listen, &error)) {
+        printError(error);
+        return 1;
+    }
+    std::printf("listening on %s\n", options.listen.url(server.port()).toLatin1().constData());
+    std::fflush(stdout);
+    std::fprintf(stderr, "centeremp-server: using the %s\n", options.database.describe().toLocal8Bit().constData());
+
+    int received = 0;
+    sigwait(&stopSignals, &received);
+    std::fprintf(stderr, "centeremp-server: %s received, stopping\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+    server.stop(); // waits for the request in progress, then ends the polling thread
+    service.closeDatabase();
+    return 0;
+}

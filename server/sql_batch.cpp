@@ -1,0 +1,214 @@
+#include "server/sql_batch.h"
+
+#include "server/form_decoding.h"
+
+#include <limits>
+#include <optional>
+
+namespace centeremp::server {
+
+namespace {
+
+constexpr QStringView insertPrefix =
+    u"INSERT INTO CenterEmployeeCrossReference (CenterID,EmployeeID,RecordLastUpdated) VALUES (";
+constexpr QStringView insertSuffix = u",GETDATE())";
+constexpr QStringView deletePrefix = u"DELETE FROM CenterEmployeeCrossReference WHERE CenterID=";
+constexpr QStringView deleteMiddle = u" AND EmployeeID IN(";
+
+// Reads a statement left to right; the first mismatch becomes the refusal reason, with a
+// 1-based character position so the operator can find it in a long statement.
+class StatementReader
+{
+public:
+    explicit StatementReader(QStringView text) : m_text(text) {}
+
+    bool atEnd() const { return m_pos == m_text.size(); }
+    bool failed() const { return m_error.has_value(); }
+    QString error() const { return m_error.value_or(QString()); }
+
+    bool peek(QChar c) const { return m_pos < m_text.size() && m_text[m_pos] == c; }
+
+    bool skipIf(QChar c)
+    {
+        if (!peek(c))
+            return false;
+        ++m_pos;
+        return true;
+    }
+
+    void expect(QStringView literal)
+    {
+        if (failed())
+            return;
+        if (m_text.sliced(m_pos).startsWith(literal)) {
+            m_pos += literal.size();
+            return;
+        }
+        fail(QStringLiteral("expected \"%1\"").arg(literal));
+    }
+
+    // Optional '-', then decimal digits, within the range of a 32-bit signed integer.
+    qint32 integer()
+    {
+        if (failed())
+            return 0;
+        const qsizetype start = m_pos;
+        const bool negative = skipIf(u'-');
+        const qsizetype digitsStart = m_pos;
+        qint64 magnitude = 0;
+        bool overflow = false;
+        while (m_pos < m_text.size() && m_text[m_pos] >= u'0' && m_text[m_pos] <= u'9') {
+            magnitude = magnitude * 10 + (m_text[m_pos].unicode() - u'0');
+            if (magnitude > qint64(std::numeric_limits<qint32>::max()) + 1) {
+                overflow = true;
+                magnitude = qint64(std::numeric_limits<qint32>::max()) + 1; // keeps the sum small
+            }
+            ++m_pos;
+        }
+        if (m_pos == digitsStart || continuesLikeANumber()) {
+            m_pos = start;
+            fail(QStringLiteral("expected a decimal integer"));
+            return 0;
+        }
+        const qint64 value = negative ? -magnitude : magnitude;
+        if (overflow || value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()) {
+            m_pos = start;
+            fail(QStringLiteral("integer out of the 32-bit range"));
+            return 0;
+        }
+        return qint32(value);
+    }
+
+    void expectEnd()
+    {
+        if (!failed() && !atEnd())
+            fail(QStringLiteral("unexpected text after the statement"));
+    }
+
+private:
+    // "1.5", "1e3", "0x10": report the value as not an integer rather than as a missing comma.
+    bool continuesLikeANumber() const
+    {
+        if (m_pos >= m_text.size())
+            return false;
+        const QChar c = m_text[m_pos];
+        return c.isLetterOrNumber() || c == u'.' || c == u'_';
+    }
+
+    void fail(const QString &what)
+    {
+        if (!m_error)
+            m_error = QStringLiteral("%1 at character %2").arg(what).arg(m_pos + 1);
+    }
+
+    QStringView m_text;
+    qsizetype m_pos = 0;
+    std::optional<QString> m_error;
+};
+
+Refusal refuse(const QString &detail)
+{
+    return Refusal{QStringLiteral("not an accepted statement: %1").arg(detail)};
+}
+
+std::variant<InsertStatement, DeleteStatement, Refusal> parseInsert(QStringView text)
+{
+    StatementReader reader(text);
+    InsertStatement insert;
+    reader.expect(insertPrefix);
+    insert.centerId = reader.integer();
+    reader.expect(u",");
+    insert.employeeId = reader.integer();
+    reader.expect(insertSuffix);
+    if (!reader.failed())
+        reader.skipIf(u' '); // the control appends one space; accept the statement either way
+    reader.expectEnd();
+    if (reader.failed())
+        return refuse(reader.error());
+    return insert;
+}
+
+std::variant<InsertStatement, DeleteStatement, Refusal> parseDelete(QStringView text)
+{
+    StatementReader reader(text);
+    DeleteStatement remove;
+    reader.expect(deletePrefix);
+    remove.centerId = reader.integer();
+    reader.expect(deleteMiddle);
+    do {
+        const qint32 id = reader.integer();
+        if (reader.failed())
+            break;
+        remove.employeeIds.push_back(id);
+    } while (reader.skipIf(u','));
+    reader.expect(u")");
+    reader.expectEnd();
+    if (reader.failed())
+        return refuse(reader.error());
+    return remove;
+}
+
+// Keeps operator-facing messages short and on one line when they quote what was sent.
+QString quoted(const QString &text)
+{
+    QString shown = text.left(60);
+    for (QChar &c : shown) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
+            c = u'?';
+    }
+    if (text.size() > shown.size())
+        shown += u"...";
+    return u'"' + shown + u'"';
+}
+
+} // namespace
+
+std::variant<InsertStatement, DeleteStatement, Refusal> parseStatement(QStringView text)
+{
+    if (text.startsWith(u"INSERT "))
+        return parseInsert(text);
+    if (text.startsWith(u"DELETE "))
+        return parseDelete(text);
+    return Refusal{QStringLiteral("not an accepted statement (only the assignment INSERT and the removal DELETE "
+                                  "on CenterEmployeeCrossReference are accepted)")};
+}
+
+std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxBytes)
+{
+    using Kind = BatchRefusal::Kind;
+    if (body.size() > maxBytes) {
+        return BatchRefusal{Kind::TooLarge,
+                            QStringLiteral("the body has %1 bytes; at most %2 are accepted").arg(body.size()).arg(maxBytes)};
+    }
+    if (body.isEmpty())
+        return BatchRefusal{Kind::BadRequest, QStringLiteral("empty body: expected SQL=... fields")};
+
+    auto decoded = decodeForm(body);
+    if (const auto *error = std::get_if<FormError>(&decoded))
+        return BatchRefusal{Kind::BadRequest, QStringLiteral("field %1: %2").arg(error->fieldNumber).arg(error->reason)};
+
+    Batch batch;
+    const auto &fields = std::get<std::vector<FormField>>(decoded);
+    batch.statements.reserve(fields.size());
+    for (std::size_t i = 0; i < fields.size(); ++i) {
+        const int fieldNumber = int(i + 1);
+        const FormField &field = fields[i];
+        if (field.name != u"SQL") {
+            return BatchRefusal{Kind::BadRequest, QStringLiteral("field %1: unexpected field name %2 (only SQL is accepted)")
+                                                      .arg(fieldNumber)
+                                                      .arg(quoted(field.name))};
+        }
+        auto parsed = parseStatement(field.value);
+        if (const auto *refusal = std::get_if<Refusal>(&parsed))
+            return BatchRefusal{Kind::BadRequest, QStringLiteral("field %1: %2").arg(fieldNumber).arg(refusal->reason)};
+        if (auto *insert = std::get_if<InsertStatement>(&parsed))
+            batch.statements.push_back({fieldNumber, *insert});
+        else
+            batch.statements.push_back({fieldNumber, std::move(std::get<DeleteStatement>(parsed))});
+    }
+    if (batch.statements.empty())
+        return BatchRefusal{Kind::BadRequest, QStringLiteral("the body has no SQL field")};
+    return batch;
+}
+
+} // namespace centeremp::server
