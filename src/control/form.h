@@ -1,0 +1,57 @@
+#pragma once
+
+#include "platform/child_controls.h"
+#include "platform/report_list.h"
+
+#include <QString>
+#include <vector>
+
+// Where a child sits: its container, position and size in twips, and its tab index
+// (-1 for the children that take no tab index).
+struct ChildPlacement {
+    QString name;
+    QString container;  // empty: the control itself
+    int left, top, width, height;
+    int tabIndex;
+};
+
+// The design of the control surface, in twips.
+inline constexpr int kDesignWidth = 8745;
+inline constexpr int kDesignHeight = 5220;
+
+// Every child of the control by its name, in its design state.
+struct Form {
+    Form();
+
+    Frame fraMain{QStringLiteral("fraMain"), QString()};
+    Label lblAllVendors{QStringLiteral("lblAllVendors"), QStringLiteral("Non Selected Active Empolyees:")};
+    Label lblSelVendors{QStringLiteral("lblSelVendors"), QStringLiteral("Selected Active Employees:")};
+    ReportList lstEmployees{QStringLiteral("lstEmployees"), 3975};
+    ReportList lstSelectedEmployees{QStringLiteral("lstSelectedEmployees"), 3975};
+    CommandButton cmdAdd{QStringLiteral("cmdAdd"), QStringLiteral(">"), false};
+    CommandButton cmdAddAll{QStringLiteral("cmdAddAll"), QStringLiteral(">>"), false};
+    CommandButton cmdRemoveAll{QStringLiteral("cmdRemoveAll"), QStringLiteral("<<"), false};
+    CommandButton cmdDelete{QStringLiteral("cmdDelete"), QStringLiteral("<"), false};
+    Frame fraFind{QStringLiteral("fraFind"), QStringLiteral(" Find Employee")};
+    CommandButton cmdCommit{QStringLiteral("cmdCommit"), QStringLiteral("Commit to Database"), false};
+    ProgressBar prbLoad{QStringLiteral("prbLoad")};
+    OptionArray optFind{QStringLiteral("optFind"), {QStringLiteral("Name"), false, false}, {QStringLiteral("ID"), true, false}};
+    TextBox txtVendorID{QStringLiteral("txtVendorID"), false, true, kColorButtonFace};
+    TextBox txtVendorName{QStringLiteral("txtVendorName"), true, true, kColorButtonFace};
+    Frame Frame1{QStringLiteral("Frame1"), QStringLiteral(" List to search  ")};
+    OptionArray optList{QStringLiteral("optList"),
+                        {QStringLiteral("Non Selected Employees"), true, false},
+                        {QStringLiteral("Selected Employees"), false, false}};
+    CommandButton cmdFind{QStringLiteral("cmdFind"), QStringLiteral("Find"), false};
+    Label lblVersionNumber{QStringLiteral("lblVersionNumber"), QStringLiteral("Version Number:")};
+    // What the control tells the operator outside message boxes about the last load or commit.
+    Label lblNotice{QStringLiteral("lblNotice"), QString()};
+    PopupMenu mnuRemove{QStringLiteral("mnuRemove"), QStringLiteral("Remove")};
+
+    // The child that last took the focus: a list the control focused or the operator clicked.
+    const ReportList* focusedList = nullptr;
+};
+
+// The placements of every child, containers before their contents.
+const std::vector<ChildPlacement>& formLayout();
+const ChildPlacement& placementOf(const QString& name);

@@ -1,0 +1,57 @@
+#include "loading/load_cycle.h"
+
+#include "control/center_employee.h"
+#include "loading/feed_readers.h"
+#include "platform/http_transfer.h"
+#include "platform/runtime_error.h"
+#include "platform/ui_services.h"
+
+namespace {
+
+// The fetch and the parse; a failure of either leaves the document without a root, so the
+// first reader fails on it.
+void loadFeed(FeedDocument& document, FeedSource& source, const QString& address) {
+    try {
+        document.parse(source.get(address));
+    } catch (const RuntimeError& error) {
+        document.fail(error.description());
+    }
+}
+
+QString failureReason(const ControlState& state, const std::exception& error) {
+    if (state.FeedDocument && !state.FeedDocument->failure().isEmpty()) return state.FeedDocument->failure();
+    if (const auto* runtime = dynamic_cast<const RuntimeError*>(&error)) return runtime->description();
+    return QString::fromUtf8(error.what());
+}
+
+}  // namespace
+
+QString feedAddress(const QString& serverName, qint32 centerID) {
+    return serverName + QStringLiteral("/CenterEmployee.asp?centerID=") + QString::number(centerID);
+}
+
+void LoadCenterEmployees(CenterEmployee& c, qint32 centerID, const QString& serverName) {
+    Form& form = c.form();
+    ControlState& state = c.state();
+    try {
+        form.cmdCommit.setEnabled(false);
+        c.setMousePointer(kPointerBusy);
+        state.CenterID = centerID;
+        if (!serverName.isEmpty()) state.ServerName = serverName;
+        form.lstEmployees.clear();
+        form.lstSelectedEmployees.clear();
+        state.FeedDocument = std::make_unique<FeedDocument>();
+        loadFeed(*state.FeedDocument, c.feed(), feedAddress(state.ServerName, state.CenterID));
+        LoadEmployeeCounts(c);
+        LoadNonSelectedEmployees(c);
+        LoadSelectedEmployees(c);
+        state.FeedDocument.reset();
+        form.prbLoad.setValue(0);
+        c.setMousePointer(kPointerDefault);
+        c.setNotice(QString());
+    } catch (const std::exception& error) {
+        c.setMousePointer(kPointerDefault);
+        // An empty list must not pass for a centre without employees.
+        c.setNotice(QStringLiteral("The employees could not be loaded: %1.").arg(failureReason(state, error)));
+    }
+}

@@ -1,0 +1,8 @@
+#pragma once
+
+class CenterEmployee;
+
+// ">>" moves every selected row of the non-selected list into the selected list; "<<" moves
+// every selected row of the selected list back. The moved rows arrive selected.
+void cmdAddAllClick(CenterEmployee& c);
+void cmdRemoveAllClick(CenterEmployee& c);

@@ -1,0 +1,88 @@
+#include "moving/single_row_moves.h"
+
+#include "control/center_employee.h"
+#include "moving/moved_rows.h"
+
+namespace {
+
+bool holdsText(const ReportList& list, const QString& text) {
+    const Int16 count = Int16::from(list.count());
+    for (int i = 1; i <= count; ++i)
+        if (list.item(i)->text() == text) return true;
+    return false;
+}
+
+// Selects the moved row in the target, focuses the target and scrolls to it.
+void showMovedRow(ReportList& target, const QString& text) {
+    ListRow* found = target.findItem(text);
+    if (!found) return;
+    target.setSelected(found, true);
+    target.setFocus();
+    target.ensureVisible(target.selectedItem());
+}
+
+// Only the moved row leaves the source. Removing every selected row, while re-creating only
+// the current one, would make the other selected employees vanish from both lists.
+void removeMovedRow(ReportList& source, ListRow* moved) {
+    const int position = source.positionOf(moved);
+    if (position > 0) source.remove(position);
+}
+
+}  // namespace
+
+void cmdAddClick(CenterEmployee& c) {
+    Form& form = c.form();
+    ReportList& source = form.lstEmployees;
+    ReportList& target = form.lstSelectedEmployees;
+    try {
+        if (source.count() == 0) return;
+        ListRow* current = source.selectedItem();
+        if (!current) return;
+        const QString text = current->text();
+        if (text.isEmpty()) return;
+        if (holdsText(target, text)) return;
+        const QString name = current->subItem(1);
+        const QString idColumn = current->subItem(2);
+        removeMovedRow(source, current);
+        target.setMultiSelect(false);
+        appendMovedRow(target, text, name, idColumn, kMarkAssign);
+        captionCountLabels(form);
+        showMovedRow(target, text);
+        form.cmdAdd.setEnabled(false);
+        form.cmdDelete.setEnabled(true);
+        form.cmdCommit.setEnabled(true);
+        form.optList.setValue(1, true);
+        if (source.count() == 0) form.optList.setEnabled(0, false);
+        form.optList.setEnabled(1, target.count() > 0);
+    } catch (const std::exception&) {
+        // The move ends where it failed; what it changed stays.
+    }
+}
+
+void cmdDeleteClick(CenterEmployee& c) {
+    Form& form = c.form();
+    ReportList& source = form.lstSelectedEmployees;
+    ReportList& target = form.lstEmployees;
+    try {
+        if (source.count() == 0) return;
+        ListRow* current = source.selectedItem();
+        if (!current) return;
+        const QString text = current->text();
+        if (text.isEmpty()) return;
+        const QString name = current->subItem(1);
+        const QString idColumn = current->subItem(2);
+        target.setMultiSelect(false);
+        appendMovedRow(target, text, name, idColumn, kMarkUnassign);
+        removeMovedRow(source, current);
+        captionCountLabels(form);
+        showMovedRow(target, text);
+        form.cmdDelete.setEnabled(false);
+        form.cmdAdd.setEnabled(true);
+        form.cmdCommit.setEnabled(true);
+        if (source.count() == 0) form.optList.setEnabled(1, false);
+        form.optList.setValue(0, true);
+        form.optList.setEnabled(0, target.count() > 0);
+    } catch (const std::exception&) {
+        // The move ends where it failed; what it changed stays.
+    }
+}

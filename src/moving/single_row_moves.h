@@ -1,0 +1,8 @@
+#pragma once
+
+class CenterEmployee;
+
+// ">" moves the current row of the non-selected list into the selected list; "<" moves the
+// current row of the selected list back. Both end quietly on any failure.
+void cmdAddClick(CenterEmployee& c);
+void cmdDeleteClick(CenterEmployee& c);

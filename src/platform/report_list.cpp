@@ -1,0 +1,221 @@
+#include "platform/report_list.h"
+
+#include "platform/runtime_error.h"
+
+#include <algorithm>
+
+ReportList::ReportList(QString name, double widthTwips) : name_(std::move(name)), width_(widthTwips) {}
+
+void ReportList::addColumn(const QString& header, double width) {
+    columns_.push_back({header, width});
+    changed();
+}
+
+ListRow* ReportList::add(const QString& text) {
+    auto row = std::make_unique<ListRow>();
+    row->columns_[0] = text;
+    row->sequence_ = nextSequence_++;
+    ListRow* added = row.get();
+    rows_.push_back(std::move(row));
+    if (rows_.size() > 1) orderStale_ = true;
+    changed();
+    return added;
+}
+
+ListRow* ReportList::item(int position) const {
+    if (position < 1 || position > count()) throw errors::subscriptOutOfRange(name_);
+    ensureSorted();
+    return rows_[size_t(position - 1)].get();
+}
+
+int ReportList::positionOf(const ListRow* row) const {
+    ensureSorted();
+    for (size_t i = 0; i < rows_.size(); ++i)
+        if (rows_[i].get() == row) return int(i + 1);
+    return 0;
+}
+
+void ReportList::remove(int position) {
+    ListRow* row = item(position);
+    if (row == current_) current_ = nullptr;
+    if (row == anchor_) anchor_ = nullptr;
+    if (row == scrollTarget_) scrollTarget_ = nullptr;
+    rows_.erase(rows_.begin() + (position - 1));
+    changed();
+}
+
+int ReportList::removeSelected() {
+    const auto removed = std::erase_if(rows_, [this](const RowPtr& row) {
+        if (!row->selected_) return false;
+        if (row.get() == current_) current_ = nullptr;
+        if (row.get() == anchor_) anchor_ = nullptr;
+        if (row.get() == scrollTarget_) scrollTarget_ = nullptr;
+        return true;
+    });
+    if (removed > 0) changed();
+    return int(removed);
+}
+
+void ReportList::clear() {
+    rows_.clear();
+    current_ = anchor_ = scrollTarget_ = nullptr;
+    orderStale_ = false;
+    changed();
+}
+
+ListRow* ReportList::findItem(const QString& text) const {
+    ensureSorted();
+    for (const auto& row : rows_)
+        if (row->columns_[0] == text) return row.get();
+    return nullptr;
+}
+
+void ReportList::setSubItem(ListRow* row, int index, const QString& value) {
+    if (!row) throw errors::objectNotSet(name_);
+    if (index < 1 || index > 2) throw errors::subscriptOutOfRange(name_);
+    if (row->columns_[index] == value) return;
+    row->columns_[index] = value;
+    if (index == sortKey_) orderStale_ = true;
+    changed();
+}
+
+void ReportList::setSelected(ListRow* row, bool selected) {
+    if (!row) throw errors::objectNotSet(name_);
+    if (selected) {
+        // Selecting a row makes it the current row; in single selection it is the only one.
+        if (!multiSelect_)
+            for (auto& other : rows_) other->selected_ = false;
+        current_ = row;
+    }
+    row->selected_ = selected;
+    changed();
+}
+
+void ReportList::ensureVisible(ListRow* row) {
+    if (!row) throw errors::objectNotSet(name_);
+    scrollTarget_ = row;
+    emit scrollRequested();
+}
+
+ListRow* ReportList::takeScrollTarget() { return std::exchange(scrollTarget_, nullptr); }
+
+ListRow* ReportList::selectedItem() const {
+    if (current_) return current_;
+    return rows_.empty() ? nullptr : item(1);
+}
+
+void ReportList::setMultiSelect(bool on) {
+    if (multiSelect_ == on) return;
+    multiSelect_ = on;
+    if (!on) {
+        // Back to single selection: only the current row may stay selected.
+        for (auto& row : rows_)
+            if (row.get() != current_) row->selected_ = false;
+        changed();
+    }
+}
+
+int ReportList::selectedCount() const {
+    return int(std::count_if(rows_.begin(), rows_.end(), [](const RowPtr& r) { return r->selected_; }));
+}
+
+void ReportList::setSortKey(int key) {
+    if (key < 0 || key > 2) throw errors::subscriptOutOfRange(name_);
+    if (key == sortKey_) return;
+    sortKey_ = key;
+    orderStale_ = rows_.size() > 1;
+    changed();
+}
+
+void ReportList::setSortOrder(int order) {
+    if (order != 0 && order != 1) throw errors::subscriptOutOfRange(name_);
+    if (order == sortOrder_) return;
+    // Descending is exactly ascending reversed (equal keys included), so a list that is in
+    // order only needs reversing.
+    const bool wasInOrder = !orderStale_;
+    sortOrder_ = order;
+    if (wasInOrder) std::reverse(rows_.begin(), rows_.end());
+    changed();
+}
+
+void ReportList::setFocus() { emit focusRequested(); }
+
+bool ReportList::lessThan(const ListRow& a, const ListRow& b) const {
+    const ListRow& first = sortOrder_ == 0 ? a : b;
+    const ListRow& second = sortOrder_ == 0 ? b : a;
+    const int byKey = first.columns_[sortKey_].compare(second.columns_[sortKey_], Qt::CaseInsensitive);
+    if (byKey != 0) return byKey < 0;
+    return first.sequence_ < second.sequence_;
+}
+
+void ReportList::ensureSorted() const {
+    if (!orderStale_) return;
+    orderStale_ = false;
+    const auto less = [this](const RowPtr& a, const RowPtr& b) { return lessThan(*a, *b); };
+    // Rows appended since the last sort usually form a tail: sort it and merge it in.
+    const auto sortedEnd = std::is_sorted_until(rows_.begin(), rows_.end(), less);
+    if (sortedEnd == rows_.end()) return;
+    std::sort(sortedEnd, rows_.end(), less);
+    std::inplace_merge(rows_.begin(), sortedEnd, rows_.end(), less);
+}
+
+void ReportList::changed() {
+    if (changePending_) return;
+    changePending_ = true;
+    emit rowsChanged();
+}
+
+void ReportList::applyPlainClick(ListRow* row) {
+    for (auto& other : rows_) other->selected_ = false;
+    row->selected_ = true;
+    current_ = anchor_ = row;
+}
+
+void ReportList::operatorClick(int position, ClickModifier modifier) {
+    ListRow* row = item(position);
+    if (!multiSelect_ || modifier == ClickModifier::None) {
+        applyPlainClick(row);
+    } else if (modifier == ClickModifier::Ctrl) {
+        row->selected_ = !row->selected_;
+        current_ = anchor_ = row;
+    } else {
+        const int from = current_ ? positionOf(current_) : 1;
+        const int low = std::min(from, position), high = std::max(from, position);
+        for (int p = 1; p <= count(); ++p) rows_[size_t(p - 1)]->selected_ = p >= low && p <= high;
+        current_ = row;
+    }
+    changed();
+    setFocus();
+    if (events.click) events.click();
+}
+
+void ReportList::operatorClickEmpty() {
+    for (auto& row : rows_) row->selected_ = false;
+    changed();
+    setFocus();
+    if (events.click) events.click();
+}
+
+void ReportList::operatorDoubleClick(int position) {
+    operatorClick(position, ClickModifier::None);
+    if (events.dblClick) events.dblClick();
+}
+
+void ReportList::operatorRightClick(int position) {
+    ListRow* row = item(position);
+    if (!row->selected_) applyPlainClick(row);
+    current_ = row;
+    changed();
+    setFocus();
+    operatorRelease(2);
+}
+
+void ReportList::operatorRelease(int button) {
+    if (events.mouseUp) events.mouseUp(button);
+}
+
+void ReportList::operatorHeaderClick(int index) {
+    if (events.columnClick) events.columnClick(index);
+}
+
+void ReportList::operatorMoveCurrent(int position) { operatorClick(position, ClickModifier::None); }

@@ -1,0 +1,132 @@
+#pragma once
+
+#include <QObject>
+#include <QString>
+#include <functional>
+#include <memory>
+#include <vector>
+
+// One row of a report list: its own text (column 1) and two sub-items (columns 2 and 3).
+// Rows are owned by their list; a pointer stays valid until the row is removed or the list
+// cleared, whatever the sort does to positions.
+class ListRow {
+public:
+    const QString& text() const { return columns_[0]; }
+    const QString& subItem(int index) const { return columns_[index]; }
+    bool selected() const { return selected_; }
+
+private:
+    friend class ReportList;
+    QString columns_[3];
+    bool selected_ = false;
+    quint64 sequence_ = 0;  // insertion order, the tie-break that keeps equal keys stable
+};
+
+enum class ClickModifier { None, Ctrl, Shift };
+
+// The report list: rows addressed by 1-based position in the order the list shows them, a
+// current row, per-row selected flags, single or multiple selection, and a sort column and
+// direction the rows are always shown in. This object is the truth; a view only draws it.
+//
+// Sorting is applied lazily: appending rows or changing a sort-column text marks the order
+// stale, and the next read by position restores it (a merge of the new tail when the rest is
+// still in order), so a load or a move of thousands of rows sorts once, not once per row.
+class ReportList : public QObject {
+    Q_OBJECT
+public:
+    struct Column {
+        QString header;
+        double width;  // twips
+    };
+    struct Events {
+        std::function<void()> click;
+        std::function<void()> dblClick;
+        std::function<void(int button)> mouseUp;
+        std::function<void(int index)> columnClick;
+    };
+
+    explicit ReportList(QString name, double widthTwips);
+
+    const QString& name() const { return name_; }
+    double width() const { return width_; }
+
+    void addColumn(const QString& header, double width);
+    const std::vector<Column>& columns() const { return columns_; }
+
+    // Rows.
+    int count() const { return int(rows_.size()); }
+    ListRow* add(const QString& text);
+    ListRow* item(int position) const;            // 1-based; raises subscript out of range
+    int positionOf(const ListRow* row) const;      // 1-based, 0 when not in this list
+    void remove(int position);
+    int removeSelected();                          // every selected row, in one pass
+    void clear();
+    ListRow* findItem(const QString& text) const;  // first row whose text is exactly text
+
+    void setSubItem(ListRow* row, int index, const QString& value);
+    void setSelected(ListRow* row, bool selected);
+    void ensureVisible(ListRow* row);
+    ListRow* takeScrollTarget();  // the row the last EnsureVisible asked for, once
+
+    // Selection.
+    ListRow* selectedItem() const;  // the current row; with none chosen, the first row
+    ListRow* currentRow() const { return current_; }
+    bool multiSelect() const { return multiSelect_; }
+    void setMultiSelect(bool on);
+    int selectedCount() const;
+
+    // Sorting.
+    int sortKey() const { return sortKey_; }
+    int sortOrder() const { return sortOrder_; }
+    void setSortKey(int key);
+    void setSortOrder(int order);
+
+    void setFocus();
+
+    // The display option initialisation turns on: selection highlights the whole row.
+    bool fullRowSelect() const { return fullRowSelect_; }
+    void setFullRowSelect(bool on) { fullRowSelect_ = on; changed(); }
+
+    // What the operator does to the list, as the view or a script reports it: the state
+    // change the platform list applies, then the list's event.
+    void operatorClick(int position, ClickModifier modifier);
+    void operatorClickEmpty();
+    void operatorDoubleClick(int position);
+    void operatorRightClick(int position);
+    void operatorRelease(int button);
+    void operatorHeaderClick(int index);
+    void operatorMoveCurrent(int position);  // arrow keys: a plain click without the mouse
+
+    // Change notifications are coalesced: rowsChanged fires once until a view takes the
+    // changes, however many rows an action touched.
+    void takeChanges() { changePending_ = false; }
+
+    Events events;
+
+signals:
+    void rowsChanged();                  // rows, flags or order changed; views redraw
+    void scrollRequested();              // EnsureVisible
+    void focusRequested();               // SetFocus, or the operator clicked the list
+
+private:
+    using RowPtr = std::unique_ptr<ListRow>;
+    bool lessThan(const ListRow& a, const ListRow& b) const;
+    void ensureSorted() const;
+    void changed();
+    void applyPlainClick(ListRow* row);
+
+    QString name_;
+    double width_;
+    std::vector<Column> columns_;
+    mutable std::vector<RowPtr> rows_;
+    mutable bool orderStale_ = false;
+    ListRow* current_ = nullptr;
+    ListRow* anchor_ = nullptr;
+    bool multiSelect_ = false;
+    int sortKey_ = 0;
+    int sortOrder_ = 0;
+    quint64 nextSequence_ = 0;
+    bool changePending_ = false;
+    bool fullRowSelect_ = false;
+    ListRow* scrollTarget_ = nullptr;
+};
