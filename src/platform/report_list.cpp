@@ -201,13 +201,14 @@ void ReportList::operatorDoubleClick(int position) {
     if (events.dblClick) events.dblClick();
 }
 
-void ReportList::operatorRightClick(int position) {
+void ReportList::operatorRightPress(int position) {
+    // As list views do: the pressed row becomes current, and a row that was not selected
+    // becomes the only selected one. No Click event.
     ListRow* row = item(position);
     if (!row->selected_) applyPlainClick(row);
     current_ = row;
     changed();
     setFocus();
-    operatorRelease(2);
 }
 
 void ReportList::operatorRelease(int button) {

@@ -92,7 +92,7 @@ public:
     void operatorClick(int position, ClickModifier modifier);
     void operatorClickEmpty();
     void operatorDoubleClick(int position);
-    void operatorRightClick(int position);
+    void operatorRightPress(int position);  // the press of a right click; the release follows
     void operatorRelease(int button);
     void operatorHeaderClick(int index);
     void operatorMoveCurrent(int position);  // arrow keys: a plain click without the mouse

@@ -1,0 +1,135 @@
+// centeremp-host: creates the control through the component runtime, sets CenterID and
+// ServerName, and shows it, or replays an operator script against it.
+
+#include "host/component_loader.h"
+#include "host/script_runner.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+#include <QFileInfo>
+#include <QScreen>
+#include <QTimer>
+#include <QWidget>
+#include <cstdio>
+
+namespace {
+
+struct Options {
+    std::optional<QString> center;
+    std::optional<QString> server;
+    QString script;
+    QString screenshot;
+    QString library;
+};
+
+QString defaultLibrary() {
+    // Beside the host in the build tree (bin/ and lib/), or in the same folder once installed.
+    const QString dir = QCoreApplication::applicationDirPath();
+    for (const QString& candidate : {dir + QStringLiteral("/../lib/libTarvoCenterEmp.so"),
+                                     dir + QStringLiteral("/libTarvoCenterEmp.so")})
+        if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
+    return QStringLiteral("libTarvoCenterEmp.so");
+}
+
+void fail(const QString& message, int code) {
+    std::fprintf(stderr, "centeremp-host: %s\n", qPrintable(message));
+    std::exit(code);
+}
+
+template <typename Interface>
+Interface* query(IDispatchLike& object, const QUuid& iid) {
+    void* pointer = nullptr;
+    if (object.queryInterface(iid, &pointer) != hresult::Ok) fail(QStringLiteral("the control lacks an interface"), 1);
+    return static_cast<Interface*>(pointer);
+}
+
+// Assigns the two properties in the order hosts must use: the centre first, then the server.
+void assignProperties(IDispatchLike& control, const Options& options, QTextStream* out) {
+    for (const auto& [name, value] : {std::pair{QStringLiteral("CenterID"), options.center},
+                                      std::pair{QStringLiteral("ServerName"), options.server}}) {
+        if (!value) continue;
+        if (const auto error = putProperty(control, name, *value)) {
+            const QString line = QStringLiteral("error %1 %2").arg(error->number).arg(error->description);
+            if (out) *out << line << '\n' << Qt::flush;
+            else std::fprintf(stderr, "centeremp-host: %s: %s\n", qPrintable(name), qPrintable(line));
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    // A script needs no window: without a display it runs on the offscreen platform.
+    bool scripted = false;
+    for (int i = 1; i < argc; ++i) scripted |= std::string_view(argv[i]) == "--script";
+    if (scripted && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
+        qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("centeremp-host"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Hosts the CenterEmployee control."));
+    parser.addHelpOption();
+    parser.addOption({QStringLiteral("center"), QStringLiteral("Assigns CenterID."), QStringLiteral("ID")});
+    parser.addOption({QStringLiteral("server"), QStringLiteral("Assigns ServerName."), QStringLiteral("URL")});
+    parser.addOption({QStringLiteral("script"), QStringLiteral("Runs an operator script (- for stdin)."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("screenshot"), QStringLiteral("Shows the window, saves a screenshot, prints the state and exits."), QStringLiteral("PNG")});
+    parser.addOption({QStringLiteral("library"), QStringLiteral("The control library to register when it is not registered."), QStringLiteral("FILE")});
+    parser.process(app);
+
+    Options options;
+    if (parser.isSet(QStringLiteral("center"))) options.center = parser.value(QStringLiteral("center"));
+    if (parser.isSet(QStringLiteral("server"))) options.server = parser.value(QStringLiteral("server"));
+    options.script = parser.value(QStringLiteral("script"));
+    options.screenshot = parser.value(QStringLiteral("screenshot"));
+    options.library = parser.isSet(QStringLiteral("library")) ? parser.value(QStringLiteral("library")) : defaultLibrary();
+
+    ComponentLoader loader(options.library);
+    QString error;
+    IDispatchLike* control = loader.create(QStringLiteral("TarvoCenterEmp.CenterEmployee"), &error);
+    if (!control) fail(error, 1);
+    auto* driver = query<IOperatorDriverLike>(*control, iids::OperatorDriver);
+    auto* window = query<IControlWindowLike>(*control, iids::ControlWindow);
+
+    QTextStream out(stdout);
+    int exitCode = 0;
+    if (scripted) {
+        driver->recordSurface();
+        window->window();
+        assignProperties(*control, options, &out);
+        QFile file;
+        const bool opened = options.script == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Text)
+                                                                 : (file.setFileName(options.script), file.open(QIODevice::ReadOnly | QIODevice::Text));
+        if (!opened) fail(QStringLiteral("cannot read the script %1").arg(options.script), 2);
+        QTextStream script(&file);
+        script.setEncoding(QStringConverter::Utf8);
+        ScriptRunner runner(*control, *driver, out);
+        const QString problem = runner.run(script);
+        if (!problem.isEmpty()) {
+            std::fprintf(stderr, "centeremp-host: %s\n", qPrintable(problem));
+            exitCode = 2;
+        }
+    } else {
+        QWidget* widget = window->window();
+        widget->setWindowTitle(QStringLiteral("TarvoCenterEmp - Center Employee"));
+        widget->show();
+        assignProperties(*control, options, nullptr);
+        if (!options.screenshot.isEmpty()) {
+            QTimer::singleShot(800, widget, [&] {
+                const QPixmap shot = widget->screen()->grabWindow(0);
+                if (!shot.save(options.screenshot)) std::fprintf(stderr, "centeremp-host: cannot save %s\n", qPrintable(options.screenshot));
+                driver->recordSurface();
+                out << driver->dump() << '\n' << Qt::flush;
+                QApplication::quit();
+            });
+        }
+        exitCode = app.exec();
+    }
+    driver->release();
+    window->release();
+    control->release();
+    return exitCode;
+}

@@ -1,0 +1,151 @@
+#include "platform/report_list_view.h"
+
+#include "platform/report_list.h"
+
+#include <QApplication>
+#include <QHeaderView>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QPalette>
+#include <QScrollBar>
+
+ReportListModel::ReportListModel(ReportList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {
+    connect(&list_, &ReportList::rowsChanged, this, &ReportListModel::scheduleRefresh);
+    connect(&list_, &ReportList::scrollRequested, this, &ReportListModel::scheduleRefresh);
+}
+
+int ReportListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : list_.count(); }
+
+int ReportListModel::columnCount(const QModelIndex& parent) const {
+    return parent.isValid() ? 0 : int(list_.columns().size());
+}
+
+QVariant ReportListModel::data(const QModelIndex& index, int role) const {
+    if (!index.isValid() || index.row() >= list_.count()) return {};
+    const ListRow* row = list_.item(index.row() + 1);
+    switch (role) {
+    case Qt::DisplayRole:
+        return index.column() < 3 ? row->subItem(index.column()) : QString();
+    case Qt::BackgroundRole:
+        if (row->selected()) return QApplication::palette().brush(QPalette::Active, QPalette::Highlight);
+        return {};
+    case Qt::ForegroundRole:
+        if (row->selected()) return QApplication::palette().brush(QPalette::Active, QPalette::HighlightedText);
+        return {};
+    default:
+        return {};
+    }
+}
+
+QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, int role) const {
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
+    if (section < 0 || section >= int(list_.columns().size())) return {};
+    return list_.columns()[size_t(section)].header;
+}
+
+void ReportListModel::scheduleRefresh() {
+    if (refreshScheduled_) return;
+    refreshScheduled_ = true;
+    QMetaObject::invokeMethod(this, &ReportListModel::refresh, Qt::QueuedConnection);
+}
+
+void ReportListModel::refresh() {
+    refreshScheduled_ = false;
+    list_.takeChanges();
+    beginResetModel();
+    endResetModel();
+    emit refreshed();
+}
+
+ReportListView::ReportListView(ReportList& list, double twipsToPixels, QWidget* parent)
+    : QTreeView(parent), list_(list), model_(list), twipsToPixels_(twipsToPixels) {
+    setModel(&model_);
+    setRootIsDecorated(false);
+    setItemsExpandable(false);
+    setUniformRowHeights(true);
+    setSelectionMode(QAbstractItemView::NoSelection);
+    setAllColumnsShowFocus(true);
+    setFocusPolicy(Qt::StrongFocus);
+    header()->setSectionsClickable(true);
+    header()->setSortIndicatorShown(true);
+    header()->setStretchLastSection(false);
+    header()->setSectionsMovable(false);
+    connect(header(), &QHeaderView::sectionClicked, this,
+            [this](int section) { list_.operatorHeaderClick(section + 1); });
+    connect(&model_, &ReportListModel::refreshed, this, &ReportListView::afterRefresh);
+    connect(&list_, &ReportList::focusRequested, this, [this] {
+        if (!hasFocus()) setFocus(Qt::OtherFocusReason);
+    });
+    afterRefresh();
+}
+
+void ReportListView::afterRefresh() {
+    const auto& columns = list_.columns();
+    for (size_t i = 0; i < columns.size(); ++i) {
+        const int pixels = int(columns[i].width * twipsToPixels_ + 0.5);
+        setColumnHidden(int(i), pixels == 0);
+        if (pixels > 0) setColumnWidth(int(i), pixels);
+    }
+    // The ID headers both sort by the hidden ID copy: show the arrow on the visible one.
+    const int key = list_.sortKey();
+    header()->setSortIndicator(key == 2 ? 0 : key, list_.sortOrder() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    if (ListRow* target = list_.takeScrollTarget()) {
+        const int position = list_.positionOf(target);
+        if (position > 0) scrollTo(model_.index(position - 1, 0));
+    }
+    viewport()->update();
+}
+
+int ReportListView::positionAt(const QPoint& point) const {
+    const QModelIndex index = indexAt(point);
+    return index.isValid() ? index.row() + 1 : 0;
+}
+
+void ReportListView::mousePressEvent(QMouseEvent* event) {
+    const int position = positionAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton) {
+        ClickModifier modifier = ClickModifier::None;
+        if (event->modifiers() & Qt::ControlModifier) modifier = ClickModifier::Ctrl;
+        else if (event->modifiers() & Qt::ShiftModifier) modifier = ClickModifier::Shift;
+        if (position > 0) list_.operatorClick(position, modifier);
+        else list_.operatorClickEmpty();
+    } else if (event->button() == Qt::RightButton && position > 0) {
+        list_.operatorRightPress(position);
+    }
+    event->accept();
+}
+
+void ReportListView::mouseReleaseEvent(QMouseEvent* event) {
+    int button = 0;
+    if (event->button() == Qt::LeftButton) button = 1;
+    if (event->button() == Qt::RightButton) button = 2;
+    if (event->button() == Qt::MiddleButton) button = 4;
+    if (button) list_.operatorRelease(button);
+    event->accept();
+}
+
+void ReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
+    const int position = positionAt(event->position().toPoint());
+    if (event->button() == Qt::LeftButton && position > 0) list_.operatorDoubleClick(position);
+    event->accept();
+}
+
+void ReportListView::keyPressEvent(QKeyEvent* event) {
+    const int count = list_.count();
+    if (count == 0) return QTreeView::keyPressEvent(event);
+    const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
+    const int page = qMax(1, viewport()->height() / qMax(1, sizeHintForRow(0)));
+    int next = 0;
+    switch (event->key()) {
+    case Qt::Key_Down: next = current + 1; break;
+    case Qt::Key_Up: next = current - 1; break;
+    case Qt::Key_PageDown: next = current + page; break;
+    case Qt::Key_PageUp: next = current - page; break;
+    case Qt::Key_Home: next = 1; break;
+    case Qt::Key_End: next = count; break;
+    default: return QTreeView::keyPressEvent(event);
+    }
+    list_.operatorMoveCurrent(qBound(1, next, count));
+    list_.ensureVisible(list_.currentRow());
+    event->accept();
+}
