@@ -73,6 +73,12 @@ void bindProgress(QProgressBar* widget, ProgressBar& bar) {
 
 CenterEmployeeView::CenterEmployeeView(CenterEmployee& control, QWidget* parent)
     : QWidget(parent), control_(control) {
+    // A compact face at 8 points, the size the twip layout was drawn for: every caption fits
+    // its design box.
+    QFont compact = font();
+    compact.setPointSizeF(8);
+    compact.setStretch(QFont::SemiCondensed);
+    setFont(compact);
     twipsToPixelsX_ = logicalDpiX() / 1440.0;
     twipsToPixelsY_ = logicalDpiY() / 1440.0;
     build();

@@ -12,6 +12,8 @@
 ReportListModel::ReportListModel(ReportList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {
     connect(&list_, &ReportList::rowsChanged, this, &ReportListModel::scheduleRefresh);
     connect(&list_, &ReportList::scrollRequested, this, &ReportListModel::scheduleRefresh);
+    // Whatever the list went through before this model existed is drawn on the first refresh.
+    scheduleRefresh();
 }
 
 int ReportListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : list_.count(); }
@@ -65,6 +67,8 @@ ReportListView::ReportListView(ReportList& list, double twipsToPixels, QWidget* 
     setUniformRowHeights(true);
     setSelectionMode(QAbstractItemView::NoSelection);
     setAllColumnsShowFocus(true);
+    // The two visible columns fill the list's width; names that do not fit are elided.
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(true);
@@ -88,7 +92,9 @@ void ReportListView::afterRefresh() {
     }
     // The ID headers both sort by the hidden ID copy: show the arrow on the visible one.
     const int key = list_.sortKey();
-    header()->setSortIndicator(key == 2 ? 0 : key, list_.sortOrder() == 0 ? Qt::AscendingOrder : Qt::DescendingOrder);
+    // Qt's header draws its ascending indicator pointing down; operators read an upward
+    // arrow as ascending, so the indicator is given the other way round.
+    header()->setSortIndicator(key == 2 ? 0 : key, list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
     if (ListRow* target = list_.takeScrollTarget()) {
         const int position = list_.positionOf(target);
         if (position > 0) scrollTo(model_.index(position - 1, 0));
