@@ -8,6 +8,17 @@ const QString kSource = QStringLiteral("FeedDocument");
 RuntimeError missingNode() {
     return {errors::ObjectNotSet, kSource, QStringLiteral("The feed has no node at that position")};
 }
+// The parser also takes fragments; a document has exactly one root element and no text
+// beside it.
+bool hasSingleRoot(const pugi::xml_document& document) {
+    int elements = 0;
+    for (pugi::xml_node node = document.first_child(); node; node = node.next_sibling()) {
+        if (node.type() == pugi::node_element) ++elements;
+        if (node.type() == pugi::node_pcdata || node.type() == pugi::node_cdata) return false;
+    }
+    return elements == 1;
+}
+
 }  // namespace
 
 FeedNode FeedNode::child(int position) const {
@@ -57,11 +68,12 @@ bool FeedDocument::parse(const QByteArray& body) {
     const unsigned options = pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
     const pugi::xml_parse_result result =
         document_.load_buffer(body.constData(), size_t(body.size()), options, pugi::encoding_auto);
-    loaded_ = result.status == pugi::status_ok && document_.document_element();
+    loaded_ = result.status == pugi::status_ok && hasSingleRoot(document_);
     if (!loaded_) {
         document_.reset();
         failure_ = QStringLiteral("the server's answer is not a well-formed feed (%1)")
-                       .arg(QString::fromUtf8(result.description()));
+                       .arg(result.status == pugi::status_ok ? QStringLiteral("not one root element")
+                                                             : QString::fromUtf8(result.description()));
     }
     return loaded_;
 }

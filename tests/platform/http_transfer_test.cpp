@@ -1,0 +1,98 @@
+#include "platform/http_transfer.h"
+#include "platform/runtime_error.h"
+#include "support/canned_http_server.h"
+
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+namespace {
+
+TEST(FeedSource, ReturnsTheBodyOfASuccessfulGet) {
+    CannedHttpServer server;
+    server.respond(200, "<r/>");
+    QtHttpFeedSource source;
+    EXPECT_EQ(source.get(server.url() + QStringLiteral("/CenterEmployee.asp?centerID=7")), QByteArray("<r/>"));
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].method, QByteArray("GET"));
+    EXPECT_EQ(server.requests()[0].target, QByteArray("/CenterEmployee.asp?centerID=7"));
+}
+
+TEST(FeedSource, FailuresRaiseWithAReason) {
+    CannedHttpServer errorPage;
+    errorPage.respond(500, "oops", "text/plain");
+    CannedHttpServer huge;
+    huge.respond(200, QByteArray(2048, 'x'));
+    struct Case {
+        QString address;
+        HttpLimits limits;
+    };
+    HttpLimits small;
+    small.maxBody = 1024;
+    const Case cases[] = {
+        {QStringLiteral("/CenterEmployee.asp?centerID=1"), {}},  // relative: no server at all
+        {QStringLiteral("file:///etc/passwd"), {}},
+        {closedPortUrl() + QStringLiteral("/x"), {}},
+        {errorPage.url() + QStringLiteral("/x"), {}},
+        {huge.url() + QStringLiteral("/x"), small},
+    };
+    for (const Case& c : cases) {
+        QtHttpFeedSource source(c.limits);
+        try {
+            source.get(c.address);
+            ADD_FAILURE() << "no error for " << c.address.toStdString();
+        } catch (const RuntimeError& e) {
+            EXPECT_FALSE(e.description().isEmpty());
+        }
+    }
+}
+
+TEST(Transfer, PostsWithTheHeaderAndHandsTheReplyOutInChunks) {
+    CannedHttpServer server;
+    const QString reply = QString(2500, u'r');
+    server.respond(200, reply.toUtf8(), "text/plain");
+    QtHttpTransfer transfer;
+    std::vector<int> states;
+    QObject::connect(&transfer, &Transfer::stateChanged, [&states](int s) { states.push_back(s); });
+    transfer.execute(server.url() + QStringLiteral("/CenterEmployee.asp"), QStringLiteral("Post"), "SQL=x&",
+                     QStringLiteral("Content-Type: application/x-www-form-urlencoded"));
+    EXPECT_THROW(transfer.execute(server.url(), QStringLiteral("Post"), "", QString()), RuntimeError);
+    while (transfer.stillExecuting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_TRUE(transfer.delivered());
+    EXPECT_EQ(states.back(), Transfer::StateResponseCompleted);
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].method, QByteArray("POST"));
+    EXPECT_EQ(server.requests()[0].body, QByteArray("SQL=x&"));
+    EXPECT_TRUE(server.requests()[0].headers.contains("Content-Type: application/x-www-form-urlencoded"));
+    EXPECT_EQ(transfer.getChunk(1024).size(), 1024);
+    EXPECT_EQ(transfer.getChunk(1024).size(), 1024);
+    EXPECT_EQ(transfer.getChunk(1024).size(), 452);
+    EXPECT_TRUE(transfer.getChunk(1024).isEmpty());
+}
+
+TEST(Transfer, RefusalsAndUnreachableServersAreNotDelivered) {
+    CannedHttpServer refusing;
+    refusing.respond(400, "field 1: not an accepted statement", "text/plain");
+    CannedHttpServer redirecting;
+    redirecting.respond(307, "", "text/plain");
+    struct Case {
+        QString url;
+        int lastState;
+    };
+    const Case cases[] = {
+        {refusing.url(), Transfer::StateResponseCompleted},
+        {redirecting.url(), Transfer::StateResponseCompleted},
+        {closedPortUrl(), Transfer::StateError},
+    };
+    for (const Case& c : cases) {
+        QtHttpTransfer transfer;
+        int last = 0;
+        QObject::connect(&transfer, &Transfer::stateChanged, [&last](int s) { last = s; });
+        transfer.execute(c.url + QStringLiteral("/CenterEmployee.asp"), QStringLiteral("Post"), "SQL=x&", QString());
+        while (transfer.stillExecuting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        EXPECT_FALSE(transfer.delivered()) << c.url.toStdString();
+        EXPECT_FALSE(transfer.failure().isEmpty());
+        EXPECT_EQ(last, c.lastState);
+    }
+}
+
+}  // namespace

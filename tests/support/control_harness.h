@@ -1,0 +1,40 @@
+#pragma once
+
+#include "control/center_employee.h"
+#include "platform/http_transfer.h"
+#include "platform/ui_services.h"
+
+#include <QString>
+#include <QStringList>
+#include <initializer_list>
+#include <utility>
+#include <vector>
+
+// A control with its real HTTP components and a recording surface: message boxes are
+// answered at once and kept, popup menus stay open until chosen from.
+struct ControlHarness {
+    RecordingUiServices ui;
+    QtHttpFeedSource feed;
+    QtHttpTransfer transfer;
+    CenterEmployee control{ui, feed, transfer};
+
+    Form& form() { return control.form(); }
+};
+
+struct Employee {
+    QString id;
+    QString name;
+};
+
+// A well-formed feed with the given counts and rows, laid out with whitespace and line breaks
+// between the elements as a server typically writes it.
+QByteArray feedDocument(int nonSelectedCount, int selectedCount, const std::vector<Employee>& nonSelected,
+                        const std::vector<Employee>& selected);
+QByteArray feedDocument(const std::vector<Employee>& nonSelected, const std::vector<Employee>& selected);
+
+// Rows of a list as [text, name, id column] triples, in the order shown.
+std::vector<QStringList> rowsOf(const ReportList& list);
+// Positions of the selected rows.
+std::vector<int> selectedPositions(const ReportList& list);
+// Fills both lists directly, as a load would, without a server.
+void fillList(ReportList& list, std::initializer_list<std::pair<const char*, const char*>> rows);
