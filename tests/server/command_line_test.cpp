@@ -57,7 +57,7 @@ TEST_P(DatabaseLocation, IsParsedOrRefused)
 using K = DatabaseAddress::Kind;
 
 INSTANTIATE_TEST_SUITE_P(
-    Locations, DatabaseLocation,
+    ServerDatabaseText, DatabaseLocation,
     testing::Values(
         AddressCase{"AbsoluteFile", u"/var/lib/centeremp/data.sqlite"_qs, nullptr, K::Sqlite,
                     u"/var/lib/centeremp/data.sqlite"_qs},
@@ -114,7 +114,7 @@ TEST_P(ListenAddressText, IsParsedOrRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Addresses, ListenAddressText,
+    ServerListenText, ListenAddressText,
     testing::Values(ListenCase{"Ipv4AnyPort", u"127.0.0.1:0"_qs, true, u"127.0.0.1"_qs, 0, u"http://127.0.0.1:8000"_qs},
                     ListenCase{"Ipv6", u"[::1]:8080"_qs, true, u"::1"_qs, 8080, u"http://[::1]:8000"_qs},
                     ListenCase{"Localhost", u"localhost:65535"_qs, true, u"127.0.0.1"_qs, 65535, u"http://127.0.0.1:8000"_qs},
@@ -161,7 +161,7 @@ TEST_P(Arguments, AreAcceptedOrRefused)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    CommandLines, Arguments,
+    ServerArguments, Arguments,
     testing::Values(ArgumentsCase{"DatabaseOnly", {u"--db"_qs, u"a.db"_qs}, nullptr},
                     ArgumentsCase{"AllOptions", {u"--demo"_qs, u"--listen"_qs, u"127.0.0.1:0"_qs, u"--db"_qs, u"a.db"_qs},
                                   nullptr, true, 0},
@@ -175,7 +175,7 @@ INSTANTIATE_TEST_SUITE_P(
                     ArgumentsCase{"DemoWithValue", {u"--db"_qs, u"a.db"_qs, u"--demo=yes"_qs}, "unknown argument"}),
     [](const auto &info) { return std::string(info.param.name); });
 
-TEST(Arguments, HelpIsRecognised)
+TEST(ServerArgumentsHelp, IsRecognised)
 {
     EXPECT_TRUE(std::holds_alternative<HelpRequested>(parseCommandLine({u"--db"_qs, u"a.db"_qs, u"--help"_qs})));
 }

@@ -42,7 +42,7 @@ TEST_P(XmlText, IsEscapedAndEncoded)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Characters, XmlText,
+    ServerXml, XmlText,
     testing::Values(
         EscapeCase{"Plain", u"Ann Smith"_qs, "Ann Smith"},
         EscapeCase{"Markup", u"a&b<c>d\"e'f"_qs, "a&amp;b&lt;c&gt;d&quot;e&apos;f"},

@@ -53,7 +53,7 @@ TEST_P(FormBody, DecodesOrNamesTheBadField)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Bodies, FormBody,
+    ServerForm, FormBody,
     testing::Values(
         DecodeCase{"PlusIsSpace", "SQL=a+b+c&", {{u"SQL"_qs, u"a b c"_qs}}},
         DecodeCase{"EscapedPlusStaysPlus", "SQL=1%2B1", {{u"SQL"_qs, u"1+1"_qs}}},

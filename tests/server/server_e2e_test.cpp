@@ -196,7 +196,7 @@ TEST_P(ServerOnBackend, UnknownEmployeeLeavesBothTablesUntouched)
     EXPECT_EQ(server.db().dump(), dump);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, ServerOnBackend, testing::Values(Backend::Sqlite, Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(ServerBackend, ServerOnBackend, testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const auto &info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
 
 // ---- statement order within a batch (SQLite) ----
@@ -239,7 +239,7 @@ TEST_P(BatchEffect, FollowsStatementOrder)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Batches, BatchEffect,
+    ServerBatchOrder, BatchEffect,
     testing::Values(
         EffectCase{"InsertThenDeleteSamePair", {insertStatement(7, 4), deleteStatement(7, {4})},
                    "Saved: 1 assigned, 1 removed.", {2, 3, 10}},
@@ -300,7 +300,7 @@ TEST_P(Request, GetsTheExpectedStatus)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Targets, Request,
+    ServerGet, Request,
     testing::Values(
         RequestCase{"LargestCentre", "GET", "/CenterEmployee.asp?centerID=2147483647", 200, "<CenterEmployees>"},
         RequestCase{"SmallestCentre", "GET", "/CenterEmployee.asp?centerID=-2147483648", 200, "<CenterEmployees>"},
@@ -348,7 +348,7 @@ TEST_P(CommandLine, IsRefusedWithUsageAndExitCode2)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Arguments, CommandLine,
+    ServerExit, CommandLine,
     testing::Values(BadCommandLine{"Nothing", {}}, BadCommandLine{"NoDatabase", {u"--demo"_qs}},
                     BadCommandLine{"Unknown", {u"--db"_qs, u"x.db"_qs, u"--port"_qs, u"1"_qs}},
                     BadCommandLine{"BadListen", {u"--db"_qs, u"x.db"_qs, u"--listen"_qs, u"127.0.0.1"_qs}},

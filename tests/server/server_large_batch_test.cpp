@@ -67,7 +67,7 @@ TEST_P(LargeBatch, AcceptsADeleteOf32767Ids)
     EXPECT_EQ(server.db().count(u"SELECT COUNT(*) FROM CenterEmployeeCrossReference"_qs), 2);
 }
 
-INSTANTIATE_TEST_SUITE_P(Databases, LargeBatch, testing::Values(Backend::Sqlite, Backend::Postgres),
+INSTANTIATE_TEST_SUITE_P(ServerBackend, LargeBatch, testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const auto &info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
 
 } // namespace

@@ -78,7 +78,7 @@ TEST_P(RefusedBatch, ChangesNothing)
 const char *notAccepted = "field 3: not an accepted statement";
 
 INSTANTIATE_TEST_SUITE_P(
-    Bodies, RefusedBatch,
+    ServerRefusal, RefusedBatch,
     testing::Values(
         RefusedBody{"AnotherTable",
                     withBadThird(u"INSERT INTO employees (CenterID,EmployeeID,RecordLastUpdated) VALUES (1,2,GETDATE()) "_qs),

@@ -14,6 +14,7 @@
 #include <QTemporaryDir>
 
 #include <memory>
+#include <ostream>
 #include <optional>
 #include <vector>
 
@@ -114,6 +115,11 @@ public:
     HttpReply post(const QByteArray &body, const QByteArray &contentType = "application/x-www-form-urlencoded")
     {
         return httpRequest(m_process.port(), "POST", "/CenterEmployee.asp", body, contentType);
+    }
+
+    friend void PrintTo(Backend backend, std::ostream *out)
+    {
+        *out << (backend == Backend::Sqlite ? "SQLite" : "PostgreSQL");
     }
 
 private:

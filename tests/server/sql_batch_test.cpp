@@ -69,7 +69,7 @@ TEST_P(AcceptedStatement, ParsesToTheBoundValues)
 }
 
 INSTANTIATE_TEST_SUITE_P(
-    Shapes, AcceptedStatement,
+    ServerStatement, AcceptedStatement,
     testing::Values(
         AcceptedCase{"InsertWithTrailingSpace", insertText(u"1,2"_qs), InsertStatement{1, 2}},
         AcceptedCase{"InsertWithoutTrailingSpace", insertText(u"1,2"_qs, u",GETDATE())"_qs), InsertStatement{1, 2}},
@@ -130,7 +130,7 @@ const char *notInteger = "expected a decimal integer";
 const char *outOfRange = "out of the 32-bit range";
 
 INSTANTIATE_TEST_SUITE_P(
-    Shapes, RefusedStatement,
+    ServerStatement, RefusedStatement,
     testing::Values(
         RefusedCase{"Empty", u""_qs, notAccepted},
         RefusedCase{"InsertIntoAnotherTable",
@@ -228,7 +228,7 @@ const QString goodDelete = deleteText(u"1"_qs, u"2,3"_qs);
 using Kind = BatchRefusal::Kind;
 
 INSTANTIATE_TEST_SUITE_P(
-    Bodies, BatchBody,
+    ServerBatch, BatchBody,
     testing::Values(
         BatchCase{"TwoStatementsWithTrailingAmpersand", field(goodInsert) + field(goodDelete), maxBatchBytes, {1, 2}},
         BatchCase{"WithoutTrailingAmpersand", field(goodInsert).chopped(1), maxBatchBytes, {1}},
