@@ -1,0 +1,146 @@
+#include "control/center_employee_view.h"
+#include "platform/runtime_error.h"
+#include "support/control_harness.h"
+
+#include <QLabel>
+#include <QPushButton>
+#include <gtest/gtest.h>
+#include <set>
+
+namespace {
+
+TEST(CenterIDProperty, ConvertsTextOrFailsKeepingTheOldValue) {
+    struct Case {
+        const char* text;
+        std::optional<qint32> stored;  // nothing: the assignment fails
+    };
+    const Case cases[] = {
+        {" 42 ", 42}, {"2.5", 2}, {"3.5", 4}, {"-5", -5}, {"+12", 12}, {"2147483647", 2147483647},
+        {"abc", std::nullopt}, {"", std::nullopt}, {"2147483648", std::nullopt}, {"-2147483649", std::nullopt},
+    };
+    for (const Case& c : cases) {
+        ControlHarness h;
+        h.control.setCenterID(QStringLiteral("17"));
+        if (c.stored) {
+            h.control.setCenterID(QString::fromUtf8(c.text));
+            EXPECT_EQ(h.control.state().CenterID, *c.stored) << c.text;
+        } else {
+            EXPECT_THROW(h.control.setCenterID(QString::fromUtf8(c.text)), RuntimeError) << c.text;
+            EXPECT_EQ(h.control.state().CenterID, 17) << c.text;
+        }
+        // Nothing else happens on screen.
+        EXPECT_EQ(h.form().lstEmployees.count(), 0);
+        EXPECT_EQ(h.form().lblAllVendors.caption(), QStringLiteral("Non Selected Active Empolyees:"));
+    }
+}
+
+TEST(Initialisation, ColumnsFollowTheListWidth) {
+    ControlHarness h;
+    for (const ReportList* list : {&h.form().lstEmployees, &h.form().lstSelectedEmployees}) {
+        ASSERT_EQ(list->columns().size(), 3u);
+        EXPECT_EQ(list->columns()[0].header, QStringLiteral("ID"));
+        EXPECT_EQ(list->columns()[1].header, QStringLiteral("Name"));
+        EXPECT_EQ(list->columns()[2].header, QStringLiteral("ID"));
+        EXPECT_NEAR(list->columns()[0].width, 779.41, 0.005);
+        EXPECT_NEAR(list->columns()[1].width, 3117.65, 0.005);
+        EXPECT_EQ(list->columns()[2].width, 0.0);
+        EXPECT_TRUE(list->fullRowSelect());
+    }
+}
+
+TEST(Initialisation, WiderListsGetProportionalColumns) {
+    // The same rule on a list of 5100 twips gives 1000 and 4000.
+    ReportList list(QStringLiteral("l"), 5100);
+    const Int16 w = Int16::from(5100);
+    list.addColumn(QStringLiteral("ID"), double(w) / 5.1);
+    list.addColumn(QStringLiteral("Name"), double(Int16::from(4) * w) / 5.1);
+    EXPECT_NEAR(list.columns()[0].width, 1000.0, 1e-9);
+    EXPECT_NEAR(list.columns()[1].width, 4000.0, 1e-9);
+}
+
+TEST(Initialisation, FreshControlShowsTheDesignState) {
+    ControlHarness h;
+    Form& f = h.form();
+    EXPECT_EQ(f.lblVersionNumber.caption(), QStringLiteral("Version Number: 1.0.6"));
+    EXPECT_EQ(f.lblAllVendors.caption(), QStringLiteral("Non Selected Active Empolyees:"));
+    EXPECT_EQ(f.lblSelVendors.caption(), QStringLiteral("Selected Active Employees:"));
+    EXPECT_EQ(f.fraFind.caption(), QStringLiteral(" Find Employee"));
+    EXPECT_EQ(f.fraFind.caption().size(), 14);
+    EXPECT_EQ(f.Frame1.caption(), QStringLiteral(" List to search  "));
+    EXPECT_EQ(f.Frame1.caption().size(), 17);
+    EXPECT_TRUE(f.fraMain.caption().isEmpty());
+    for (const CommandButton* b : {&f.cmdAdd, &f.cmdAddAll, &f.cmdRemoveAll, &f.cmdDelete, &f.cmdFind, &f.cmdCommit})
+        EXPECT_FALSE(b->enabled()) << b->name().toStdString();
+    const std::pair<const CommandButton*, const char*> captions[] = {
+        {&f.cmdAdd, ">"}, {&f.cmdAddAll, ">>"}, {&f.cmdRemoveAll, "<<"}, {&f.cmdDelete, "<"},
+        {&f.cmdFind, "Find"}, {&f.cmdCommit, "Commit to Database"}};
+    for (const auto& [button, caption] : captions) EXPECT_EQ(button->caption(), QString::fromUtf8(caption));
+    for (int i : {0, 1}) {
+        EXPECT_FALSE(f.optFind.enabled(i));
+        EXPECT_FALSE(f.optList.enabled(i));
+    }
+    EXPECT_TRUE(f.optFind.value(1));
+    EXPECT_FALSE(f.optFind.value(0));
+    EXPECT_TRUE(f.optList.value(0));
+    EXPECT_FALSE(f.optList.value(1));
+    EXPECT_EQ(f.optFind.element(0).caption, QStringLiteral("Name"));
+    EXPECT_EQ(f.optList.element(1).caption, QStringLiteral("Selected Employees"));
+    EXPECT_FALSE(f.txtVendorID.enabled());
+    EXPECT_TRUE(f.txtVendorID.locked());
+    EXPECT_EQ(f.txtVendorID.backColor(), kColorButtonFace);
+    EXPECT_TRUE(f.txtVendorName.enabled());
+    EXPECT_TRUE(f.txtVendorName.locked());
+    EXPECT_EQ(f.txtVendorName.backColor(), kColorButtonFace);
+    EXPECT_EQ(f.mnuRemove.caption(), QStringLiteral("Remove"));
+    EXPECT_EQ(f.mnuRemove.captions(), QStringList{QStringLiteral("Remove")});
+    EXPECT_EQ(h.control.state().CenterID, 0);
+    EXPECT_TRUE(h.control.state().ServerName.isEmpty());
+    EXPECT_TRUE(f.lblNotice.caption().isEmpty());
+}
+
+TEST(FormLayout, DesignPositionsAndFocusOrder) {
+    const auto& at = placementOf;
+    EXPECT_EQ(at(QStringLiteral("fraMain")).top, -90);
+    EXPECT_EQ(at(QStringLiteral("fraMain")).top + at(QStringLiteral("fraMain")).height, kDesignHeight);
+    for (const char* name : {"cmdAdd", "cmdAddAll", "cmdRemoveAll", "cmdDelete"}) {
+        EXPECT_EQ(at(QString::fromUtf8(name)).left, 4065);
+        EXPECT_EQ(at(QString::fromUtf8(name)).height, 375);
+    }
+    EXPECT_EQ(at(QStringLiteral("cmdAdd")).top, 960);
+    EXPECT_EQ(at(QStringLiteral("cmdDelete")).top, 2085);
+    EXPECT_EQ(at(QStringLiteral("lstSelectedEmployees")).left, 4650);
+    EXPECT_EQ(at(QStringLiteral("optList(1)")).container, QStringLiteral("Frame1"));
+    // Tab indexes 0 to 20, each once.
+    std::set<int> indexes;
+    int designed = 0;
+    for (const ChildPlacement& p : formLayout())
+        if (p.tabIndex >= 0) {
+            indexes.insert(p.tabIndex);
+            ++designed;
+        }
+    EXPECT_EQ(designed, 21);
+    EXPECT_EQ(indexes.size(), 21u);
+    EXPECT_EQ(*indexes.begin(), 0);
+    EXPECT_EQ(*indexes.rbegin(), 20);
+}
+
+TEST(FormView, WidgetsSitAtTheirDesignPlacesAndDrawTheState) {
+    ControlHarness h;
+    CenterEmployeeView view(h.control);
+    const double toPixels = view.logicalDpiX() / 1440.0;
+    QWidget* add = view.child(QStringLiteral("cmdAdd"));
+    ASSERT_NE(add, nullptr);
+    EXPECT_EQ(add->geometry().left(), int(std::lround(4065 * toPixels)));
+    EXPECT_EQ(qobject_cast<QPushButton*>(add)->text(), QStringLiteral(">"));
+    EXPECT_FALSE(add->isEnabled());
+    h.form().cmdAdd.setEnabled(true);
+    EXPECT_TRUE(add->isEnabled());
+    h.form().lblAllVendors.setCaption(QStringLiteral("Non Selected Active Employees (3):"));
+    EXPECT_EQ(qobject_cast<QLabel*>(view.child(QStringLiteral("lblAllVendors")))->text(),
+              QStringLiteral("Non Selected Active Employees (3):"));
+    // A host that resizes the control moves nothing.
+    view.resize(2000, 1500);
+    EXPECT_EQ(add->geometry().left(), int(std::lround(4065 * toPixels)));
+}
+
+}  // namespace
