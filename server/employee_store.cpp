@@ -219,28 +219,46 @@ QVariant EmployeeStore::timestampValue(const QDateTime &now) const
 
 std::variant<CenterFeed, StoreFailure> EmployeeStore::centerFeed(qint32 centerId)
 {
+    // Two ordered scans merged here: much cheaper than probing the assignments once per
+    // employee. Both run in one read transaction so they see the same state (in PostgreSQL
+    // that takes REPEATABLE READ; SQLite holds its read lock until the transaction ends).
+    Transaction transaction(m_db);
+    if (!transaction.started())
+        return failure(QStringLiteral("cannot start a transaction"), m_db.lastError());
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
-    if (!query.prepare(QStringLiteral(
-            "SELECT e.ID, e.name, CASE WHEN x.EmployeeID IS NULL THEN 0 ELSE 1 END"
-            " FROM employees e"
-            " LEFT JOIN CenterEmployeeCrossReference x ON x.EmployeeID = e.ID AND x.CenterID = ?"
-            " WHERE e.active"
-            " ORDER BY e.ID")))
-        return failure(QStringLiteral("cannot prepare the centre query"), query.lastError());
+    if (isPostgres() && !query.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")))
+        return failure(QStringLiteral("cannot set the isolation level"), query.lastError());
+
+    std::vector<qint32> assigned;
+    if (!query.prepare(QStringLiteral("SELECT EmployeeID FROM CenterEmployeeCrossReference WHERE CenterID = ? "
+                                      "ORDER BY EmployeeID")))
+        return failure(QStringLiteral("cannot prepare the assignment query"), query.lastError());
     query.addBindValue(centerId);
     if (!query.exec())
         return failure(QStringLiteral("cannot read centre %1").arg(centerId), query.lastError());
+    while (query.next())
+        assigned.push_back(query.value(0).toInt());
+    if (query.lastError().isValid())
+        return failure(QStringLiteral("cannot read centre %1").arg(centerId), query.lastError());
+
+    if (!query.exec(QStringLiteral("SELECT ID, name FROM employees WHERE active ORDER BY ID")))
+        return failure(QStringLiteral("cannot read the employees"), query.lastError());
     CenterFeed feed;
+    auto next = assigned.cbegin();
     while (query.next()) {
         Employee employee{query.value(0).toInt(), query.value(1).toString()};
-        if (query.value(2).toInt() != 0)
+        while (next != assigned.cend() && *next < employee.id)
+            ++next;
+        if (next != assigned.cend() && *next == employee.id)
             feed.selected.push_back(std::move(employee));
         else
             feed.nonSelected.push_back(std::move(employee));
     }
     if (query.lastError().isValid())
-        return failure(QStringLiteral("cannot read centre %1").arg(centerId), query.lastError());
+        return failure(QStringLiteral("cannot read the employees"), query.lastError());
+    query.finish();
+    transaction.commit();
     return feed;
 }
 

@@ -61,7 +61,7 @@ public:
     bool isOpen() const;
     void close();
 
-    // Read in one statement, so both lists come from one snapshot.
+    // Both lists come from one consistent snapshot of the database.
     std::variant<CenterFeed, StoreFailure> centerFeed(qint32 centerId);
 
     // Applies every statement in order within one transaction, or nothing. Assigning a pair

@@ -1,29 +1,44 @@
 #include "server/feed.h"
 
+#include <charconv>
+#include <cstring>
+#include <iterator>
+
 namespace centeremp::server {
 
 namespace {
 
-void appendUtf8(QByteArray &out, char32_t cp)
+constexpr char32_t replacementCharacter = 0xFFFD;
+
+// The longest output for one UTF-16 code unit: "&quot;" and "&apos;".
+constexpr qsizetype maxBytesPerCodeUnit = 6;
+
+char *putUtf8(char *out, char32_t cp)
 {
     if (cp < 0x80) {
-        out.append(char(cp));
+        *out++ = char(cp);
     } else if (cp < 0x800) {
-        out.append(char(0xC0 | (cp >> 6)));
-        out.append(char(0x80 | (cp & 0x3F)));
+        *out++ = char(0xC0 | (cp >> 6));
+        *out++ = char(0x80 | (cp & 0x3F));
     } else if (cp < 0x10000) {
-        out.append(char(0xE0 | (cp >> 12)));
-        out.append(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.append(char(0x80 | (cp & 0x3F)));
+        *out++ = char(0xE0 | (cp >> 12));
+        *out++ = char(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = char(0x80 | (cp & 0x3F));
     } else {
-        out.append(char(0xF0 | (cp >> 18)));
-        out.append(char(0x80 | ((cp >> 12) & 0x3F)));
-        out.append(char(0x80 | ((cp >> 6) & 0x3F)));
-        out.append(char(0x80 | (cp & 0x3F)));
+        *out++ = char(0xF0 | (cp >> 18));
+        *out++ = char(0x80 | ((cp >> 12) & 0x3F));
+        *out++ = char(0x80 | ((cp >> 6) & 0x3F));
+        *out++ = char(0x80 | (cp & 0x3F));
     }
+    return out;
 }
 
-constexpr char32_t replacementCharacter = 0xFFFD;
+template<std::size_t N>
+char *putLiteral(char *out, const char (&literal)[N])
+{
+    std::memcpy(out, literal, N - 1);
+    return out + N - 1;
+}
 
 bool isBlank(QStringView text)
 {
@@ -37,8 +52,10 @@ bool isBlank(QStringView text)
 void appendEmployees(QByteArray &out, const std::vector<Employee> &employees)
 {
     for (const Employee &employee : employees) {
+        char number[16];
+        const auto converted = std::to_chars(std::begin(number), std::end(number), employee.id);
         out.append("<Employee><ID>");
-        out.append(QByteArray::number(employee.id));
+        out.append(number, converted.ptr - number);
         out.append("</ID><Name>");
         appendXmlText(out, isBlank(employee.name) ? unnamedEmployee : QStringView(employee.name));
         out.append("</Name></Employee>\n");
@@ -49,35 +66,45 @@ void appendEmployees(QByteArray &out, const std::vector<Employee> &employees)
 
 void appendXmlText(QByteArray &out, QStringView text)
 {
+    // Written through a pointer into room reserved for the worst case, then trimmed: this
+    // runs for every name of every feed, and per-character appends dominated the cost.
+    const qsizetype start = out.size();
+    out.resize(start + text.size() * maxBytesPerCodeUnit);
+    char *p = out.data() + start;
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = text[i].unicode();
+        if (c >= 0x20 && c < 0x7F && c != u'&' && c != u'<' && c != u'>' && c != u'"' && c != u'\'') {
+            *p++ = char(c);
+            continue;
+        }
         switch (c) {
-        case u'&': out.append("&amp;"); continue;
-        case u'<': out.append("&lt;"); continue;
-        case u'>': out.append("&gt;"); continue;
-        case u'"': out.append("&quot;"); continue;
-        case u'\'': out.append("&apos;"); continue;
-        case u'\n': out.append("&#10;"); continue;
-        case u'\r': out.append("&#13;"); continue;
-        case u'\t': out.append('\t'); continue;
+        case u'&': p = putLiteral(p, "&amp;"); continue;
+        case u'<': p = putLiteral(p, "&lt;"); continue;
+        case u'>': p = putLiteral(p, "&gt;"); continue;
+        case u'"': p = putLiteral(p, "&quot;"); continue;
+        case u'\'': p = putLiteral(p, "&apos;"); continue;
+        case u'\n': p = putLiteral(p, "&#10;"); continue;
+        case u'\r': p = putLiteral(p, "&#13;"); continue;
+        case u'\t': *p++ = '\t'; continue;
         default: break;
         }
         if (c < 0x20) {
-            appendUtf8(out, replacementCharacter);
+            p = putUtf8(p, replacementCharacter);
         } else if (QChar::isHighSurrogate(c)) {
             if (i + 1 < size && QChar::isLowSurrogate(text[i + 1].unicode())) {
-                appendUtf8(out, QChar::surrogateToUcs4(c, text[i + 1].unicode()));
+                p = putUtf8(p, QChar::surrogateToUcs4(c, text[i + 1].unicode()));
                 ++i;
             } else {
-                appendUtf8(out, replacementCharacter);
+                p = putUtf8(p, replacementCharacter);
             }
         } else if (QChar::isLowSurrogate(c) || c == 0xFFFE || c == 0xFFFF) {
-            appendUtf8(out, replacementCharacter);
+            p = putUtf8(p, replacementCharacter);
         } else {
-            appendUtf8(out, c);
+            p = putUtf8(p, c);
         }
     }
+    out.resize(p - out.constData());
 }
 
 QByteArray buildCenterFeed(const CenterFeed &feed)
