@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
+#include <ostream>
 #include <utility>
 #include <vector>
 
@@ -38,3 +39,6 @@ std::vector<QStringList> rowsOf(const ReportList& list);
 std::vector<int> selectedPositions(const ReportList& list);
 // Fills both lists directly, as a load would, without a server.
 void fillList(ReportList& list, std::initializer_list<std::pair<const char*, const char*>> rows);
+
+// Readable failure messages for texts.
+inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
