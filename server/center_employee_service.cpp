@@ -24,8 +24,8 @@ void logLine(const QString &line)
     std::fflush(stderr);
 }
 
-// Like the old IIS pages the control was written against, the resource name is matched
-// without regard to ASCII case.
+// Operators type this path by hand into the control's settings; match it without regard to
+// ASCII case so "centeremployee.asp" works too.
 bool isResource(QByteArrayView path)
 {
     return path.compare(resourcePath, Qt::CaseInsensitive) == 0;

@@ -36,10 +36,10 @@ const std::pair<std::size_t, QString> specialNames[] = {
     {27, QStringLiteral("Smith & Wesson Cleaning")},
     {33, QStringLiteral("<Temp> Night Shift")},
     {41, QStringLiteral("François Lefèvre")},
-    {56, QStringLiteral("Œdipa Maas")},
+    {56, QStringLiteral("Maëlle Cœur")},
     {63, QStringLiteral("Žaneta Nováková")},
     {78, QStringLiteral("Ängel O'Connor & Søn")},
-    {90, QStringLiteral("Mary-Jane Watson")},
+    {90, QStringLiteral("Mary-Jane Okoro")},
 };
 
 // A small fixed-seed generator: the data must not change between runs or platforms.
