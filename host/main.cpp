@@ -12,6 +12,8 @@
 #include <QTimer>
 #include <QWidget>
 #include <cstdio>
+#include <fstream>
+#include <iostream>
 
 namespace {
 
@@ -100,14 +102,13 @@ int main(int argc, char** argv) {
         driver->recordSurface();
         window->window();
         assignProperties(*control, options, &out);
-        QFile file;
-        const bool opened = options.script == QLatin1String("-") ? file.open(stdin, QIODevice::ReadOnly | QIODevice::Text)
-                                                                 : (file.setFileName(options.script), file.open(QIODevice::ReadOnly | QIODevice::Text));
-        if (!opened) fail(QStringLiteral("cannot read the script %1").arg(options.script), 2);
-        QTextStream script(&file);
-        script.setEncoding(QStringConverter::Utf8);
+        std::ifstream file;
+        if (options.script != QLatin1String("-")) {
+            file.open(QFile::encodeName(options.script).toStdString());
+            if (!file) fail(QStringLiteral("cannot read the script %1").arg(options.script), 2);
+        }
         ScriptRunner runner(*control, *driver, out);
-        const QString problem = runner.run(script);
+        const QString problem = runner.run(options.script == QLatin1String("-") ? std::cin : file);
         if (!problem.isEmpty()) {
             std::fprintf(stderr, "centeremp-host: %s\n", qPrintable(problem));
             exitCode = 2;

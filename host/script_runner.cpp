@@ -6,6 +6,7 @@
 #include <QCoreApplication>
 #include <QEventLoop>
 #include <QTimer>
+#include <string>
 
 namespace {
 
@@ -31,10 +32,11 @@ void ScriptRunner::print(const QString& line) {
     out_.flush();
 }
 
-QString ScriptRunner::run(QTextStream& script) {
+QString ScriptRunner::run(std::istream& script) {
     int number = 0;
-    while (!script.atEnd()) {
-        const QString line = script.readLine();
+    std::string bytes;
+    while (std::getline(script, bytes)) {
+        const QString line = QString::fromUtf8(bytes).remove(u'\r');
         ++number;
         const QString problem = runLine(line);
         if (!problem.isEmpty()) return QStringLiteral("line %1: %2: %3").arg(number).arg(problem, line.trimmed());

@@ -1,0 +1,244 @@
+#include "server/server_test_support.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <gtest/gtest.h>
+
+namespace {
+
+using namespace centeremp::servertest;
+using Backend = LiveServer::Backend;
+
+struct HostRun {
+    int exitCode = -1;
+    QStringList lines;
+    QByteArray errors;
+    std::vector<QJsonObject> dumps;
+};
+
+// Runs centeremp-host with a script on standard input, with a registration file of its own.
+HostRun runHost(const QString& center, const QString& server, const QString& script) {
+    static QTemporaryDir registry;
+    QProcess host;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("CENTEREMP_REGISTRY"), registry.filePath(QStringLiteral("registry.ini")));
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    host.setProcessEnvironment(environment);
+    QStringList arguments;
+    if (!center.isNull()) arguments << QStringLiteral("--center") << center;
+    if (!server.isNull()) arguments << QStringLiteral("--server") << server;
+    arguments << QStringLiteral("--script") << QStringLiteral("-");
+    host.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-host"), arguments);
+    host.write(script.toUtf8());
+    host.closeWriteChannel();
+    HostRun run;
+    if (!host.waitForFinished(120000)) {
+        host.kill();
+        ADD_FAILURE() << "the host did not finish";
+        return run;
+    }
+    run.exitCode = host.exitCode();
+    run.errors = host.readAllStandardError();
+    for (const QString& line : QString::fromUtf8(host.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
+        run.lines << line;
+        if (line.startsWith(u'{')) run.dumps.push_back(QJsonDocument::fromJson(line.toUtf8()).object());
+    }
+    return run;
+}
+
+QJsonObject list(const QJsonObject& dump, const char* name) {
+    return dump[QStringLiteral("lists")].toObject()[QString::fromUtf8(name)].toObject();
+}
+
+// The rows of a list as "ID:third column" texts.
+QStringList rows(const QJsonObject& dump, const char* name) {
+    QStringList out;
+    for (const QJsonValue& row : list(dump, name)[QStringLiteral("rows")].toArray())
+        out << row.toArray()[0].toString() + u':' + row.toArray()[2].toString();
+    return out;
+}
+
+class OperatorCycle : public ::testing::TestWithParam<Backend> {
+protected:
+    void SetUp() override {
+        ensureApplication();
+        if (!LiveServer::available(GetParam())) GTEST_SKIP() << "backend not available here";
+        ASSERT_TRUE(server.start(GetParam()));
+        server.db().addEmployees({{1, QStringLiteral("Ann Smith"), true},
+                                  {2, QStringLiteral("Bob Jones"), true},
+                                  {3, QStringLiteral("Cy Young"), true},
+                                  {4, QStringLiteral("Di Prince"), true},
+                                  {5, QStringLiteral("Ed Wood"), true},
+                                  {6, QStringLiteral("Fay Gone"), false},
+                                  {10, QStringLiteral("Jo March"), true}});
+        server.db().assign(3, {2, 4, 6}, QDateTime::currentDateTimeUtc());
+        server.db().assign(7, {1}, QDateTime::currentDateTimeUtc());
+    }
+    LiveServer server;
+};
+
+TEST_P(OperatorCycle, LoadShowsActiveEmployeesOfTheCentre) {
+    const HostRun run = runHost(QStringLiteral("3"), server.process().url(), QStringLiteral("dump\n"));
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_EQ(run.dumps.size(), 1u);
+    const QJsonObject& d = run.dumps[0];
+    EXPECT_EQ(rows(d, "lstEmployees"), QStringList({"1:000001", "3:000003", "5:000005", "10:000010"}));
+    EXPECT_EQ(rows(d, "lstSelectedEmployees"), QStringList({"2:000002", "4:000004"}));
+    EXPECT_EQ(d[QStringLiteral("labels")].toObject()[QStringLiteral("lblAllVendors")].toString(),
+              QStringLiteral("Non Selected Active Employees (4):"));
+    EXPECT_EQ(d[QStringLiteral("progress")].toObject()[QStringLiteral("value")].toInt(), 0);
+    EXPECT_EQ(d[QStringLiteral("notice")].toString(), QString());
+}
+
+TEST_P(OperatorCycle, MovesCommitAndReloadShowTheDatabase) {
+    const QString script = QStringLiteral(
+        "# single move in, then several, then back and forth\n"
+        "click lstEmployees 1\n"            // 1
+        "press cmdAdd\n"
+        "click lstEmployees 1\n"            // 3 and 5
+        "click lstEmployees 2 shift\n"
+        "press cmdAddAll\n"
+        "dump\n"
+        "click lstSelectedEmployees 1\n"    // 1 goes back: its move is undone
+        "press cmdDelete\n"
+        "dblclick lstSelectedEmployees 1\n" // 2 leaves the centre
+        "rightclick lstSelectedEmployees 2\n"
+        "dump\n"
+        "menu Remove\n"                     // 4 leaves too
+        "dblclick lstEmployees 4\n"         // 10 joins
+        "dump\n"
+        "press cmdCommit\n"
+        "dump\n");
+    const HostRun run = runHost(QStringLiteral("3"), server.process().url(), script);
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_EQ(run.dumps.size(), 4u);
+
+    EXPECT_EQ(rows(run.dumps[0], "lstSelectedEmployees"),
+              QStringList({"1:000001N", "2:000002", "3:000003N", "4:000004", "5:000005N"}));
+    EXPECT_EQ(list(run.dumps[0], "lstSelectedEmployees")[QStringLiteral("selected")].toArray().size(), 2);
+    EXPECT_EQ(run.dumps[1][QStringLiteral("menu")].toArray().first().toString(), QStringLiteral("Remove"));
+    EXPECT_EQ(rows(run.dumps[2], "lstEmployees"), QStringList({"1:000001", "2:000002D", "4:000004D"}));
+    EXPECT_EQ(rows(run.dumps[2], "lstSelectedEmployees"), QStringList({"3:000003N", "5:000005N", "10:000010N"}));
+    EXPECT_TRUE(run.dumps[2][QStringLiteral("buttons")].toObject()[QStringLiteral("cmdCommit")].toBool());
+
+    const QJsonObject& after = run.dumps[3];
+    EXPECT_EQ(rows(after, "lstEmployees"), QStringList({"1:000001", "2:000002", "4:000004"}));
+    EXPECT_EQ(rows(after, "lstSelectedEmployees"), QStringList({"3:000003", "5:000005", "10:000010"}));
+    EXPECT_FALSE(after[QStringLiteral("buttons")].toObject()[QStringLiteral("cmdCommit")].toBool());
+    const QJsonArray messages = after[QStringLiteral("messages")].toArray();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_EQ(messages[0].toObject()[QStringLiteral("style")].toInt(), 64);
+    EXPECT_EQ(messages[0].toObject()[QStringLiteral("title")].toString(), QStringLiteral("Center Employee Cross Reference"));
+    EXPECT_EQ(after[QStringLiteral("notice")].toString(), QString());
+
+    // The database holds exactly the centre's new employees; the inactive one and the other
+    // centre are untouched.
+    const std::vector<std::pair<qint32, qint32>> expected = {{3, 3}, {3, 5}, {3, 6}, {3, 10}, {7, 1}};
+    EXPECT_EQ(server.db().assignments(), expected);
+}
+
+TEST_P(OperatorCycle, CommitWithoutPendingRowsReloadsOnly) {
+    const HostRun run = runHost(QStringLiteral("3"), server.process().url(),
+                                QStringLiteral("click lstEmployees 1\npress cmdAdd\npress cmdDelete\npress cmdCommit\ndump\n"));
+    ASSERT_EQ(run.exitCode, 0);
+    ASSERT_EQ(run.dumps.size(), 1u);
+    EXPECT_TRUE(run.dumps[0][QStringLiteral("messages")].toArray().isEmpty());
+    const std::vector<std::pair<qint32, qint32>> unchanged = {{3, 2}, {3, 4}, {3, 6}, {7, 1}};
+    EXPECT_EQ(server.db().assignments(), unchanged);
+}
+
+// A host fed its script line by line, so that the test can change the database between steps.
+class InteractiveHost {
+public:
+    InteractiveHost(const QString& center, const QString& server) {
+        registry_.reset(new QTemporaryDir);
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("CENTEREMP_REGISTRY"), registry_->filePath(QStringLiteral("registry.ini")));
+        environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+        process_.setProcessEnvironment(environment);
+        process_.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-host"),
+                       {QStringLiteral("--center"), center, QStringLiteral("--server"), server, QStringLiteral("--script"),
+                        QStringLiteral("-")});
+    }
+    ~InteractiveHost() {
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(30000)) process_.kill();
+    }
+    // Sends lines ending with a dump and returns that dump.
+    QJsonObject dumpAfter(const QString& lines) {
+        process_.write((lines + QStringLiteral("dump\n")).toUtf8());
+        while (true) {
+            while (!process_.canReadLine())
+                if (!process_.waitForReadyRead(60000)) return {};
+            const QByteArray line = process_.readLine();
+            if (line.startsWith('{')) return QJsonDocument::fromJson(line).object();
+        }
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> registry_;
+    QProcess process_;
+};
+
+TEST_P(OperatorCycle, ARefusedCommitKeepsTheMovesAndARetrySavesThem) {
+    InteractiveHost host(QStringLiteral("3"), server.process().url());
+    const QJsonObject moved = host.dumpAfter(QStringLiteral("click lstEmployees 4\npress cmdAdd\nclick lstSelectedEmployees 1\npress cmdDelete\n"));
+    ASSERT_EQ(rows(moved, "lstSelectedEmployees"), QStringList({"4:000004", "10:000010N"}));
+
+    // Employee 10 leaves the company before the commit arrives: the server refuses the batch.
+    server.db().exec(QStringLiteral("UPDATE employees SET active = %1 WHERE ID = 10").arg(server.db().isPostgres() ? "false" : "0"));
+    const QJsonObject refused = host.dumpAfter(QStringLiteral("press cmdCommit\n"));
+    EXPECT_EQ(rows(refused, "lstSelectedEmployees"), rows(moved, "lstSelectedEmployees"));
+    EXPECT_EQ(rows(refused, "lstEmployees"), rows(moved, "lstEmployees"));
+    EXPECT_TRUE(refused[QStringLiteral("buttons")].toObject()[QStringLiteral("cmdCommit")].toBool());
+    EXPECT_TRUE(refused[QStringLiteral("notice")].toString().startsWith(QStringLiteral("The changes were not saved")));
+    const QJsonArray messages = refused[QStringLiteral("messages")].toArray();
+    ASSERT_EQ(messages.size(), 1);
+    EXPECT_TRUE(messages[0].toObject()[QStringLiteral("text")].toString().contains(QStringLiteral("10")));
+    const std::vector<std::pair<qint32, qint32>> before = {{3, 2}, {3, 4}, {3, 6}, {7, 1}};
+    EXPECT_EQ(server.db().assignments(), before);
+
+    server.db().exec(QStringLiteral("UPDATE employees SET active = %1 WHERE ID = 10").arg(server.db().isPostgres() ? "true" : "1"));
+    const QJsonObject saved = host.dumpAfter(QStringLiteral("press cmdCommit\n"));
+    EXPECT_EQ(rows(saved, "lstSelectedEmployees"), QStringList({"4:000004", "10:000010"}));
+    EXPECT_EQ(saved[QStringLiteral("notice")].toString(), QString());
+    const std::vector<std::pair<qint32, qint32>> after = {{3, 4}, {3, 6}, {3, 10}, {7, 1}};
+    EXPECT_EQ(server.db().assignments(), after);
+}
+
+TEST_P(OperatorCycle, ALostServerIsShownNotMistakenForAnEmptyCentre) {
+    const QString url = server.process().url();
+    server.stop();
+    const HostRun run = runHost(QStringLiteral("3"), url, QStringLiteral("dump\n"));
+    ASSERT_EQ(run.dumps.size(), 1u);
+    EXPECT_TRUE(run.dumps[0][QStringLiteral("notice")].toString().startsWith(QStringLiteral("The employees could not be loaded")));
+    EXPECT_TRUE(rows(run.dumps[0], "lstEmployees").isEmpty());
+    EXPECT_EQ(run.dumps[0][QStringLiteral("pointer")].toInt(), 0);
+}
+
+TEST_P(OperatorCycle, HostReportsFailedAssignmentsAndScriptErrors) {
+    const HostRun run = runHost(QString(), QString(), QStringLiteral("set CenterID abc\nset CenterID 99999999999\ncall urlEncode \"a b\"\n"));
+    EXPECT_EQ(run.exitCode, 0);
+    EXPECT_EQ(run.lines, QStringList({"error 13 Type mismatch", "error 6 Overflow", "urlEncode a+b"}));
+
+    const std::pair<const char*, const char*> bad[] = {
+        {"dump\nfly away\n", "line 2"},
+        {"menu Remove\n", "line 1"},
+        {"\n# comment\nclick lstEmployees 1\n", "line 3"},  // no rows before a load
+        {"click nowhere 1\n", "line 1"},
+        {"type txtVendorName \"open\n", "line 1"},
+    };
+    for (const auto& [script, where] : bad) {
+        const HostRun failed = runHost(QString(), QString(), QString::fromUtf8(script));
+        EXPECT_EQ(failed.exitCode, 2) << script;
+        EXPECT_TRUE(failed.errors.contains(where)) << failed.errors.toStdString();
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Backends, OperatorCycle, ::testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "SQLite" : "PostgreSQL"; });
+
+}  // namespace
