@@ -1,0 +1,170 @@
+// Every operator action at 32767 rows, and the whole load from a real server, timed.
+// The one-frame budget is 16 ms per action.
+
+#include "control/center_employee_view.h"
+#include "commit/commit.h"
+#include "finding/column_sorting.h"
+#include "finding/find_panel.h"
+#include "moving/multi_row_moves.h"
+#include "server/employee_store.h"
+#include "support/control_harness.h"
+
+#include <QApplication>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <benchmark/benchmark.h>
+
+namespace {
+
+constexpr int kRows = 32767;
+
+void fillEmployees(ReportList& list, int rows) {
+    for (int i = 1; i <= rows; ++i) {
+        ListRow* row = list.add(QString::number(i));
+        list.setSubItem(row, 1, QStringLiteral("Employee %1 Surname").arg(i));
+        list.setSubItem(row, 2, QStringLiteral("%1").arg(i, 6, 10, QLatin1Char('0')));
+    }
+    list.setSortKey(2);
+}
+
+void selectAll(ReportList& list) {
+    list.setMultiSelect(true);
+    list.operatorClick(1, ClickModifier::None);
+    list.operatorClick(list.count(), ClickModifier::Shift);
+}
+
+// Runs the queued view refreshes, as the event loop does before the next frame.
+void settle() { QCoreApplication::processEvents(); }
+
+// ">>" with every row selected, then "<<" straight back; each timed as one action including
+// the refresh of both list views.
+void BM_MoveAllRows(benchmark::State& state) {
+    const bool back = state.range(0) == 1;
+    ControlHarness h;
+    CenterEmployeeView view(h.control);
+    view.show();
+    fillEmployees(h.form().lstEmployees, kRows);
+    settle();
+    for (auto _ : state) {
+        state.PauseTiming();
+        selectAll(h.form().lstEmployees);
+        if (back) {
+            cmdAddAllClick(h.control);
+            settle();
+        }
+        state.ResumeTiming();
+        back ? cmdRemoveAllClick(h.control) : cmdAddAllClick(h.control);
+        settle();
+        state.PauseTiming();
+        if (!back) {
+            cmdRemoveAllClick(h.control);
+            settle();
+        }
+        state.ResumeTiming();
+    }
+    state.SetLabel(back ? "<< 32767 rows" : ">> 32767 rows");
+}
+BENCHMARK(BM_MoveAllRows)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
+void BM_ClickSelectsRange(benchmark::State& state) {
+    ControlHarness h;
+    fillEmployees(h.form().lstEmployees, kRows);
+    for (auto _ : state) selectAll(h.form().lstEmployees);
+    state.SetLabel("click + shift-click over 32767 rows, with the move-button state");
+}
+BENCHMARK(BM_ClickSelectsRange)->Unit(benchmark::kMillisecond);
+
+void BM_FindLastRowByName(benchmark::State& state) {
+    ControlHarness h;
+    fillEmployees(h.form().lstEmployees, kRows);
+    ListRow* last = h.form().lstEmployees.item(kRows);
+    h.form().lstEmployees.setSubItem(last, 1, QStringLiteral("Zebedee Quux"));
+    h.form().optFind.setEnabled(0, true);
+    h.form().optFind.press(0);
+    h.form().txtVendorName.type(QStringLiteral("EBEDEE q"));
+    for (auto _ : state) {
+        cmdFindClick(h.control);
+        if (h.form().lstEmployees.currentRow() != last) state.SkipWithError("wrong row found");
+    }
+    state.SetLabel("name search matching only the last of 32767 rows");
+}
+BENCHMARK(BM_FindLastRowByName)->Unit(benchmark::kMillisecond);
+
+void BM_SortHeaderClick(benchmark::State& state) {
+    const int header = int(state.range(0));
+    ControlHarness h;
+    CenterEmployeeView view(h.control);
+    view.show();
+    fillEmployees(h.form().lstEmployees, kRows);
+    settle();
+    for (auto _ : state) {
+        if (header == 2) {
+            state.PauseTiming();
+            columnClick(h.form().lstEmployees, 1);  // back to the ID column first
+            h.form().lstEmployees.item(1);
+            settle();
+            state.ResumeTiming();
+        }
+        columnClick(h.form().lstEmployees, header);
+        h.form().lstEmployees.item(1);  // the list shows its new order
+        settle();
+    }
+    state.SetLabel(header == 1 ? "ID header again: direction toggle" : "Name header: new sort column");
+}
+BENCHMARK(BM_SortHeaderClick)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The whole load of 32767 employees from centeremp-server on an SQLite file over loopback.
+void BM_LoadFromServer(benchmark::State& state) {
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("bench.sqlite"));
+    {
+        centeremp::server::DatabaseAddress address;
+        address.sqlitePath = file;
+        centeremp::server::EmployeeStore store(address, QStringLiteral("bench-seed"));
+        if (store.open()) {
+            state.SkipWithError("cannot create the database");
+            return;
+        }
+        std::vector<centeremp::server::SeedEmployee> employees;
+        std::vector<centeremp::server::SeedAssignment> assignments;
+        for (int i = 1; i <= kRows; ++i) {
+            employees.push_back({i, QStringLiteral("Employee %1 Surname").arg(i), true});
+            if (i % 2 == 0) assignments.push_back({1, i});
+        }
+        store.insertSeed(employees, assignments, QDateTime::currentDateTimeUtc());
+    }
+    QProcess server;
+    server.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-server"),
+                 {QStringLiteral("--db"), file, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+    QString url;
+    while (url.isEmpty() && server.waitForReadyRead(10000)) {
+        const QString line = QString::fromUtf8(server.readLine()).trimmed();
+        if (line.startsWith(QStringLiteral("listening on "))) url = line.mid(13);
+    }
+    if (url.isEmpty()) {
+        state.SkipWithError("the server did not start");
+        return;
+    }
+    ControlHarness h;
+    h.control.setCenterID(QStringLiteral("1"));
+    for (auto _ : state) {
+        h.control.setServerName(url);
+        if (h.form().lstEmployees.count() + h.form().lstSelectedEmployees.count() != kRows)
+            state.SkipWithError(qPrintable(QStringLiteral("load incomplete: ") + h.form().lblNotice.caption()));
+    }
+    state.SetLabel("setServerName: HTTP GET, parse, fill both lists (32767 rows)");
+    server.terminate();
+    server.waitForFinished();
+}
+BENCHMARK(BM_LoadFromServer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}
