@@ -1,5 +1,6 @@
 #include "platform/numeric_text.h"
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
 
@@ -76,6 +77,23 @@ Int16 toInt16(QStringView text, const QString& source) {
 }
 
 QString formatPadded(const QString& text) {
+    // The usual ID is plain digits: write it with one allocation at most (none when it has six
+    // digits or more), with room for a change letter to follow.
+    const qsizetype size = text.size();
+    const QChar* chars = text.constData();
+    if (size > 0 && std::all_of(chars, chars + size, [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+        qsizetype lead = 0;
+        while (lead < size - 1 && chars[lead] == u'0') ++lead;
+        const qsizetype digits = size - lead;
+        if (lead == 0 && digits >= 6) return text;
+        const qsizetype width = std::max<qsizetype>(6, digits);
+        QString padded;
+        padded.reserve(width + 1);
+        padded.resize(width - digits, u'0');
+        padded.append(chars + lead, digits);
+        return padded;
+    }
+
     const QStringView trimmed = trimBlanks(text);
     const auto parts = split(trimmed);
     if (!parts) return text;

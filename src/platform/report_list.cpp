@@ -140,10 +140,35 @@ void ReportList::setSortOrder(int order) {
 
 void ReportList::setFocus() { emit focusRequested(); }
 
+namespace {
+
+// Text order without regard to letter case. Plain ASCII, the usual case for IDs and most
+// names, is folded inline; anything else goes through Unicode case folding.
+int compareIgnoringCase(const QString& a, const QString& b) {
+    const qsizetype common = std::min(a.size(), b.size());
+    const QChar* x = a.constData();
+    const QChar* y = b.constData();
+    for (qsizetype i = 0; i < common; ++i) {
+        char16_t cx = x[i].unicode(), cy = y[i].unicode();
+        if (cx == cy) continue;
+        if (cx < 128 && cy < 128) {
+            if (cx >= 'A' && cx <= 'Z') cx += 32;
+            if (cy >= 'A' && cy <= 'Z') cy += 32;
+        } else {
+            cx = x[i].toCaseFolded().unicode();
+            cy = y[i].toCaseFolded().unicode();
+        }
+        if (cx != cy) return cx < cy ? -1 : 1;
+    }
+    return a.size() == b.size() ? 0 : (a.size() < b.size() ? -1 : 1);
+}
+
+}  // namespace
+
 bool ReportList::lessThan(const ListRow& a, const ListRow& b) const {
     const ListRow& first = sortOrder_ == 0 ? a : b;
     const ListRow& second = sortOrder_ == 0 ? b : a;
-    const int byKey = first.columns_[sortKey_].compare(second.columns_[sortKey_], Qt::CaseInsensitive);
+    const int byKey = compareIgnoringCase(first.columns_[sortKey_], second.columns_[sortKey_]);
     if (byKey != 0) return byKey < 0;
     return first.sequence_ < second.sequence_;
 }
