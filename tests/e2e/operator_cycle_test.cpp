@@ -238,6 +238,41 @@ TEST_P(OperatorCycle, HostReportsFailedAssignmentsAndScriptErrors) {
     }
 }
 
+TEST_P(OperatorCycle, FindAndSortFromAScript) {
+    const QString script = QStringLiteral(
+        "option optFind 0\n"
+        "type txtVendorName \"O\"\n"       // Bob Jones is the first name holding an o
+        "press cmdFind\n"
+        "dump\n"
+        "option optList 1\n"
+        "option optFind 1\n"
+        "type txtVendorID 4\n"
+        "press cmdFind\n"
+        "type txtVendorID 44\n"
+        "press cmdFind\n"
+        "header lstEmployees 2\n"
+        "header lstEmployees 2\n"
+        "dump\n");
+    const HostRun run = runHost(QStringLiteral("3"), server.process().url(), script);
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_EQ(run.dumps.size(), 2u);
+    const QJsonObject employees = list(run.dumps[0], "lstEmployees");
+    EXPECT_EQ(employees[QStringLiteral("selected")].toArray(), QJsonArray({2}));  // 3 Cy Young
+    EXPECT_TRUE(employees[QStringLiteral("focus")].toBool());
+    EXPECT_FALSE(run.dumps[0][QStringLiteral("buttons")].toObject()[QStringLiteral("cmdAdd")].toBool());
+
+    const QJsonObject& after = run.dumps[1];
+    EXPECT_EQ(list(after, "lstSelectedEmployees")[QStringLiteral("selected")].toArray(), QJsonArray({2}));  // ID 4
+    const QJsonArray messages = after[QStringLiteral("messages")].toArray();
+    ASSERT_EQ(messages.size(), 1);  // 44 is nobody
+    EXPECT_EQ(messages[0].toObject()[QStringLiteral("text")].toString(), QStringLiteral("Not found"));
+    EXPECT_EQ(list(after, "lstEmployees")[QStringLiteral("sortKey")].toInt(), 1);
+    EXPECT_EQ(list(after, "lstEmployees")[QStringLiteral("sortOrder")].toInt(), 1);
+    EXPECT_EQ(rows(after, "lstEmployees"), QStringList({"10:000010", "5:000005", "3:000003", "1:000001"}));
+    EXPECT_EQ(after[QStringLiteral("textBoxes")].toObject()[QStringLiteral("txtVendorName")].toObject()[QStringLiteral("text")].toString(),
+              QString());
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, OperatorCycle, ::testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const auto& info) { return info.param == Backend::Sqlite ? "SQLite" : "PostgreSQL"; });
 
