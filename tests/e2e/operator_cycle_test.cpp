@@ -241,7 +241,7 @@ TEST_P(OperatorCycle, HostReportsFailedAssignmentsAndScriptErrors) {
 TEST_P(OperatorCycle, FindAndSortFromAScript) {
     const QString script = QStringLiteral(
         "option optFind 0\n"
-        "type txtVendorName \"O\"\n"       // Bob Jones is the first name holding an o
+        "type txtVendorName \"O\"\n"       // Cy Young is the first name holding an o
         "press cmdFind\n"
         "dump\n"
         "option optList 1\n"
