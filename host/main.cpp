@@ -113,6 +113,14 @@ int main(int argc, char** argv) {
             std::fprintf(stderr, "centeremp-host: %s\n", qPrintable(problem));
             exitCode = 2;
         }
+        if (!options.screenshot.isEmpty()) {
+            // What the control looks like at the end of the script, drawn by its own widgets.
+            QWidget* widget = window->window();
+            widget->show();
+            QApplication::processEvents();
+            if (!widget->grab().save(options.screenshot))
+                std::fprintf(stderr, "centeremp-host: cannot save %s\n", qPrintable(options.screenshot));
+        }
     } else {
         QWidget* widget = window->window();
         widget->setWindowTitle(QStringLiteral("TarvoCenterEmp - Center Employee"));

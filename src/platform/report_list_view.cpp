@@ -95,6 +95,10 @@ void ReportListView::afterRefresh() {
     // Qt's header draws its ascending indicator pointing down; operators read an upward
     // arrow as ascending, so the indicator is given the other way round.
     header()->setSortIndicator(key == 2 ? 0 : key, list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    // The view's own current index only draws the focus frame: keep it on the list's current row.
+    const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
+    selectionModel()->setCurrentIndex(current > 0 ? model_.index(current - 1, 0) : QModelIndex(),
+                                      QItemSelectionModel::NoUpdate);
     if (ListRow* target = list_.takeScrollTarget()) {
         const int position = list_.positionOf(target);
         if (position > 0) scrollTo(model_.index(position - 1, 0));
