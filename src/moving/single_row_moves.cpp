@@ -28,6 +28,13 @@ void removeMovedRow(ReportList& source, ListRow* moved) {
     if (position > 0) source.remove(position);
 }
 
+// The row a move takes: the source's current row, when the source has rows and the row has a text.
+ListRow* rowToMove(ReportList& source) {
+    if (source.count() == 0) return nullptr;
+    ListRow* current = source.selectedItem();
+    return current && !current->text().isEmpty() ? current : nullptr;
+}
+
 }  // namespace
 
 void cmdAddClick(CenterEmployee& c) {
@@ -35,11 +42,9 @@ void cmdAddClick(CenterEmployee& c) {
     ReportList& source = form.lstEmployees;
     ReportList& target = form.lstSelectedEmployees;
     try {
-        if (source.count() == 0) return;
-        ListRow* current = source.selectedItem();
+        ListRow* current = rowToMove(source);
         if (!current) return;
         const QString text = current->text();
-        if (text.isEmpty()) return;
         if (holdsText(target, text)) return;
         const QString name = current->subItem(1);
         const QString idColumn = current->subItem(2);
@@ -64,11 +69,9 @@ void cmdDeleteClick(CenterEmployee& c) {
     ReportList& source = form.lstSelectedEmployees;
     ReportList& target = form.lstEmployees;
     try {
-        if (source.count() == 0) return;
-        ListRow* current = source.selectedItem();
+        ListRow* current = rowToMove(source);
         if (!current) return;
         const QString text = current->text();
-        if (text.isEmpty()) return;
         const QString name = current->subItem(1);
         const QString idColumn = current->subItem(2);
         target.setMultiSelect(false);

@@ -121,11 +121,7 @@ INSTANTIATE_TEST_SUITE_P(Table, CommitButtonFailure, ::testing::Values(
                  {{QStringLiteral("field 1: not an accepted statement"), 64}}},
     FailedCommit{"server fails", 500, "", false, {}},
     FailedCommit{"invalid employee id", 200, "OK", true, {{QStringLiteral("Nothing was saved"), 16}}}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& ch : name) if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.what); });
 
 TEST(CommitButton, TooManyStatementsSendNothing) {
     CannedHttpServer server;

@@ -43,11 +43,7 @@ INSTANTIATE_TEST_SUITE_P(Table, ColumnSorting, ::testing::Values(
     SortCase{"hidden header acts like ID", {3}, 2, 1, {"100", "11", "10", "9"}},
     SortCase{"name then ID keeps ascending", {2, 1}, 2, 0, {"9", "10", "11", "100"}},
     SortCase{"unknown header changes nothing", {0}, 2, 0, {"9", "10", "11", "100"}}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& ch : name) if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.what); });
 
 TEST(ColumnSorting, OneListNeverTouchesTheOther) {
     ControlHarness h;

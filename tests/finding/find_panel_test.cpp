@@ -76,11 +76,7 @@ INSTANTIATE_TEST_SUITE_P(Table, FindPanelSearch, ::testing::Values(
     Search{"id with blank is not the id", false, false, " 7", nullptr},
     Search{"id only in the other list", false, false, "5", nullptr},
     Search{"id in the selected list", false, true, "5", "5"}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& ch : name) if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.what); });
 
 TEST(FindPanel, AnySearchLeavesSingleSelectionAndNoMoveButtons) {
     for (const char* text : {"40", "404"}) {

@@ -69,10 +69,6 @@ INSTANTIATE_TEST_SUITE_P(Table, MoveButtonState, ::testing::Values(
     Case{"selected, two rows", true, 3, {{1, ClickModifier::None}, {2, ClickModifier::Ctrl}}, {false, false, false, true}},
     Case{"selected, toggled back to one", true, 3,
          {{1, ClickModifier::None}, {2, ClickModifier::Ctrl}, {2, ClickModifier::Ctrl}}, {false, false, true, false}}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& ch : name) if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.what); });
 
 }  // namespace

@@ -168,11 +168,7 @@ INSTANTIATE_TEST_SUITE_P(Table, BrokenLoad, ::testing::Values(
     BrokenFeed{"missing name keeps the row", 200, kMissingName, 1, 2, true},
     BrokenFeed{"comment in place of an employee", 200,
                "<r><c><n><a>1</a><b>0</b></n></c><e><x><i>5</i><m>Eve</m></x><!-- x --></e><s/></r>", 1, 0, true}),
-    [](const auto& info) {
-        std::string name = info.param.what;
-        for (char& ch : name) if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
-        return name;
-    });
+    [](const auto& info) { return caseName(info.param.what); });
 
 TEST(Load, SecondAssignmentReloadsAndDropsUncommittedMoves) {
     CannedHttpServer server;

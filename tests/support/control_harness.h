@@ -7,7 +7,9 @@
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
+#include <cctype>
 #include <ostream>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -42,3 +44,11 @@ void fillList(ReportList& list, std::initializer_list<std::pair<const char*, con
 
 // Readable failure messages for texts.
 inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
+
+// A test-name suffix from a case's description: letters and digits, the rest underscores.
+inline std::string caseName(const char* what) {
+    std::string name = what;
+    for (char& ch : name)
+        if (!std::isalnum(static_cast<unsigned char>(ch))) ch = '_';
+    return name;
+}
