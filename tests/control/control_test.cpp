@@ -2,7 +2,10 @@
 #include "platform/runtime_error.h"
 #include "support/control_harness.h"
 
+#include <QHeaderView>
 #include <QLabel>
+#include <QTest>
+#include <QTreeView>
 #include <QPushButton>
 #include <gtest/gtest.h>
 #include <set>
@@ -141,6 +144,39 @@ TEST(FormView, WidgetsSitAtTheirDesignPlacesAndDrawTheState) {
     // A host that resizes the control moves nothing.
     view.resize(2000, 1500);
     EXPECT_EQ(add->geometry().left(), int(std::lround(4065 * toPixels)));
+}
+
+TEST(FormView, OperatorInputThroughTheWidgetsReachesTheState) {
+    ControlHarness h;
+    Form& f = h.form();
+    fillList(f.lstEmployees, {{"7", "Ann"}, {"42", "Bob"}, {"123", "Cy"}});
+    CenterEmployeeView view(h.control);
+    view.show();
+    QCoreApplication::processEvents();
+    auto* list = qobject_cast<QTreeView*>(view.child(QStringLiteral("lstEmployees")));
+    ASSERT_NE(list, nullptr);
+    ASSERT_EQ(list->model()->rowCount(), 3);
+    const auto rowCentre = [list](int row) { return list->visualRect(list->model()->index(row, 1)).center(); };
+
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, Qt::ControlModifier, rowCentre(2));
+    EXPECT_EQ(selectedPositions(f.lstEmployees), std::vector<int>({1, 3}));
+    EXPECT_TRUE(f.cmdAddAll.enabled());  // the list's Click event ran
+
+    QTest::mouseClick(qobject_cast<QPushButton*>(view.child(QStringLiteral("cmdAddAll"))), Qt::LeftButton);
+    EXPECT_EQ(f.lstSelectedEmployees.count(), 2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(list->model()->rowCount(), 1);
+
+    QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, rowCentre(0));
+    EXPECT_EQ(f.lstEmployees.count(), 0);
+    EXPECT_EQ(f.lstSelectedEmployees.findItem(QStringLiteral("42"))->subItem(2), QStringLiteral("000042N"));
+
+    auto* selected = qobject_cast<QTreeView*>(view.child(QStringLiteral("lstSelectedEmployees")));
+    QCoreApplication::processEvents();
+    const QPoint nameHeader(selected->header()->sectionViewportPosition(1) + 5, selected->header()->height() / 2);
+    QTest::mouseClick(selected->header()->viewport(), Qt::LeftButton, {}, nameHeader);
+    EXPECT_EQ(f.lstSelectedEmployees.sortKey(), 1);
 }
 
 }  // namespace
