@@ -70,6 +70,9 @@ ReportListView::ReportListView(ReportList& list, double twipsToPixels, QWidget* 
     // The two visible columns fill the list's width; names that do not fit are elided.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
+    // Scrolling follows EnsureVisible only; the focus frame moving must not scroll (or lay the
+    // rows out) on its own.
+    setAutoScroll(false);
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(true);
     header()->setStretchLastSection(false);
@@ -84,11 +87,13 @@ ReportListView::ReportListView(ReportList& list, double twipsToPixels, QWidget* 
 }
 
 void ReportListView::afterRefresh() {
+    // Columns only change at start-up; re-applying them on every refresh would lay the rows
+    // out again for nothing.
     const auto& columns = list_.columns();
     for (size_t i = 0; i < columns.size(); ++i) {
         const int pixels = int(columns[i].width * twipsToPixels_ + 0.5);
-        setColumnHidden(int(i), pixels == 0);
-        if (pixels > 0) setColumnWidth(int(i), pixels);
+        if (isColumnHidden(int(i)) != (pixels == 0)) setColumnHidden(int(i), pixels == 0);
+        if (pixels > 0 && columnWidth(int(i)) != pixels) setColumnWidth(int(i), pixels);
     }
     // The ID headers both sort by the hidden ID copy: show the arrow on the visible one.
     const int key = list_.sortKey();
