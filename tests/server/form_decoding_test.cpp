@@ -1,5 +1,7 @@
 #include "server/form_decoding.h"
 
+#include "test_text.h"
+
 #include <gtest/gtest.h>
 
 #include <ostream>
@@ -10,15 +12,6 @@
 using namespace centeremp::server;
 
 namespace {
-
-// A string of exactly these UTF-16 code units (NUL and unpaired surrogates included).
-QString units(std::initializer_list<char16_t> codeUnits)
-{
-    QString text;
-    for (char16_t unit : codeUnits)
-        text += QChar(unit);
-    return text;
-}
 
 struct DecodeCase
 {
