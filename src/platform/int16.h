@@ -24,7 +24,6 @@ public:
     constexpr operator qint16() const { return value_; }
 
     Int16 operator+(Int16 other) const { return from(qint64(value_) + other.value_); }
-    Int16 operator-(Int16 other) const { return from(qint64(value_) - other.value_); }
     Int16 operator*(Int16 other) const { return from(qint64(value_) * other.value_); }
     Int16& operator+=(Int16 other) { return *this = *this + other; }
     Int16& operator++() { return *this = from(qint64(value_) + 1); }

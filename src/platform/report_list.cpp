@@ -243,5 +243,3 @@ void ReportList::operatorRelease(int button) {
 void ReportList::operatorHeaderClick(int index) {
     if (events.columnClick) events.columnClick(index);
 }
-
-void ReportList::operatorMoveCurrent(int position) { operatorClick(position, ClickModifier::None); }

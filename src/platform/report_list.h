@@ -95,7 +95,6 @@ public:
     void operatorRightPress(int position);  // the press of a right click; the release follows
     void operatorRelease(int button);
     void operatorHeaderClick(int index);
-    void operatorMoveCurrent(int position);  // arrow keys: a plain click without the mouse
 
     // Change notifications are coalesced: rowsChanged fires once until a view takes the
     // changes, however many rows an action touched.

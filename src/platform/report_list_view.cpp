@@ -108,7 +108,6 @@ void ReportListView::afterRefresh() {
         const int position = list_.positionOf(target);
         if (position > 0) scrollTo(model_.index(position - 1, 0));
     }
-    viewport()->update();
 }
 
 int ReportListView::positionAt(const QPoint& point) const {
@@ -160,7 +159,8 @@ void ReportListView::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_End: next = count; break;
     default: return QTreeView::keyPressEvent(event);
     }
-    list_.operatorMoveCurrent(qBound(1, next, count));
+    // An arrow key acts as a plain click on the row it lands on.
+    list_.operatorClick(qBound(1, next, count), ClickModifier::None);
     list_.ensureVisible(list_.currentRow());
     event->accept();
 }
