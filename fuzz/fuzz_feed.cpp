@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     static char* argv[] = {name, nullptr};
     static QCoreApplication app(argc, argv);
     static RecordingUiServices ui;
-    static QtHttpTransfer transfer;
+    static HttpTransfer transfer;
     static FixedFeed feed;
     static CenterEmployee control(ui, feed, transfer);
 

@@ -76,8 +76,8 @@ private:
     QString onRow(const QString& list, int row, const std::function<void(ReportList&)>& action);
 
     std::atomic<std::uint32_t> references_{0};
-    QtHttpFeedSource feed_;
-    QtHttpTransfer transfer_;
+    HttpFeedSource feed_;
+    HttpTransfer transfer_;
     SwitchableUiServices ui_;
     CenterEmployee control_;
     QPointer<CenterEmployeeView> view_;

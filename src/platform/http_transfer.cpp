@@ -2,131 +2,267 @@
 
 #include "platform/runtime_error.h"
 
-#include <QEventLoop>
-#include <QNetworkReply>
-#include <QNetworkRequest>
-#include <QTimer>
 #include <QUrl>
+#include <curl/curl.h>
+
+#include <memory>
 
 namespace {
+
 const QString kFeedSource = QStringLiteral("FeedDocument");
 const QString kTransferSource = QStringLiteral("Inet1");
+constexpr int kPumpIntervalMs = 5;
 
-RuntimeError feedError(const QString& reason) { return {errors::FeedUnavailable, kFeedSource, reason}; }
-
-QNetworkRequest requestFor(const QUrl& url, const HttpLimits& limits) {
-    QNetworkRequest request(url);
-    request.setTransferTimeout(int(limits.inactivity.count()));
-    return request;
+void initialiseCurlOnce() {
+    static const CURLcode ready = curl_global_init(CURL_GLOBAL_DEFAULT);
+    if (ready != CURLE_OK) throw std::runtime_error("libcurl could not be initialised");
 }
-}  // namespace
 
-bool isWebAddress(const QUrl& url) {
+bool isWebAddress(const QString& address) {
+    const QUrl url(address, QUrl::StrictMode);
     return url.isValid() && (url.scheme() == QLatin1String("http") || url.scheme() == QLatin1String("https")) &&
            !url.host().isEmpty();
 }
 
-QByteArray QtHttpFeedSource::get(const QString& address) {
-    const QUrl url(address, QUrl::StrictMode);
-    if (!isWebAddress(url)) throw feedError(QStringLiteral("\"%1\" is not a web address").arg(address));
-
-    QNetworkRequest request = requestFor(url, limits_);
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::NoLessSafeRedirectPolicy);
-    QNetworkReply* reply = network_.get(request);
-
-    QByteArray body;
-    bool tooLarge = false;
-    bool timedOut = false;
-    QEventLoop loop;
-    QTimer deadline;
-    deadline.setSingleShot(true);
-    QObject::connect(reply, &QNetworkReply::readyRead, &loop, [&] {
-        body += reply->readAll();
-        if (body.size() > limits_.maxBody) {
-            tooLarge = true;
-            reply->abort();
+// The address as it goes on the wire: what the control built, byte for byte, with only the
+// bytes that cannot stand in a request line escaped. Nothing is folded or normalised.
+QByteArray wireAddress(const QString& address) {
+    QByteArray wire;
+    for (const char byte : address.toUtf8()) {
+        const auto b = static_cast<unsigned char>(byte);
+        if (b <= 0x20 || b >= 0x7f) {
+            wire += '%';
+            wire += QByteArray::number(b, 16).rightJustified(2, '0').toUpper();
+        } else {
+            wire += byte;
         }
-    });
-    QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-    QObject::connect(&deadline, &QTimer::timeout, &loop, [&] {
-        timedOut = true;
-        reply->abort();
-    });
-    deadline.start(limits_.deadline);
-    if (!reply->isFinished()) loop.exec(QEventLoop::ExcludeUserInputEvents);
-    if (!tooLarge) body += reply->readAll();
-
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    const QString errorText = reply->errorString();
-    const auto error = reply->error();
-    reply->deleteLater();
-
-    if (tooLarge) throw feedError(QStringLiteral("the server's answer is larger than %1 bytes").arg(limits_.maxBody));
-    if (timedOut) throw feedError(QStringLiteral("the server did not answer in time"));
-    if (status != 0 && (status < 200 || status > 299))
-        throw feedError(QStringLiteral("the server answered with status %1").arg(status));
-    if (error != QNetworkReply::NoError) throw feedError(QStringLiteral("the server could not be reached (%1)").arg(errorText));
-    return body;
-}
-
-QtHttpTransfer::~QtHttpTransfer() {
-    if (reply_) {
-        reply_->disconnect(this);
-        reply_->abort();
     }
+    return wire;
 }
 
-void QtHttpTransfer::execute(const QString& url, const QString& operation, const QByteArray& data,
-                             const QString& headers) {
+QString mebibytes(qint64 bytes) { return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024)); }
+
+// A body that grows into a buffer up to its cap; the size the server announces is reserved
+// at once, so a feed costs its own size and not the doubling of a growing buffer.
+struct BodySink {
+    CURL* curl = nullptr;
+    qint64 cap = 0;
+    QByteArray data;
+    bool tooLarge = false;
+
+    static size_t write(char* bytes, size_t size, size_t count, void* self) {
+        auto* sink = static_cast<BodySink*>(self);
+        const size_t length = size * count;
+        if (sink->data.isEmpty()) {
+            curl_off_t announced = -1;
+            curl_easy_getinfo(sink->curl, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &announced);
+            if (announced > 0 && announced <= sink->cap) sink->data.reserve(qsizetype(announced));
+        }
+        if (sink->data.size() + qint64(length) > sink->cap) {
+            sink->tooLarge = true;
+            return 0;  // libcurl ends the transfer with a write error
+        }
+        sink->data.append(bytes, qsizetype(length));
+        return length;
+    }
+};
+
+// The options every request shares: exact path, web schemes only, stall and deadline limits.
+void setCommonOptions(CURL* curl, const QByteArray& address, const TransferLimits& limits, BodySink& sink,
+                      char* errorText) {
+    curl_easy_setopt(curl, CURLOPT_URL, address.constData());
+    curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
+    curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, long(limits.inactivity.count()));
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits.inactivity.count()));
+    curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(limits.deadline.count()));
+    curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(sink.cap));
+    curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &BodySink::write);
+    curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
+    sink.curl = curl;
+}
+
+// Why a request failed, in words an operator understands.
+QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const TransferLimits& limits) {
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT: {
+        curl_off_t total = 0;
+        curl_easy_getinfo(curl, CURLINFO_TOTAL_TIME_T, &total);
+        if (total / 1000 >= limits.deadline.count())
+            return QStringLiteral("the server did not finish its answer within %1 seconds")
+                .arg(limits.deadline.count() / 1000);
+        return QStringLiteral("the server stopped answering");
+    }
+    case CURLE_WRITE_ERROR:
+    case CURLE_FILESIZE_EXCEEDED:
+        if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
+            return QStringLiteral("the server's answer is larger than %1").arg(mebibytes(sink.cap));
+        break;
+    case CURLE_PARTIAL_FILE:
+        return QStringLiteral("the server's answer was cut short");
+    case CURLE_GOT_NOTHING:
+        return QStringLiteral("the server closed the connection without answering");
+    case CURLE_RECV_ERROR:
+        return QStringLiteral("the connection broke while the answer arrived");
+    case CURLE_SEND_ERROR:
+        return QStringLiteral("the connection broke while the request was sent");
+    case CURLE_COULDNT_CONNECT:
+        return QStringLiteral("the server could not be reached (nothing answers at that address)");
+    case CURLE_COULDNT_RESOLVE_HOST:
+        return QStringLiteral("the server's name could not be found");
+    case CURLE_TOO_MANY_REDIRECTS:
+        return QStringLiteral("the server sent the request round in circles");
+    default:
+        break;
+    }
+    return QStringLiteral("the transfer failed (%1)").arg(QString::fromUtf8(curl_easy_strerror(code)));
+}
+
+long statusOf(CURL* curl) {
+    long status = 0;
+    curl_easy_getinfo(curl, CURLINFO_RESPONSE_CODE, &status);
+    return status;
+}
+
+struct EasyDeleter {
+    void operator()(CURL* curl) const { curl_easy_cleanup(curl); }
+};
+using EasyHandle = std::unique_ptr<CURL, EasyDeleter>;
+
+EasyHandle newEasyHandle() {
+    initialiseCurlOnce();
+    EasyHandle curl(curl_easy_init());
+    if (!curl) throw std::runtime_error("libcurl could not start a request");
+    return curl;
+}
+
+RuntimeError feedError(const QString& reason) { return {errors::FeedUnavailable, kFeedSource, reason}; }
+
+}  // namespace
+
+QByteArray HttpFeedSource::get(const QString& address) {
+    if (!isWebAddress(address)) throw feedError(QStringLiteral("\"%1\" is not a web address").arg(address));
+    const EasyHandle curl = newEasyHandle();
+    BodySink sink;
+    sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kFeedCap;
+    char errorText[CURL_ERROR_SIZE] = {};
+    const QByteArray wire = wireAddress(address);
+    setCommonOptions(curl.get(), wire, limits_, sink, errorText);
+    // A feed may move; it may not move from a secure address to a plain one.
+    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR,
+                     wire.startsWith("https:") ? "https" : "http,https");
+
+    const CURLcode code = curl_easy_perform(curl.get());
+    if (code != CURLE_OK) throw feedError(describeFailure(curl.get(), code, sink, limits_));
+    const long status = statusOf(curl.get());
+    if (status < 200 || status > 299) throw feedError(QStringLiteral("the server answered with status %1").arg(status));
+    return std::move(sink.data);
+}
+
+// One POST in flight: its handle and everything libcurl reads from or writes to while it runs.
+struct HttpTransfer::Request {
+    EasyHandle curl;
+    QByteArray address;
+    QByteArray data;
+    curl_slist* headers = nullptr;
+    BodySink sink;
+    char errorText[CURL_ERROR_SIZE] = {};
+
+    ~Request() { curl_slist_free_all(headers); }
+};
+
+HttpTransfer::HttpTransfer(TransferLimits limits) : limits_(limits) {
+    initialiseCurlOnce();
+    multi_ = curl_multi_init();
+    if (!multi_) throw std::runtime_error("libcurl could not start");
+    pump_.setInterval(kPumpIntervalMs);
+    connect(&pump_, &QTimer::timeout, this, &HttpTransfer::drive);
+}
+
+HttpTransfer::~HttpTransfer() {
+    if (request_) curl_multi_remove_handle(multi_, request_->curl.get());
+    delete request_;
+    curl_multi_cleanup(multi_);
+}
+
+void HttpTransfer::execute(const QString& url, const QString& operation, const QByteArray& data,
+                           const QString& headers) {
     if (executing_) throw RuntimeError(errors::TransferBusy, kTransferSource, QStringLiteral("Still executing last request"));
-    const QUrl address(url, QUrl::StrictMode);
-    if (!isWebAddress(address))
+    if (!isWebAddress(url))
         throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("\"%1\" is not a web address").arg(url));
     if (operation.compare(QLatin1String("Post"), Qt::CaseInsensitive) != 0)
         throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("Unsupported operation %1").arg(operation));
 
-    QNetworkRequest request = requestFor(address, limits_);
-    // A batch of statements goes exactly where it was addressed, or nowhere.
-    request.setAttribute(QNetworkRequest::RedirectPolicyAttribute, QNetworkRequest::ManualRedirectPolicy);
-    for (const QString& line : headers.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts)) {
-        const qsizetype colon = line.indexOf(u':');
-        if (colon > 0)
-            request.setRawHeader(line.left(colon).trimmed().toLatin1(), line.mid(colon + 1).trimmed().toLatin1());
-    }
+    auto request = std::make_unique<Request>();
+    request->curl = newEasyHandle();
+    request->address = wireAddress(url);
+    request->data = data;
+    request->sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kReplyCap;
+    CURL* curl = request->curl.get();
+    setCommonOptions(curl, request->address, limits_, request->sink, request->errorText);
+    curl_easy_setopt(curl, CURLOPT_POST, 1L);
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request->data.constData());
+    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request->data.size()));
+    // A connection of its own, closed after the reply: a request on a reused connection that
+    // the server has dropped would be sent a second time.
+    curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
+    curl_easy_setopt(curl, CURLOPT_FORBID_REUSE, 1L);
+    for (const QString& line : headers.split(QStringLiteral("\r\n"), Qt::SkipEmptyParts))
+        request->headers = curl_slist_append(request->headers, line.toLatin1().constData());
+    // The body goes at once, without waiting for a go-ahead that not every server sends.
+    request->headers = curl_slist_append(request->headers, "Expect:");
+    curl_easy_setopt(curl, CURLOPT_HTTPHEADER, request->headers);
+    if (curl_multi_add_handle(multi_, curl) != CURLM_OK)
+        throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("The request could not be started"));
 
+    request_ = request.release();
     body_.clear();
     handedOut_ = 0;
     delivered_ = false;
     failure_.clear();
     executing_ = true;
-    reply_ = network_.post(request, data);
-
-    auto* deadline = new QTimer(reply_);
-    deadline->setSingleShot(true);
-    connect(deadline, &QTimer::timeout, reply_, [reply = reply_.data(), this] {
-        failure_ = QStringLiteral("the server did not answer in time");
-        reply->abort();
-    });
-    deadline->start(limits_.deadline);
-    connect(reply_, &QNetworkReply::finished, this, &QtHttpTransfer::finish);
     emit stateChanged(StateRequesting);
+    // The request starts on the first turn of the event loop: execute only starts it, and
+    // every later notification reaches the caller from its wait.
+    pump_.start();
 }
 
-void QtHttpTransfer::finish() {
-    QNetworkReply* reply = reply_;
-    const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-    if (status != 0) {
-        // The server answered: hand its text out, whatever the status, and tell the
+void HttpTransfer::drive() {
+    int running = 0;
+    curl_multi_perform(multi_, &running);
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
+        if (message->msg == CURLMSG_DONE && request_ && message->easy_handle == request_->curl.get()) {
+            finish(message->data.result);
+            return;
+        }
+    }
+}
+
+void HttpTransfer::finish(int curlCode) {
+    pump_.stop();
+    std::unique_ptr<Request> request(std::exchange(request_, nullptr));
+    CURL* curl = request->curl.get();
+    curl_multi_remove_handle(multi_, curl);
+    const auto code = static_cast<CURLcode>(curlCode);
+    if (code == CURLE_OK) {
+        // The server answered in full: hand its text out, whatever the status, and tell the
         // caller whether the batch was taken.
-        body_ = QString::fromUtf8(reply->readAll());
+        const long status = statusOf(curl);
+        body_ = QString::fromUtf8(request->sink.data);
         delivered_ = status >= 200 && status <= 299;
         if (!delivered_) failure_ = QStringLiteral("the server refused the changes (status %1)").arg(status);
-        reply->deleteLater();
+        request.reset();
         emit stateChanged(StateResponseReceived);
         emit stateChanged(StateResponseCompleted);
     } else {
-        if (failure_.isEmpty()) failure_ = QStringLiteral("the server could not be reached (%1)").arg(reply->errorString());
-        reply->deleteLater();
+        failure_ = describeFailure(curl, code, request->sink, limits_);
+        request.reset();
         emit stateChanged(StateError);
     }
     // The notifications above run before the transfer reports itself finished, so whoever
@@ -134,7 +270,7 @@ void QtHttpTransfer::finish() {
     executing_ = false;
 }
 
-QString QtHttpTransfer::getChunk(int size) {
+QString HttpTransfer::getChunk(int size) {
     if (size <= 0) return {};
     const QString chunk = body_.mid(handedOut_, size);
     handedOut_ += chunk.size();

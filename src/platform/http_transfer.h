@@ -1,17 +1,14 @@
 #pragma once
 
 #include <QByteArray>
-#include <QNetworkAccessManager>
 #include <QObject>
-#include <QPointer>
 #include <QString>
+#include <QTimer>
 #include <chrono>
 
-class QNetworkReply;
-
-// Fetches the employee feed: a GET that returns only when the body has arrived, with a time-out.
-// The window repaints meanwhile but takes no input. Raises a runtime error describing, for the
-// operator, why nothing came back.
+// Fetches the employee feed: a GET that returns only when the whole body has arrived. It blocks
+// the thread for its whole length and runs no event meanwhile. Raises a runtime error that says,
+// for the operator, why nothing came back.
 class FeedSource {
 public:
     virtual ~FeedSource() = default;
@@ -45,27 +42,42 @@ signals:
     void stateChanged(int state);
 };
 
-struct HttpLimits {
-    std::chrono::milliseconds inactivity{15000};  // no byte for this long ends the request
-    std::chrono::milliseconds deadline{60000};    // the request as a whole
-    qint64 maxBody = 64 * 1024 * 1024;            // a larger answer is refused
+struct TransferLimits {
+    // No byte for this long ends the request: the server stopped answering. Whole seconds,
+    // the finest step the stall detection takes.
+    std::chrono::seconds inactivity{15};
+    std::chrono::milliseconds deadline{60000};  // the request as a whole
+    qint64 maxBody = 0;                          // 0: the default cap of the kind of request
+
+    // The largest feed of a centre is 32767 employees; at 512 bytes each (a name of 150
+    // characters in any script, its ID and the markup) that is 16 MiB, and a real centre's
+    // feed stays far below (1.6 MB for 32767 employees with ordinary names).
+    static constexpr qint64 kFeedCap = 16 * 1024 * 1024;
+    // The server's reply to a batch is a short text; naming every one of 32767 employees
+    // it could not change takes under 400 KB.
+    static constexpr qint64 kReplyCap = 1024 * 1024;
 };
 
-class QtHttpFeedSource : public FeedSource {
+// The feed over libcurl's blocking interface: the path goes out exactly as given, and a body
+// cut short, a stall or a body over the cap is a failure, never a document.
+class HttpFeedSource : public FeedSource {
 public:
-    explicit QtHttpFeedSource(HttpLimits limits = {}) : limits_(limits) {}
+    explicit HttpFeedSource(TransferLimits limits = {}) : limits_(limits) {}
     QByteArray get(const QString& address) override;
 
 private:
-    QNetworkAccessManager network_;
-    HttpLimits limits_;
+    TransferLimits limits_;
 };
 
-class QtHttpTransfer : public Transfer {
+// The POST of a batch over libcurl's multi interface, driven from the thread's event loop so
+// that the commit's wait keeps the window alive. The request goes out once, on a connection of
+// its own, to exactly the path given; it is never re-sent and never redirected. A reply counts
+// as received only when its whole body arrived as framed.
+class HttpTransfer : public Transfer {
     Q_OBJECT
 public:
-    explicit QtHttpTransfer(HttpLimits limits = {}) : limits_(limits) {}
-    ~QtHttpTransfer() override;
+    explicit HttpTransfer(TransferLimits limits = {});
+    ~HttpTransfer() override;
 
     void execute(const QString& url, const QString& operation, const QByteArray& data,
                  const QString& headers) override;
@@ -75,17 +87,17 @@ public:
     QString failure() const override { return failure_; }
 
 private:
-    void finish();
+    struct Request;
+    void drive();
+    void finish(int curlCode);
 
-    QNetworkAccessManager network_;
-    HttpLimits limits_;
-    QPointer<QNetworkReply> reply_;
+    TransferLimits limits_;
+    void* multi_;  // CURLM
+    Request* request_ = nullptr;
+    QTimer pump_;
     bool executing_ = false;
     bool delivered_ = false;
     QString failure_;
     QString body_;
     qsizetype handedOut_ = 0;
 };
-
-// Only plain web addresses are fetched from: a relative or other-scheme address fails.
-bool isWebAddress(const QUrl& url);

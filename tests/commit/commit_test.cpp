@@ -29,7 +29,7 @@ TEST(SaveToDatabase, PostsTheBatchWithItsHeader) {
     const CommitOutcome outcome = SaveToDatabase(h.control);
     EXPECT_TRUE(outcome.delivered);
     ASSERT_EQ(server.requests().size(), 1u);
-    const auto& request = server.requests()[0];
+    const auto request = server.requests()[0];
     EXPECT_EQ(request.method, QByteArray("POST"));
     EXPECT_EQ(request.target, QByteArray("/CenterEmployee.asp"));
     EXPECT_TRUE(request.headers.contains("Content-Type: application/x-www-form-urlencoded"));

@@ -10,7 +10,7 @@ namespace {
 TEST(FeedSource, ReturnsTheBodyOfASuccessfulGet) {
     CannedHttpServer server;
     server.respond(200, "<r/>");
-    QtHttpFeedSource source;
+    HttpFeedSource source;
     EXPECT_EQ(source.get(server.url() + QStringLiteral("/CenterEmployee.asp?centerID=7")), QByteArray("<r/>"));
     ASSERT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.requests()[0].method, QByteArray("GET"));
@@ -24,9 +24,9 @@ TEST(FeedSource, FailuresRaiseWithAReason) {
     huge.respond(200, QByteArray(2048, 'x'));
     struct Case {
         QString address;
-        HttpLimits limits;
+        TransferLimits limits;
     };
-    HttpLimits small;
+    TransferLimits small;
     small.maxBody = 1024;
     const Case cases[] = {
         {QStringLiteral("/CenterEmployee.asp?centerID=1"), {}},  // relative: no server at all
@@ -36,7 +36,7 @@ TEST(FeedSource, FailuresRaiseWithAReason) {
         {huge.url() + QStringLiteral("/x"), small},
     };
     for (const Case& c : cases) {
-        QtHttpFeedSource source(c.limits);
+        HttpFeedSource source(c.limits);
         try {
             source.get(c.address);
             ADD_FAILURE() << "no error for " << c.address.toStdString();
@@ -50,7 +50,7 @@ TEST(Transfer, PostsWithTheHeaderAndHandsTheReplyOutInChunks) {
     CannedHttpServer server;
     const QString reply = QString(2500, u'r');
     server.respond(200, reply.toUtf8(), "text/plain");
-    QtHttpTransfer transfer;
+    HttpTransfer transfer;
     std::vector<int> states;
     QObject::connect(&transfer, &Transfer::stateChanged, [&states](int s) { states.push_back(s); });
     transfer.execute(server.url() + QStringLiteral("/CenterEmployee.asp"), QStringLiteral("Post"), "SQL=x&",
@@ -84,7 +84,7 @@ TEST(Transfer, RefusalsAndUnreachableServersAreNotDelivered) {
         {closedPortUrl(), Transfer::StateError},
     };
     for (const Case& c : cases) {
-        QtHttpTransfer transfer;
+        HttpTransfer transfer;
         int last = 0;
         QObject::connect(&transfer, &Transfer::stateChanged, [&last](int s) { last = s; });
         transfer.execute(c.url + QStringLiteral("/CenterEmployee.asp"), QStringLiteral("Post"), "SQL=x&", QString());

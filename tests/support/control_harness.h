@@ -17,8 +17,8 @@
 // answered at once and kept, popup menus stay open until chosen from.
 struct ControlHarness {
     RecordingUiServices ui;
-    QtHttpFeedSource feed;
-    QtHttpTransfer transfer;
+    HttpFeedSource feed;
+    HttpTransfer transfer;
     CenterEmployee control{ui, feed, transfer};
 
     Form& form() { return control.form(); }
