@@ -91,9 +91,10 @@ QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const T
     case CURLE_OPERATION_TIMEDOUT: {
         curl_off_t total = 0;
         curl_easy_getinfo(curl, CURLINFO_TOTAL_TIME_T, &total);
-        if (total / 1000 >= limits.deadline.count())
+        // Microseconds; the stall check fires well before the deadline, never near it.
+        if (total / 1000 >= limits.deadline.count() * 9 / 10)
             return QStringLiteral("the server did not finish its answer within %1 seconds")
-                .arg(limits.deadline.count() / 1000);
+                .arg(QString::number(double(limits.deadline.count()) / 1000.0));
         return QStringLiteral("the server stopped answering");
     }
     case CURLE_WRITE_ERROR:
@@ -226,6 +227,8 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     delivered_ = false;
     failure_.clear();
     executing_ = true;
+    bytesSeen_ = 0;
+    sinceLastByte_.start();
     emit stateChanged(StateRequesting);
     // The request starts on the first turn of the event loop: execute only starts it, and
     // every later notification reaches the caller from its wait.
@@ -242,9 +245,28 @@ void HttpTransfer::drive() {
             return;
         }
     }
+    if (request_ && stalled()) finish(CURLE_OPERATION_TIMEDOUT, QStringLiteral("the server stopped answering"));
 }
 
-void HttpTransfer::finish(int curlCode) {
+// libcurl's own stall check does not run between turns of an outside loop, so the transfer
+// watches the bytes itself: any byte sent or received is a sign of life.
+bool HttpTransfer::stalled() {
+    CURL* curl = request_->curl.get();
+    curl_off_t sent = 0, received = 0;
+    long headerBytes = 0;
+    curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
+    curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
+    curl_easy_getinfo(curl, CURLINFO_HEADER_SIZE, &headerBytes);
+    const qint64 bytes = qint64(sent) + qint64(received) + headerBytes;
+    if (bytes != bytesSeen_) {
+        bytesSeen_ = bytes;
+        sinceLastByte_.start();
+        return false;
+    }
+    return sinceLastByte_.elapsed() >= std::chrono::milliseconds(limits_.inactivity).count();
+}
+
+void HttpTransfer::finish(int curlCode, const QString& reason) {
     pump_.stop();
     std::unique_ptr<Request> request(std::exchange(request_, nullptr));
     CURL* curl = request->curl.get();
@@ -261,7 +283,7 @@ void HttpTransfer::finish(int curlCode) {
         emit stateChanged(StateResponseReceived);
         emit stateChanged(StateResponseCompleted);
     } else {
-        failure_ = describeFailure(curl, code, request->sink, limits_);
+        failure_ = reason.isEmpty() ? describeFailure(curl, code, request->sink, limits_) : reason;
         request.reset();
         emit stateChanged(StateError);
     }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -89,12 +90,15 @@ public:
 private:
     struct Request;
     void drive();
-    void finish(int curlCode);
+    bool stalled();
+    void finish(int curlCode, const QString& reason = {});
 
     TransferLimits limits_;
     void* multi_;  // CURLM
     Request* request_ = nullptr;
     QTimer pump_;
+    QElapsedTimer sinceLastByte_;
+    qint64 bytesSeen_ = 0;
     bool executing_ = false;
     bool delivered_ = false;
     QString failure_;

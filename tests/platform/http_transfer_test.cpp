@@ -1,6 +1,7 @@
 #include "platform/http_transfer.h"
 #include "platform/runtime_error.h"
 #include "support/canned_http_server.h"
+#include "support/control_harness.h"
 
 #include <QCoreApplication>
 #include <gtest/gtest.h>
@@ -93,6 +94,84 @@ TEST(Transfer, RefusalsAndUnreachableServersAreNotDelivered) {
         EXPECT_FALSE(transfer.failure().isEmpty());
         EXPECT_EQ(last, c.lastState);
     }
+}
+
+
+using Delivery = CannedHttpServer::Delivery;
+
+// Short limits, so that a stall or a drip fails within seconds. A stall shows after one to two
+// seconds of silence, well before the deadline.
+TransferLimits quickLimits() {
+    TransferLimits limits;
+    limits.inactivity = std::chrono::seconds(1);
+    limits.deadline = std::chrono::milliseconds(3500);
+    return limits;
+}
+
+struct BrokenAnswer {
+    const char* what;
+    Delivery delivery;
+    const char* reason;  // the start of what the operator is told
+};
+
+const BrokenAnswer kBrokenAnswers[] = {
+    {"cut short", Delivery::CutShort, "the server's answer was cut short"},
+    {"chunks without their end", Delivery::UnendedChunks, "the server's answer was cut short"},
+    {"headers then silence", Delivery::Stall, "the server stopped answering"},
+    {"a byte now and then past the deadline", Delivery::Drip, "the server did not finish its answer within 3.5 seconds"},
+    {"hang-up without an answer", Delivery::HangUp, "the server closed the connection without answering"},
+};
+
+class BrokenAnswers : public ::testing::TestWithParam<BrokenAnswer> {};
+
+TEST_P(BrokenAnswers, AFeedThatDidNotArriveWholeIsAFailure) {
+    CannedHttpServer server;
+    server.respond(200, QByteArray(507, 'x'));
+    server.deliver(GetParam().delivery, std::chrono::milliseconds(300));
+    HttpFeedSource source(quickLimits());
+    try {
+        source.get(server.url() + QStringLiteral("/CenterEmployee.asp?centerID=1"));
+        ADD_FAILURE() << "no error";
+    } catch (const RuntimeError& e) {
+        EXPECT_TRUE(e.description().startsWith(QString::fromUtf8(GetParam().reason))) << e.description().toStdString();
+    }
+}
+
+TEST_P(BrokenAnswers, APostIsSentOnceAndAnIncompleteReplyIsAFailure) {
+    CannedHttpServer server;
+    server.respond(200, QByteArray(507, 'x'), "text/plain");
+    server.deliver(GetParam().delivery, std::chrono::milliseconds(300));
+    HttpTransfer transfer(quickLimits());
+    std::vector<int> states;
+    QObject::connect(&transfer, &Transfer::stateChanged, [&states](int s) { states.push_back(s); });
+    transfer.execute(server.url() + QStringLiteral("/CenterEmployee.asp"), QStringLiteral("Post"), "SQL=x&", QString());
+    while (transfer.stillExecuting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_EQ(states, (std::vector<int>{Transfer::StateRequesting, Transfer::StateError}));
+    EXPECT_FALSE(transfer.delivered());
+    EXPECT_TRUE(transfer.failure().startsWith(QString::fromUtf8(GetParam().reason))) << transfer.failure().toStdString();
+    EXPECT_TRUE(transfer.getChunk(1024).isEmpty());
+    EXPECT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.connections(), 1);
+}
+
+INSTANTIATE_TEST_SUITE_P(Table, BrokenAnswers, ::testing::ValuesIn(kBrokenAnswers),
+                         [](const auto& info) { return caseName(info.param.what); });
+
+TEST(Transfers, PathsGoOutExactlyAsBuiltAndChunkedBodiesArriveWhole) {
+    CannedHttpServer server;
+    const QByteArray body(2500, 'b');
+    server.respond(200, body);
+    server.deliver(Delivery::Chunked);
+    HttpFeedSource source;
+    EXPECT_EQ(source.get(server.url() + QStringLiteral("//CenterEmployee.asp?centerID=3")), body);
+    HttpTransfer transfer;
+    transfer.execute(server.url() + QStringLiteral("//CenterEmployee.asp"), QStringLiteral("Post"), "SQL=x&", QString());
+    while (transfer.stillExecuting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    EXPECT_TRUE(transfer.delivered());
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 2u);
+    EXPECT_EQ(requests[0].target, QByteArray("//CenterEmployee.asp?centerID=3"));
+    EXPECT_EQ(requests[1].target, QByteArray("//CenterEmployee.asp"));
 }
 
 }  // namespace
