@@ -18,6 +18,24 @@ CommitOutcome refuseInvalidIds(CenterEmployee& c, const QStringList& invalidIds)
     return {false, QStringLiteral("employee IDs that are not valid numbers: %1").arg(ids)};
 }
 
+// Lets the window live while the server works; moves wait until the commit has ended.
+void waitForTransfer(CenterEmployee& c) {
+    ControlState& state = c.state();
+    const bool outerWait = !state.CommitWaiting;
+    state.CommitWaiting = true;
+    c.setNotice(QStringLiteral("Saving\u2026"));
+    struct EndOfWait {
+        CenterEmployee& c;
+        bool outer;
+        ~EndOfWait() {
+            if (!outer) return;
+            c.state().CommitWaiting = false;
+            c.setNotice(QString());
+        }
+    } endOfWait{c, outerWait};
+    while (c.transfer().stillExecuting()) c.ui().waitForEvents();
+}
+
 }  // namespace
 
 CommitOutcome SaveToDatabase(CenterEmployee& c) {
@@ -34,7 +52,7 @@ CommitOutcome SaveToDatabase(CenterEmployee& c) {
         }
         Transfer& transfer = c.transfer();
         transfer.execute(url, QStringLiteral("Post"), body.toLatin1(), kCommitHeader);
-        while (transfer.stillExecuting()) c.ui().waitForEvents();
+        waitForTransfer(c);
         c.setMousePointer(kPointerDefault);
         return {transfer.delivered(), transfer.failure()};
     } catch (const std::exception& error) {

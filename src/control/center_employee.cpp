@@ -30,6 +30,22 @@ auto guarded(Handler handler) {
     };
 }
 
+// A move asked for while a commit waits does nothing: the reload after the reply would drop
+// it without a word. A click still selects, but offers no move until the commit has ended.
+template <typename Handler>
+auto unlessCommitWaiting(CenterEmployee& c, Handler handler) {
+    return [&c, handler](auto&&... args) {
+        if (!c.state().CommitWaiting) handler(std::forward<decltype(args)>(args)...);
+    };
+}
+template <typename Handler>
+auto offeringNoMoveWhileCommitWaits(CenterEmployee& c, Handler handler) {
+    return [&c, handler] {
+        handler();
+        if (c.state().CommitWaiting) disableMoveButtons(c.form());
+    };
+}
+
 // Adds the three columns to a list whose width was read as w.
 void addEmployeeColumns(ReportList& list, Int16 w) {
     list.addColumn(QStringLiteral("ID"), double(w) / 5.1);
@@ -66,25 +82,25 @@ void CenterEmployee::initialise() {
 
 void CenterEmployee::routeEvents() {
     CenterEmployee& c = *this;
-    form_.cmdAdd.onClick = [&c] { cmdAddClick(c); };
-    form_.cmdDelete.onClick = [&c] { cmdDeleteClick(c); };
-    form_.cmdAddAll.onClick = guarded([&c] { cmdAddAllClick(c); });
-    form_.cmdRemoveAll.onClick = guarded([&c] { cmdRemoveAllClick(c); });
+    form_.cmdAdd.onClick = unlessCommitWaiting(c, [&c] { cmdAddClick(c); });
+    form_.cmdDelete.onClick = unlessCommitWaiting(c, [&c] { cmdDeleteClick(c); });
+    form_.cmdAddAll.onClick = unlessCommitWaiting(c, guarded([&c] { cmdAddAllClick(c); }));
+    form_.cmdRemoveAll.onClick = unlessCommitWaiting(c, guarded([&c] { cmdRemoveAllClick(c); }));
     form_.cmdFind.onClick = guarded([&c] { cmdFindClick(c); });
     form_.cmdCommit.onClick = guarded([&c] { cmdCommitClick(c); });
     form_.optFind.onClick = guarded([&c](int index) { optFindClick(c, index); });
     form_.txtVendorID.onChange = guarded([&c] { txtVendorIDChange(c); });
     form_.txtVendorName.onChange = guarded([&c] { txtVendorNameChange(c); });
-    form_.mnuRemove.items().front().onClick = guarded([&c] { mnuRemoveItemsClick(c); });
+    form_.mnuRemove.items().front().onClick = unlessCommitWaiting(c, guarded([&c] { mnuRemoveItemsClick(c); }));
 
     ReportList::Events& employees = form_.lstEmployees.events;
-    employees.click = guarded([&c] { lstEmployeesClick(c); });
-    employees.dblClick = guarded([&c] { lstEmployeesDblClick(c); });
+    employees.click = offeringNoMoveWhileCommitWaits(c, guarded([&c] { lstEmployeesClick(c); }));
+    employees.dblClick = unlessCommitWaiting(c, guarded([&c] { lstEmployeesDblClick(c); }));
     employees.columnClick = [&c](int index) { columnClick(c.form().lstEmployees, index); };
 
     ReportList::Events& selected = form_.lstSelectedEmployees.events;
-    selected.click = [&c] { lstSelectedEmployeesClick(c); };
-    selected.dblClick = guarded([&c] { lstSelectedEmployeesDblClick(c); });
+    selected.click = offeringNoMoveWhileCommitWaits(c, [&c] { lstSelectedEmployeesClick(c); });
+    selected.dblClick = unlessCommitWaiting(c, guarded([&c] { lstSelectedEmployeesDblClick(c); }));
     selected.mouseUp = [&c](int button) { lstSelectedEmployeesMouseUp(c, button); };
     selected.columnClick = [&c](int index) { columnClick(c.form().lstSelectedEmployees, index); };
 

@@ -25,6 +25,9 @@ struct ControlState {
     Int16 LoadedRowCount;
     std::unique_ptr<::FeedDocument> FeedDocument;
     int MousePointer = 0;
+    // True while a commit waits for the server: the lists take no moves then, since the
+    // reload that ends the commit would silently drop them.
+    bool CommitWaiting = false;
 };
 
 // One control instance: it owns the form and the state, exposes the public interface, and

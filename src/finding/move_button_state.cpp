@@ -2,14 +2,14 @@
 
 #include "control/center_employee.h"
 
-namespace {
-
 void disableMoveButtons(Form& form) {
     form.cmdAdd.setEnabled(false);
     form.cmdAddAll.setEnabled(false);
     form.cmdDelete.setEnabled(false);
     form.cmdRemoveAll.setEnabled(false);
 }
+
+namespace {
 
 void deselectAll(ReportList& list) {
     const Int16 count = Int16::from(list.count());

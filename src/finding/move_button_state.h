@@ -1,6 +1,10 @@
 #pragma once
 
 class CenterEmployee;
+struct Form;
+
+// Switches off the four move buttons.
+void disableMoveButtons(Form& form);
 
 // A click in a list makes it the only list that may hold a selection and enables the button
 // that moves its selection out: the single-row button for at most one selected row, the

@@ -18,6 +18,9 @@ ListRow* ReportList::add(const QString& text) {
     ListRow* added = row.get();
     rows_.push_back(std::move(row));
     if (rows_.size() > 1) orderStale_ = true;
+    // As list views do: the first row an empty list is given becomes its current row, wherever
+    // the sort puts it.
+    if (rows_.size() == 1 && !current_) current_ = added;
     changed();
     return added;
 }

@@ -2,6 +2,7 @@
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -62,6 +63,33 @@ TEST(SaveToDatabase, ShowsTheServersReplyWhenItHoldsMoreThanSpaces) {
     }
 }
 
+TEST(SaveToDatabase, WhileTheServerWorksTheListsTakeNoMoves) {
+    CannedHttpServer server;
+    server.respond(200, "Saved", "text/plain");
+    server.deliver(CannedHttpServer::Delivery::Drip, std::chrono::milliseconds(100));
+    Pending h(server.url());
+    const auto employees = rowsOf(h.form().lstEmployees);
+    const auto selected = rowsOf(h.form().lstSelectedEmployees);
+    QString noticeDuringWait;
+    bool moveOffered = true;
+    QObject context;
+    QTimer::singleShot(50, &context, [&] {
+        noticeDuringWait = h.form().lblNotice.caption();
+        h.form().lstEmployees.operatorDoubleClick(1);
+        h.form().lstSelectedEmployees.operatorClick(1, ClickModifier::None);
+        moveOffered = h.form().cmdDelete.enabled();
+        h.form().cmdDelete.press();
+        h.form().mnuRemove.items().front().onClick();
+    });
+    EXPECT_TRUE(SaveToDatabase(h.control).delivered);
+    EXPECT_EQ(noticeDuringWait, QStringLiteral("Saving\u2026"));
+    EXPECT_FALSE(moveOffered);
+    EXPECT_EQ(rowsOf(h.form().lstEmployees), employees);
+    EXPECT_EQ(rowsOf(h.form().lstSelectedEmployees), selected);
+    EXPECT_TRUE(h.form().lblNotice.caption().isEmpty());
+    EXPECT_FALSE(h.control.state().CommitWaiting);
+}
+
 TEST(SaveToDatabase, NothingPendingSendsNothing) {
     CannedHttpServer server;
     ControlHarness h;
@@ -79,6 +107,7 @@ struct FailedCommit {
     QByteArray reply;
     bool badId;
     std::vector<std::pair<QString, int>> messages;  // text start and style
+    CannedHttpServer::Delivery delivery = CannedHttpServer::Delivery::Whole;
 };
 
 class CommitButtonFailure : public ::testing::TestWithParam<FailedCommit> {};
@@ -87,6 +116,7 @@ TEST_P(CommitButtonFailure, KeepsTheMovesAndOffersARetry) {
     const FailedCommit& c = GetParam();
     CannedHttpServer server;
     server.respond(c.status, c.reply, "text/plain");
+    server.deliver(c.delivery);
     Pending h(c.status ? server.url() : closedPortUrl());
     if (c.badId) {
         ListRow* row = h.form().lstSelectedEmployees.add(QStringLiteral("9 OR 1=1"));
@@ -120,6 +150,8 @@ INSTANTIATE_TEST_SUITE_P(Table, CommitButtonFailure, ::testing::Values(
     FailedCommit{"server refuses", 400, "field 1: not an accepted statement", false,
                  {{QStringLiteral("field 1: not an accepted statement"), 64}}},
     FailedCommit{"server fails", 500, "", false, {}},
+    FailedCommit{"reply cut short", 200, "Saved: 2 assigned, 1 removed.", false,
+                 {{QStringLiteral("Error During saving to Database"), 0}}, CannedHttpServer::Delivery::CutShort},
     FailedCommit{"invalid employee id", 200, "OK", true, {{QStringLiteral("Nothing was saved"), 16}}}),
     [](const auto& info) { return caseName(info.param.what); });
 

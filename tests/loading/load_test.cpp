@@ -2,6 +2,7 @@
 #include "support/control_harness.h"
 #include "loading/load_cycle.h"
 
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -73,6 +74,24 @@ TEST(Load, AddressCarriesTheCentreAsWritten) {
     // doubled slash on the wire).
     EXPECT_EQ(feedAddress(QStringLiteral("http://h/"), 3), QStringLiteral("http://h//CenterEmployee.asp?centerID=3"));
     EXPECT_EQ(feedAddress(QString(), -5), QStringLiteral("/CenterEmployee.asp?centerID=-5"));
+}
+
+TEST(Load, TheFetchRunsNoEventsAndTheFirstRowAddedIsCurrent) {
+    CannedHttpServer server;
+    server.respond(200, feedDocument({}, {{QStringLiteral("123"), QStringLiteral("Al")},
+                                          {QStringLiteral("42"), QStringLiteral("Bo")},
+                                          {QStringLiteral("1234567"), QStringLiteral("Cy")}}));
+    ControlHarness h;
+    QObject context;
+    bool timerRan = false;
+    QTimer::singleShot(0, &context, [&timerRan] { timerRan = true; });
+    load(h, server);
+    EXPECT_FALSE(timerRan);
+
+    // With no row chosen, "<" takes the list's current row: the first one the feed gave.
+    h.form().lstSelectedEmployees.operatorClickEmpty();
+    h.form().cmdDelete.press();
+    EXPECT_EQ(rowsOf(h.form().lstEmployees), (std::vector<QStringList>{{"123", "Al", "000123D"}}));
 }
 
 TEST(Load, EmptyCentreLoadsWithAZeroMaximum) {
