@@ -6,6 +6,7 @@
 #include "finding/column_sorting.h"
 #include "finding/find_panel.h"
 #include "moving/multi_row_moves.h"
+#include "platform/numeric_text.h"
 #include "server/employee_store.h"
 #include "support/control_harness.h"
 
@@ -116,50 +117,92 @@ void BM_SortHeaderClick(benchmark::State& state) {
 }
 BENCHMARK(BM_SortHeaderClick)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
 
+// centeremp-server on a fresh SQLite file seeded with 32767 employees, half of them assigned to
+// centre 1; stops with the benchmark.
+class SeededServer {
+public:
+    explicit SeededServer(benchmark::State& state) {
+        const QString file = dir_.filePath(QStringLiteral("bench.sqlite"));
+        {
+            centeremp::server::DatabaseAddress address;
+            address.sqlitePath = file;
+            centeremp::server::EmployeeStore store(address, QStringLiteral("bench-seed"));
+            if (store.open()) {
+                state.SkipWithError("cannot create the database");
+                return;
+            }
+            std::vector<centeremp::server::SeedEmployee> employees;
+            std::vector<centeremp::server::SeedAssignment> assignments;
+            for (int i = 1; i <= kRows; ++i) {
+                employees.push_back({i, QStringLiteral("Employee %1 Surname").arg(i), true});
+                if (i % 2 == 0) assignments.push_back({1, i});
+            }
+            store.insertSeed(employees, assignments, QDateTime::currentDateTimeUtc());
+        }
+        process_.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-server"),
+                       {QStringLiteral("--db"), file, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
+        while (url_.isEmpty() && process_.waitForReadyRead(10000)) {
+            const QString line = QString::fromUtf8(process_.readLine()).trimmed();
+            if (line.startsWith(QStringLiteral("listening on "))) url_ = line.mid(13);
+        }
+        if (url_.isEmpty()) state.SkipWithError("the server did not start");
+    }
+    ~SeededServer() {
+        process_.terminate();
+        process_.waitForFinished();
+    }
+    const QString& url() const { return url_; }
+
+private:
+    QTemporaryDir dir_;
+    QProcess process_;
+    QString url_;
+};
+
 // The whole load of 32767 employees from centeremp-server on an SQLite file over loopback.
 void BM_LoadFromServer(benchmark::State& state) {
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QStringLiteral("bench.sqlite"));
-    {
-        centeremp::server::DatabaseAddress address;
-        address.sqlitePath = file;
-        centeremp::server::EmployeeStore store(address, QStringLiteral("bench-seed"));
-        if (store.open()) {
-            state.SkipWithError("cannot create the database");
-            return;
-        }
-        std::vector<centeremp::server::SeedEmployee> employees;
-        std::vector<centeremp::server::SeedAssignment> assignments;
-        for (int i = 1; i <= kRows; ++i) {
-            employees.push_back({i, QStringLiteral("Employee %1 Surname").arg(i), true});
-            if (i % 2 == 0) assignments.push_back({1, i});
-        }
-        store.insertSeed(employees, assignments, QDateTime::currentDateTimeUtc());
-    }
-    QProcess server;
-    server.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-server"),
-                 {QStringLiteral("--db"), file, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});
-    QString url;
-    while (url.isEmpty() && server.waitForReadyRead(10000)) {
-        const QString line = QString::fromUtf8(server.readLine()).trimmed();
-        if (line.startsWith(QStringLiteral("listening on "))) url = line.mid(13);
-    }
-    if (url.isEmpty()) {
-        state.SkipWithError("the server did not start");
-        return;
-    }
+    SeededServer server(state);
+    if (server.url().isEmpty()) return;
     ControlHarness h;
     h.control.setCenterID(QStringLiteral("1"));
     for (auto _ : state) {
-        h.control.setServerName(url);
+        h.control.setServerName(server.url());
         if (h.form().lstEmployees.count() + h.form().lstSelectedEmployees.count() != kRows)
             state.SkipWithError(qPrintable(QStringLiteral("load incomplete: ") + h.form().lblNotice.caption()));
     }
     state.SetLabel("setServerName: HTTP GET, parse, fill both lists (32767 rows)");
-    server.terminate();
-    server.waitForFinished();
 }
 BENCHMARK(BM_LoadFromServer)->Unit(benchmark::kMillisecond)->MinTime(2.0);
+
+// SaveToDatabase of N pending rows against the real server: the odd runs assign N unassigned
+// employees (N INSERTs), the even runs take them back (one DELETE of N IDs), so the database
+// ends each pair as it began. Timed from building the batch to the end of the reply.
+void BM_CommitToServer(benchmark::State& state) {
+    SeededServer server(state);
+    if (server.url().isEmpty()) return;
+    const int pending = int(state.range(0));
+    ControlHarness h;
+    h.control.setCenterID(QStringLiteral("1"));
+    h.control.state().ServerName = server.url();
+    bool assign = true;
+    for (auto _ : state) {
+        state.PauseTiming();
+        ReportList& holder = assign ? h.form().lstSelectedEmployees : h.form().lstEmployees;
+        h.form().lstEmployees.clear();
+        h.form().lstSelectedEmployees.clear();
+        for (int i = 0; i < pending; ++i) {
+            const QString id = QString::number(2 * i + 1);  // odd IDs start unassigned
+            ListRow* row = holder.add(id);
+            holder.setSubItem(row, 2, numeric_text::formatPadded(id) + (assign ? u'N' : u'D'));
+        }
+        h.ui.messages.clear();
+        state.ResumeTiming();
+        if (!SaveToDatabase(h.control).delivered) state.SkipWithError("the batch was not delivered");
+        assign = !assign;
+    }
+    state.SetLabel("SaveToDatabase: batch, POST, server applies it, reply read");
+}
+BENCHMARK(BM_CommitToServer)->Arg(1)->Arg(16383)->Unit(benchmark::kMillisecond)->MinTime(2.0);
 
 }  // namespace
 
