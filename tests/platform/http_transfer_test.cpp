@@ -157,7 +157,7 @@ TEST_P(BrokenAnswers, APostIsSentOnceAndAnIncompleteReplyIsAFailure) {
 INSTANTIATE_TEST_SUITE_P(Table, BrokenAnswers, ::testing::ValuesIn(kBrokenAnswers),
                          [](const auto& info) { return caseName(info.param.what); });
 
-TEST(Transfers, PathsGoOutExactlyAsBuiltAndChunkedBodiesArriveWhole) {
+TEST(Transfers, ThePathGoesOutExactlyAsBuiltAndChunkedBodiesArriveWhole) {
     CannedHttpServer server;
     const QByteArray body(2500, 'b');
     server.respond(200, body);
