@@ -2,6 +2,8 @@
 
 #include "platform/runtime_error.h"
 
+#include <QElapsedTimer>
+#include <QSocketNotifier>
 #include <QUrl>
 #include <curl/curl.h>
 
@@ -11,7 +13,7 @@ namespace {
 
 const QString kFeedSource = QStringLiteral("FeedDocument");
 const QString kTransferSource = QStringLiteral("Inet1");
-constexpr int kPumpIntervalMs = 5;
+constexpr int kStallCheckMs = 100;
 
 void initialiseCurlOnce() {
     static const CURLcode ready = curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -68,22 +70,47 @@ struct BodySink {
 };
 
 // The options every request shares: exact path, web schemes only, stall and deadline limits.
-void setCommonOptions(CURL* curl, const QByteArray& address, const TransferLimits& limits, BodySink& sink,
-                      char* errorText) {
+void setCommonOptions(CURL* curl, const QByteArray& address, const TransferLimits& limits, BodySink& sink) {
     curl_easy_setopt(curl, CURLOPT_URL, address.constData());
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
-    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT, long(limits.inactivity.count()));
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_LIMIT, 1L);
-    curl_easy_setopt(curl, CURLOPT_LOW_SPEED_TIME, long(limits.inactivity.count()));
+    curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(limits.inactivity.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(limits.deadline.count()));
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(sink.cap));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &BodySink::write);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
-    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, errorText);
     sink.curl = curl;
 }
+
+// Watches a request for signs of life: any byte sent or received. libcurl's own low-speed check
+// averages over whole seconds and misses a server that goes silent right after its headers.
+class StallWatch {
+public:
+    explicit StallWatch(std::chrono::milliseconds inactivity) : inactivity_(inactivity) { sinceLastByte_.start(); }
+
+    bool stalled(CURL* curl) {
+        curl_off_t sent = 0, received = 0;
+        long headerBytes = 0;
+        curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
+        curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
+        curl_easy_getinfo(curl, CURLINFO_HEADER_SIZE, &headerBytes);
+        const qint64 bytes = qint64(sent) + qint64(received) + headerBytes;
+        if (bytes != bytesSeen_) {
+            bytesSeen_ = bytes;
+            sinceLastByte_.start();
+            return false;
+        }
+        return std::chrono::milliseconds(sinceLastByte_.elapsed()) >= inactivity_;
+    }
+
+private:
+    std::chrono::milliseconds inactivity_;
+    QElapsedTimer sinceLastByte_;
+    qint64 bytesSeen_ = 0;
+};
+
+const QString kStalled = QStringLiteral("the server stopped answering");
 
 // Why a request failed, in words an operator understands.
 QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const TransferLimits& limits) {
@@ -95,7 +122,7 @@ QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const T
         if (total / 1000 >= limits.deadline.count() * 9 / 10)
             return QStringLiteral("the server did not finish its answer within %1 seconds")
                 .arg(QString::number(double(limits.deadline.count()) / 1000.0));
-        return QStringLiteral("the server stopped answering");
+        return kStalled;
     }
     case CURLE_WRITE_ERROR:
     case CURLE_FILESIZE_EXCEEDED:
@@ -149,16 +176,33 @@ QByteArray HttpFeedSource::get(const QString& address) {
     const EasyHandle curl = newEasyHandle();
     BodySink sink;
     sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kFeedCap;
-    char errorText[CURL_ERROR_SIZE] = {};
     const QByteArray wire = wireAddress(address);
-    setCommonOptions(curl.get(), wire, limits_, sink, errorText);
+    setCommonOptions(curl.get(), wire, limits_, sink);
     // A feed may move; it may not move from a secure address to a plain one.
     curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR,
                      wire.startsWith("https:") ? "https" : "http,https");
 
-    const CURLcode code = curl_easy_perform(curl.get());
+    // The blocking wait runs no event of the thread: nothing else of the control may run
+    // while a load reads its feed.
+    const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> owner(curl_multi_init(), &curl_multi_cleanup);
+    CURLM* multi = owner.get();
+    if (!multi || curl_multi_add_handle(multi, curl.get()) != CURLM_OK) throw feedError(QStringLiteral("libcurl could not start"));
+    StallWatch watch(limits_.inactivity);
+    CURLcode code = CURLE_OK;
+    bool stalled = false;
+    for (int running = 1; running > 0;) {
+        curl_multi_perform(multi, &running);
+        if (running == 0) break;
+        if ((stalled = watch.stalled(curl.get()))) break;
+        curl_multi_poll(multi, nullptr, 0, kStallCheckMs, nullptr);
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued))
+        if (message->msg == CURLMSG_DONE) code = message->data.result;
+    curl_multi_remove_handle(multi, curl.get());
+    if (stalled) throw feedError(kStalled);
     if (code != CURLE_OK) throw feedError(describeFailure(curl.get(), code, sink, limits_));
     const long status = statusOf(curl.get());
     if (status < 200 || status > 299) throw feedError(QStringLiteral("the server answered with status %1").arg(status));
@@ -172,23 +216,50 @@ struct HttpTransfer::Request {
     QByteArray data;
     curl_slist* headers = nullptr;
     BodySink sink;
-    char errorText[CURL_ERROR_SIZE] = {};
+    StallWatch watch;
 
+    explicit Request(std::chrono::milliseconds inactivity) : watch(inactivity) {}
     ~Request() { curl_slist_free_all(headers); }
+};
+
+// The notifiers of one socket libcurl asked to watch.
+struct HttpTransfer::SocketWatch {
+    std::unique_ptr<QSocketNotifier> read;
+    std::unique_ptr<QSocketNotifier> write;
+
+    ~SocketWatch() {
+        // A notifier may be the one whose signal is running: let the loop delete it.
+        for (auto* notifier : {read.release(), write.release()}) {
+            if (!notifier) continue;
+            notifier->setEnabled(false);
+            notifier->deleteLater();
+        }
+    }
 };
 
 HttpTransfer::HttpTransfer(TransferLimits limits) : limits_(limits) {
     initialiseCurlOnce();
     multi_ = curl_multi_init();
     if (!multi_) throw std::runtime_error("libcurl could not start");
-    pump_.setInterval(kPumpIntervalMs);
-    connect(&pump_, &QTimer::timeout, this, &HttpTransfer::drive);
+    // libcurl says which sockets to watch and when to call it back; the event loop does the
+    // waiting, so the window lives while the request runs.
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETFUNCTION, &HttpTransfer::watchSocket);
+    curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &HttpTransfer::scheduleTimeout);
+    curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+    curlTimeout_.setSingleShot(true);
+    connect(&curlTimeout_, &QTimer::timeout, this, [this] { socketAction(CURL_SOCKET_TIMEOUT, 0); });
+    stallCheck_.setInterval(kStallCheckMs);
+    connect(&stallCheck_, &QTimer::timeout, this, [this] {
+        if (request_ && request_->watch.stalled(request_->curl.get())) finish(CURLE_OPERATION_TIMEDOUT, kStalled);
+    });
 }
 
 HttpTransfer::~HttpTransfer() {
     if (request_) curl_multi_remove_handle(multi_, request_->curl.get());
-    delete request_;
+    request_.reset();
     curl_multi_cleanup(multi_);
+    sockets_.clear();
 }
 
 void HttpTransfer::execute(const QString& url, const QString& operation, const QByteArray& data,
@@ -199,13 +270,13 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     if (operation.compare(QLatin1String("Post"), Qt::CaseInsensitive) != 0)
         throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("Unsupported operation %1").arg(operation));
 
-    auto request = std::make_unique<Request>();
+    auto request = std::make_unique<Request>(limits_.inactivity);
     request->curl = newEasyHandle();
     request->address = wireAddress(url);
     request->data = data;
     request->sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kReplyCap;
     CURL* curl = request->curl.get();
-    setCommonOptions(curl, request->address, limits_, request->sink, request->errorText);
+    setCommonOptions(curl, request->address, limits_, request->sink);
     curl_easy_setopt(curl, CURLOPT_POST, 1L);
     curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request->data.constData());
     curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request->data.size()));
@@ -221,23 +292,55 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     if (curl_multi_add_handle(multi_, curl) != CURLM_OK)
         throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("The request could not be started"));
 
-    request_ = request.release();
+    request_ = std::move(request);
     body_.clear();
     handedOut_ = 0;
     delivered_ = false;
     failure_.clear();
     executing_ = true;
-    bytesSeen_ = 0;
-    sinceLastByte_.start();
     emit stateChanged(StateRequesting);
-    // The request starts on the first turn of the event loop: execute only starts it, and
-    // every later notification reaches the caller from its wait.
-    pump_.start();
+    // Adding the handle asked libcurl's timer to fire at once: the request starts on the next
+    // turn of the event loop, and every later notification reaches the caller in its wait.
+    stallCheck_.start();
 }
 
-void HttpTransfer::drive() {
+int HttpTransfer::watchSocket(void*, int socket, int what, void* self, void*) {
+    auto* transfer = static_cast<HttpTransfer*>(self);
+    if (what == CURL_POLL_REMOVE) {
+        transfer->sockets_.erase(socket);
+        return 0;
+    }
+    auto& watch = transfer->sockets_[socket];
+    if (!watch) watch = std::make_unique<SocketWatch>();
+    const auto wants = [&](std::unique_ptr<QSocketNotifier>& notifier, QSocketNotifier::Type type, bool on, int event) {
+        if (!on) {
+            if (notifier) notifier->setEnabled(false);
+            return;
+        }
+        if (!notifier) {
+            notifier = std::make_unique<QSocketNotifier>(socket, type);
+            connect(notifier.get(), &QSocketNotifier::activated, transfer,
+                    [transfer, socket, event] { transfer->socketAction(socket, event); });
+        }
+        notifier->setEnabled(true);
+    };
+    wants(watch->read, QSocketNotifier::Read, what & CURL_POLL_IN, CURL_CSELECT_IN);
+    wants(watch->write, QSocketNotifier::Write, what & CURL_POLL_OUT, CURL_CSELECT_OUT);
+    return 0;
+}
+
+int HttpTransfer::scheduleTimeout(void*, long timeoutMs, void* self) {
+    auto* transfer = static_cast<HttpTransfer*>(self);
+    if (timeoutMs < 0)
+        transfer->curlTimeout_.stop();
+    else
+        transfer->curlTimeout_.start(int(timeoutMs));
+    return 0;
+}
+
+void HttpTransfer::socketAction(int socket, int events) {
     int running = 0;
-    curl_multi_perform(multi_, &running);
+    curl_multi_socket_action(multi_, socket, events, &running);
     int queued = 0;
     while (CURLMsg* message = curl_multi_info_read(multi_, &queued)) {
         if (message->msg == CURLMSG_DONE && request_ && message->easy_handle == request_->curl.get()) {
@@ -245,30 +348,12 @@ void HttpTransfer::drive() {
             return;
         }
     }
-    if (request_ && stalled()) finish(CURLE_OPERATION_TIMEDOUT, QStringLiteral("the server stopped answering"));
-}
-
-// libcurl's own stall check does not run between turns of an outside loop, so the transfer
-// watches the bytes itself: any byte sent or received is a sign of life.
-bool HttpTransfer::stalled() {
-    CURL* curl = request_->curl.get();
-    curl_off_t sent = 0, received = 0;
-    long headerBytes = 0;
-    curl_easy_getinfo(curl, CURLINFO_SIZE_UPLOAD_T, &sent);
-    curl_easy_getinfo(curl, CURLINFO_SIZE_DOWNLOAD_T, &received);
-    curl_easy_getinfo(curl, CURLINFO_HEADER_SIZE, &headerBytes);
-    const qint64 bytes = qint64(sent) + qint64(received) + headerBytes;
-    if (bytes != bytesSeen_) {
-        bytesSeen_ = bytes;
-        sinceLastByte_.start();
-        return false;
-    }
-    return sinceLastByte_.elapsed() >= std::chrono::milliseconds(limits_.inactivity).count();
 }
 
 void HttpTransfer::finish(int curlCode, const QString& reason) {
-    pump_.stop();
-    std::unique_ptr<Request> request(std::exchange(request_, nullptr));
+    stallCheck_.stop();
+    curlTimeout_.stop();
+    std::unique_ptr<Request> request = std::move(request_);
     CURL* curl = request->curl.get();
     curl_multi_remove_handle(multi_, curl);
     const auto code = static_cast<CURLcode>(curlCode);

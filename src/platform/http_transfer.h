@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QByteArray>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
 #include <chrono>
+#include <memory>
+#include <unordered_map>
 
 // Fetches the employee feed: a GET that returns only when the whole body has arrived. It blocks
 // the thread for its whole length and runs no event meanwhile. Raises a runtime error that says,
@@ -44,9 +45,7 @@ signals:
 };
 
 struct TransferLimits {
-    // No byte for this long ends the request: the server stopped answering. Whole seconds,
-    // the finest step the stall detection takes.
-    std::chrono::seconds inactivity{15};
+    std::chrono::milliseconds inactivity{15000};  // no byte for this long: the server stopped answering
     std::chrono::milliseconds deadline{60000};  // the request as a whole
     qint64 maxBody = 0;                          // 0: the default cap of the kind of request
 
@@ -89,16 +88,19 @@ public:
 
 private:
     struct Request;
-    void drive();
-    bool stalled();
+    struct SocketWatch;
+    // libcurl's callbacks: the sockets it wants watched, and when it wants to be called again.
+    static int watchSocket(void* easy, int socket, int what, void* self, void* socketData);
+    static int scheduleTimeout(void* multi, long timeoutMs, void* self);
+    void socketAction(int socket, int events);
     void finish(int curlCode, const QString& reason = {});
 
     TransferLimits limits_;
     void* multi_;  // CURLM
-    Request* request_ = nullptr;
-    QTimer pump_;
-    QElapsedTimer sinceLastByte_;
-    qint64 bytesSeen_ = 0;
+    std::unique_ptr<Request> request_;
+    std::unordered_map<int, std::unique_ptr<SocketWatch>> sockets_;
+    QTimer curlTimeout_;
+    QTimer stallCheck_;
     bool executing_ = false;
     bool delivered_ = false;
     QString failure_;

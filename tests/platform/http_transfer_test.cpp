@@ -99,12 +99,11 @@ TEST(Transfer, RefusalsAndUnreachableServersAreNotDelivered) {
 
 using Delivery = CannedHttpServer::Delivery;
 
-// Short limits, so that a stall or a drip fails within seconds. A stall shows after one to two
-// seconds of silence, well before the deadline.
+// Short limits, so that a stall or a drip fails within seconds.
 TransferLimits quickLimits() {
     TransferLimits limits;
-    limits.inactivity = std::chrono::seconds(1);
-    limits.deadline = std::chrono::milliseconds(3500);
+    limits.inactivity = std::chrono::milliseconds(500);
+    limits.deadline = std::chrono::milliseconds(2000);
     return limits;
 }
 
@@ -118,7 +117,7 @@ const BrokenAnswer kBrokenAnswers[] = {
     {"cut short", Delivery::CutShort, "the server's answer was cut short"},
     {"chunks without their end", Delivery::UnendedChunks, "the server's answer was cut short"},
     {"headers then silence", Delivery::Stall, "the server stopped answering"},
-    {"a byte now and then past the deadline", Delivery::Drip, "the server did not finish its answer within 3.5 seconds"},
+    {"a byte now and then past the deadline", Delivery::Drip, "the server did not finish its answer within 2 seconds"},
     {"hang-up without an answer", Delivery::HangUp, "the server closed the connection without answering"},
 };
 
@@ -127,7 +126,7 @@ class BrokenAnswers : public ::testing::TestWithParam<BrokenAnswer> {};
 TEST_P(BrokenAnswers, AFeedThatDidNotArriveWholeIsAFailure) {
     CannedHttpServer server;
     server.respond(200, QByteArray(507, 'x'));
-    server.deliver(GetParam().delivery, std::chrono::milliseconds(300));
+    server.deliver(GetParam().delivery, std::chrono::milliseconds(100));
     HttpFeedSource source(quickLimits());
     try {
         source.get(server.url() + QStringLiteral("/CenterEmployee.asp?centerID=1"));
@@ -140,7 +139,7 @@ TEST_P(BrokenAnswers, AFeedThatDidNotArriveWholeIsAFailure) {
 TEST_P(BrokenAnswers, APostIsSentOnceAndAnIncompleteReplyIsAFailure) {
     CannedHttpServer server;
     server.respond(200, QByteArray(507, 'x'), "text/plain");
-    server.deliver(GetParam().delivery, std::chrono::milliseconds(300));
+    server.deliver(GetParam().delivery, std::chrono::milliseconds(100));
     HttpTransfer transfer(quickLimits());
     std::vector<int> states;
     QObject::connect(&transfer, &Transfer::stateChanged, [&states](int s) { states.push_back(s); });
