@@ -23,6 +23,9 @@ TEST(FeedSource, FailuresRaiseWithAReason) {
     errorPage.respond(500, "oops", "text/plain");
     CannedHttpServer huge;
     huge.respond(200, QByteArray(2048, 'x'));
+    CannedHttpServer beyondAnyCentre;
+    beyondAnyCentre.respond(200, QByteArray(TransferLimits::kFeedCap + 1, 'x'));
+    beyondAnyCentre.deliver(CannedHttpServer::Delivery::Chunked);  // no size announced up front
     struct Case {
         QString address;
         TransferLimits limits;
@@ -35,6 +38,7 @@ TEST(FeedSource, FailuresRaiseWithAReason) {
         {closedPortUrl() + QStringLiteral("/x"), {}},
         {errorPage.url() + QStringLiteral("/x"), {}},
         {huge.url() + QStringLiteral("/x"), small},
+        {beyondAnyCentre.url() + QStringLiteral("/x"), {}},
     };
     for (const Case& c : cases) {
         HttpFeedSource source(c.limits);
