@@ -75,6 +75,8 @@ void setCommonOptions(CURL* curl, const QByteArray& address, const TransferLimit
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
     curl_easy_setopt(curl, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(curl, CURLOPT_NOSIGNAL, 1L);
+    // Straight to the server, as the control always went: no proxy from the environment.
+    curl_easy_setopt(curl, CURLOPT_PROXY, "");
     curl_easy_setopt(curl, CURLOPT_CONNECTTIMEOUT_MS, long(limits.inactivity.count()));
     curl_easy_setopt(curl, CURLOPT_TIMEOUT_MS, long(limits.deadline.count()));
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(sink.cap));
