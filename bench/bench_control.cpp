@@ -6,6 +6,7 @@
 #include "finding/column_sorting.h"
 #include "finding/find_panel.h"
 #include "moving/multi_row_moves.h"
+#include "platform/feed_document.h"
 #include "platform/numeric_text.h"
 #include "server/employee_store.h"
 #include "support/control_harness.h"
@@ -116,6 +117,28 @@ void BM_SortHeaderClick(benchmark::State& state) {
     state.SetLabel(header == 1 ? "ID header again: direction toggle" : "Name header: new sort column");
 }
 BENCHMARK(BM_SortHeaderClick)->Arg(1)->Arg(2)->Unit(benchmark::kMillisecond);
+
+// The feed of 32767 employees, half of them selected, indented as the test feeds are.
+QByteArray largestFeed() {
+    std::vector<Employee> nonSelected, selected;
+    for (int i = 1; i <= kRows; ++i)
+        (i % 2 == 0 ? selected : nonSelected)
+            .push_back({QString::number(i), QStringLiteral("Employee %1 Surname").arg(i)});
+    return feedDocument(nonSelected, selected);
+}
+
+// Parsing alone, without the transfer and the lists: the part the XML reader decides.
+void BM_ParseFeed(benchmark::State& state) {
+    const QByteArray body = largestFeed();
+    for (auto _ : state) {
+        FeedDocument document;
+        if (!document.parse(body)) state.SkipWithError(qPrintable(document.failure()));
+        benchmark::DoNotOptimize(document);
+    }
+    state.SetBytesProcessed(int64_t(state.iterations()) * body.size());
+    state.SetLabel(QStringLiteral("FeedDocument::parse, %1 bytes, 32767 employees").arg(body.size()).toStdString());
+}
+BENCHMARK(BM_ParseFeed)->Unit(benchmark::kMillisecond);
 
 // centeremp-server on a fresh SQLite file seeded with 32767 employees, half of them assigned to
 // centre 1; stops with the benchmark.
