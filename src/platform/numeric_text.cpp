@@ -1,8 +1,8 @@
 #include "platform/numeric_text.h"
 
 #include <algorithm>
-#include <cmath>
 #include <limits>
+#include <optional>
 
 namespace numeric_text {
 namespace {
@@ -18,9 +18,11 @@ QStringView trimBlanks(QStringView text) {
 
 struct Parts {
     bool negative = false;
-    QStringView integerDigits;
+    QStringView integerDigits;   // without leading zeros: empty for a whole part of zero
     QStringView fractionDigits;
 };
+
+bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // Splits a trimmed text into sign, integer digits and fraction digits, or fails.
 std::optional<Parts> split(QStringView text) {
@@ -31,49 +33,62 @@ std::optional<Parts> split(QStringView text) {
         ++i;
     }
     const qsizetype intBegin = i;
-    while (i < text.size() && text[i].isDigit() && text[i].unicode() < 128) ++i;
-    parts.integerDigits = text.mid(intBegin, i - intBegin);
+    while (i < text.size() && isDigit(text[i])) ++i;
+    const QStringView integerDigits = text.mid(intBegin, i - intBegin);
     if (i < text.size() && text[i] == u'.') {
         ++i;
         const qsizetype fracBegin = i;
-        while (i < text.size() && text[i].isDigit() && text[i].unicode() < 128) ++i;
+        while (i < text.size() && isDigit(text[i])) ++i;
         parts.fractionDigits = text.mid(fracBegin, i - fracBegin);
     }
     if (i != text.size()) return std::nullopt;
-    if (parts.integerDigits.isEmpty() && parts.fractionDigits.isEmpty()) return std::nullopt;
+    if (integerDigits.isEmpty() && parts.fractionDigits.isEmpty()) return std::nullopt;
+    qsizetype lead = 0;
+    while (lead < integerDigits.size() && integerDigits[lead] == u'0') ++lead;
+    parts.integerDigits = integerDigits.mid(lead);
     return parts;
+}
+
+// Whether the magnitude rounds away from its whole part, decided on the exact decimal value:
+// the first fraction digit and whether any digit after it is not zero; an exact half goes to
+// the even neighbour. Going through a double would round long texts before this rule sees them.
+bool roundsUp(const Parts& parts) {
+    if (parts.fractionDigits.isEmpty()) return false;
+    const QChar first = parts.fractionDigits.front();
+    if (first != u'5') return first > u'5';
+    const QStringView rest = parts.fractionDigits.mid(1);
+    if (std::any_of(rest.begin(), rest.end(), [](QChar c) { return c != u'0'; })) return true;
+    const bool odd = !parts.integerDigits.isEmpty() && (parts.integerDigits.back().unicode() - u'0') % 2 == 1;
+    return odd;
+}
+
+// The rounded value, or nothing when it cannot lie in 32 bits: more than ten whole digits.
+std::optional<qint64> roundedValue(const Parts& parts) {
+    if (parts.integerDigits.size() > 10) return std::nullopt;
+    qint64 magnitude = 0;
+    for (QChar c : parts.integerDigits) magnitude = magnitude * 10 + (c.unicode() - u'0');
+    if (roundsUp(parts)) ++magnitude;
+    return parts.negative ? -magnitude : magnitude;
+}
+
+qint64 checkedValue(QStringView text, const QString& source, qint64 min, qint64 max) {
+    const auto parts = split(trimBlanks(text));
+    if (!parts) throw errors::typeMismatch(source);
+    const auto value = roundedValue(*parts);
+    if (!value || *value < min || *value > max) throw errors::overflow(source);
+    return *value;
 }
 
 }  // namespace
 
-std::optional<double> parse(QStringView text) {
-    const QStringView trimmed = trimBlanks(text);
-    if (!split(trimmed)) return std::nullopt;
-    bool ok = false;
-    const double value = trimmed.toString().toDouble(&ok);
-    if (!ok && !trimmed.endsWith(u'.')) return std::nullopt;
-    if (!ok) return trimmed.chopped(1).toString().toDouble();
-    return value;
-}
-
 bool isNumeric(QStringView text) { return split(trimBlanks(text)).has_value(); }
 
 qint32 toInt32(QStringView text, const QString& source) {
-    const auto value = parse(text);
-    if (!value) throw errors::typeMismatch(source);
-    const double rounded = std::nearbyint(*value);  // default rounding: halves to even
-    if (rounded < std::numeric_limits<qint32>::min() || rounded > std::numeric_limits<qint32>::max())
-        throw errors::overflow(source);
-    return static_cast<qint32>(rounded);
+    return qint32(checkedValue(text, source, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));
 }
 
 Int16 toInt16(QStringView text, const QString& source) {
-    const auto value = parse(text);
-    if (!value) throw errors::typeMismatch(source);
-    const double rounded = std::nearbyint(*value);
-    if (rounded < std::numeric_limits<qint16>::min() || rounded > std::numeric_limits<qint16>::max())
-        throw errors::overflow(source);
-    return Int16::from(static_cast<qint64>(rounded));
+    return Int16::from(checkedValue(text, source, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
 }
 
 QString formatPadded(const QString& text) {
@@ -81,7 +96,7 @@ QString formatPadded(const QString& text) {
     // digits or more), with room for a change letter to follow.
     const qsizetype size = text.size();
     const QChar* chars = text.constData();
-    if (size > 0 && std::all_of(chars, chars + size, [](QChar c) { return c >= u'0' && c <= u'9'; })) {
+    if (size > 0 && std::all_of(chars, chars + size, isDigit)) {
         qsizetype lead = 0;
         while (lead < size - 1 && chars[lead] == u'0') ++lead;
         const qsizetype digits = size - lead;
@@ -94,26 +109,22 @@ QString formatPadded(const QString& text) {
         return padded;
     }
 
-    const QStringView trimmed = trimBlanks(text);
-    const auto parts = split(trimmed);
+    const auto parts = split(trimBlanks(text));
     if (!parts) return text;
 
-    QString digits;
-    bool negative = parts->negative;
-    if (parts->fractionDigits.isEmpty()) {
-        // Whole numbers are written from their digits, so that no length of ID loses a digit.
-        QStringView d = parts->integerDigits;
-        while (d.size() > 1 && d.front() == u'0') d = d.mid(1);
-        digits = d.toString();
-    } else {
-        const double rounded = std::nearbyint(std::fabs(*parse(trimmed)));
-        digits = QString::number(rounded, 'f', 0);
+    // Written from the digits, rounded the same exact way as the conversions, so that no length
+    // of ID loses a digit or leaves the range of any machine number.
+    QString digits = parts->integerDigits.isEmpty() ? QStringLiteral("0") : parts->integerDigits.toString();
+    if (roundsUp(*parts)) {
+        qsizetype i = digits.size() - 1;
+        while (i >= 0 && digits[i] == u'9') digits[i--] = u'0';
+        if (i >= 0)
+            digits[i] = QChar(digits[i].unicode() + 1);
+        else
+            digits.prepend(u'1');
     }
-    if (digits.isEmpty() || digits == QLatin1String("0")) {
-        digits = QStringLiteral("0");
-        negative = false;
-    }
-    if (digits.size() < 6) digits = QString(6 - digits.size(), u'0') + digits;
+    const bool negative = parts->negative && digits != QLatin1String("0");
+    if (digits.size() < 6) digits.prepend(QString(6 - digits.size(), u'0'));
     return negative ? u'-' + digits : digits;
 }
 

@@ -4,7 +4,6 @@
 
 #include <QString>
 #include <QStringView>
-#include <optional>
 
 // Text-to-number rules shared by the properties, the feed readers, the change markers and the
 // ID formatting, so that every place reads a number the same way.
@@ -13,14 +12,11 @@
 // ignored: " 42 ", "-5", "2.5", ".5". Anything else (an empty text included) is not a number.
 namespace numeric_text {
 
-// The value of the text, or nothing when the whole text does not read as a number.
-std::optional<double> parse(QStringView text);
-
 // True when the whole text reads as a number.
 bool isNumeric(QStringView text);
 
 // The text as a 32-bit signed integer, fractions rounded to the nearest integer with halves to
-// the even neighbour. Raises type mismatch for a text that is not a number and overflow outside
+// the even neighbour, decided on the exact decimal value of the text, however long. Raises type mismatch for a text that is not a number and overflow outside
 // the 32-bit range.
 qint32 toInt32(QStringView text, const QString& source);
 

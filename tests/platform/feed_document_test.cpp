@@ -52,7 +52,7 @@ class RefusedFeed : public ::testing::TestWithParam<RefusedBody> {};
 TEST_P(RefusedFeed, LeavesNoRootAndSaysWhy) {
     const RefusedBody& c = GetParam();
     FeedDocument document;
-    EXPECT_FALSE(document.parse(QByteArray(c.body)));
+    EXPECT_FALSE(document.parse(QByteArray(c.body))) << c.body;
     EXPECT_THROW(document.root(), RuntimeError);
     EXPECT_TRUE(document.failure().contains(QString::fromUtf8(c.reason))) << document.failure().toStdString();
 }

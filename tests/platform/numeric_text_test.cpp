@@ -46,6 +46,47 @@ INSTANTIATE_TEST_SUITE_P(Table, ToInt32,
                       Int32Case{"1e3", std::nullopt, errors::TypeMismatch},
                       Int32Case{"\xd9\xa3", std::nullopt, errors::TypeMismatch}));  // Arabic-Indic 3
 
+// The converted value, or nothing when the conversion raised overflow.
+template <typename Convert>
+std::optional<qint64> valueOrOverflow(Convert convert, const std::string& text) {
+    try {
+        return qint64(convert());
+    } catch (const RuntimeError& e) {
+        EXPECT_EQ(e.number(), errors::Overflow) << text;
+        return std::nullopt;
+    }
+}
+
+// Values a double cannot hold: the rounding, the range and the padded digits are decided on the
+// exact decimal text, however long, halves to the even neighbour.
+TEST(NumberRules, RoundTheExactDecimalValue) {
+    struct Case {
+        std::string text;
+        std::optional<qint64> int32;  // nothing: overflow
+        std::optional<qint64> int16;  // nothing: overflow
+        std::string padded;
+    };
+    const std::string huge = "1" + std::string(400, '0');
+    const Case cases[] = {
+        {"2.5000000000000000001", 3, 3, "000003"},
+        {"0.5000000000000000000001", 1, 1, "000001"},
+        {"2147483647.49999999999", 2147483647, std::nullopt, "2147483647"},
+        {"-2147483648.50000000001", std::nullopt, std::nullopt, "-2147483649"},
+        {"-2147483648.5", -2147483648LL, std::nullopt, "-2147483648"},
+        {"-32768.50000000000000001", -32769, std::nullopt, "-032769"},
+        {"12345678901234567890.5", std::nullopt, std::nullopt, "12345678901234567890"},
+        {huge + ".5", std::nullopt, std::nullopt, huge},
+    };
+    const QString source = QStringLiteral("t");
+    for (const Case& c : cases) {
+        const QString text = QString::fromStdString(c.text);
+        EXPECT_EQ(valueOrOverflow([&] { return numeric_text::toInt32(text, source); }, c.text), c.int32) << c.text;
+        EXPECT_EQ(valueOrOverflow([&] { return numeric_text::toInt16(text, source).value(); }, c.text), c.int16)
+            << c.text;
+        EXPECT_EQ(numeric_text::formatPadded(text).toStdString(), c.padded) << c.text;
+    }
+}
+
 TEST(ToInt16, RangeOfTheCounters) {
     EXPECT_EQ(numeric_text::toInt16(QStringLiteral(" 7 "), QStringLiteral("t")).value(), 7);
     EXPECT_EQ(numeric_text::toInt16(QStringLiteral("32767"), QStringLiteral("t")).value(), 32767);
