@@ -1,17 +1,12 @@
 #include "commit/url_encoding.h"
 
+#include "platform/windows_1252.h"
+
 namespace {
 
 constexpr int kQuestionMark = 63;
 
-// The characters that Windows-1252 puts at 0x80 to 0x9F, by byte; 0 where the byte has no
-// character of its own and stands for the control character of the same number.
-constexpr char16_t kHighBlock[32] = {
-    0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0,      0x017D, 0,
-    0,      0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0,      0x017E, 0x0178,
-};
+using windows_1252::kHighBlock;
 
 bool passesUnchanged(int code) {
     return code == 42 || code == 45 || code == 46 || code == 95 || (code >= 48 && code <= 57) ||

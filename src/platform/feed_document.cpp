@@ -1,6 +1,7 @@
 #include "platform/feed_document.h"
 
 #include "platform/runtime_error.h"
+#include "platform/windows_1252.h"
 
 // Debian's expat is built with DTD support (internal entities and the amplification limits that
 // come with them); its header declares those limits only when told so.
@@ -221,6 +222,17 @@ int XMLCALL onExternalEntity(XML_Parser parser, const XML_Char*, const XML_Char*
     return XML_STATUS_ERROR;
 }
 
+// Expat knows UTF-8, UTF-16, ISO-8859-1 and US-ASCII; a server page may also declare the
+// Windows code page of its database. Any other encoding is refused rather than guessed.
+int XMLCALL onUnknownEncoding(void*, const XML_Char* name, XML_Encoding* info) {
+    if (QByteArrayView(name).compare("windows-1252", Qt::CaseInsensitive) != 0) return XML_STATUS_ERROR;
+    for (int byte = 0; byte < 256; ++byte) info->map[byte] = windows_1252::character((unsigned char)byte);
+    info->data = nullptr;
+    info->convert = nullptr;
+    info->release = nullptr;
+    return XML_STATUS_OK;
+}
+
 struct ParserDeleter {
     void operator()(XML_Parser parser) const { XML_ParserFree(parser); }
 };
@@ -304,6 +316,7 @@ bool FeedDocument::parse(const QByteArray& body) {
     XML_SetSkippedEntityHandler(p, onSkippedEntity);
     XML_SetExternalEntityRefHandler(p, onExternalEntity);
     XML_SetParamEntityParsing(p, XML_PARAM_ENTITY_PARSING_NEVER);
+    XML_SetUnknownEncodingHandler(p, onUnknownEncoding, nullptr);
     if (!XML_SetBillionLaughsAttackProtectionMaximumAmplification(p, kMaxAmplification) ||
         !XML_SetBillionLaughsAttackProtectionActivationThreshold(p, kAmplificationThreshold)) {
         failure_ = QStringLiteral("the feed could not be read (the XML reader has no entity limits)");

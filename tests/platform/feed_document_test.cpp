@@ -93,6 +93,14 @@ TEST(FeedDocument, ZeroWidthNoBreakSpaceInATextIsKept) {
     EXPECT_EQ(document.root().child(0).text(), QStringLiteral("\uFEFF" "42"));
 }
 
+TEST(FeedDocument, ReadsTheWindowsCodePageAServerMayDeclare) {
+    FeedDocument document;
+    ASSERT_TRUE(document.parse("<?xml version=\"1.0\" encoding=\"Windows-1252\"?><r><a>Ren\xe9" "e \x80\x9f</a></r>"))
+        << document.failure().toStdString();
+    EXPECT_EQ(document.root().child(0).text(), QStringLiteral("Ren\u00e9e \u20ac\u0178"));
+    EXPECT_FALSE(document.parse("<?xml version=\"1.0\" encoding=\"x-unknown\"?><r/>"));
+}
+
 TEST(FeedDocument, EntitiesAreNotExpandedFromOutside) {
     // An external entity is never fetched: the body that refers to one is refused.
     FeedDocument document;
