@@ -30,6 +30,10 @@ const QString kSource = QStringLiteral("FeedDocument");
 // contributes its text to the nodes above it, so a feed nested without end costs no more nodes.
 constexpr int kKeptDepth = 4;
 
+// The parser keeps about a hundred bytes per open element; a feed nests five deep, and a body
+// that nests without end would cost twenty times its size.
+constexpr int kMaxDepth = 256;
+
 // The body goes to the parser in slices, so that it keeps no second copy of a large body.
 constexpr qsizetype kSliceBytes = 64 * 1024;
 
@@ -62,6 +66,10 @@ public:
 
     void startElement() {
         if (stopped()) return;
+        if (depth_ == kMaxDepth) {
+            stop(QStringLiteral("it nests elements more than %1 deep").arg(kMaxDepth));
+            return;
+        }
         endTextRun();
         if (depth_ <= kKeptDepth) {
             const std::uint32_t index = depth_ == 0 ? appendRoot() : appendChild(Kind::Element, 0, 0);

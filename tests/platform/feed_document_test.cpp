@@ -47,6 +47,14 @@ struct RefusedBody {
     const char* reason;  // part of the failure text
 };
 
+std::string nested(int depth) {
+    std::string body;
+    for (int i = 0; i < depth; ++i) body += "<a>";
+    for (int i = 0; i < depth; ++i) body += "</a>";
+    return body;
+}
+const std::string kTooDeep = nested(257);
+
 class RefusedFeed : public ::testing::TestWithParam<RefusedBody> {};
 
 TEST_P(RefusedFeed, LeavesNoRootAndSaysWhy) {
@@ -77,7 +85,19 @@ INSTANTIATE_TEST_SUITE_P(Table, RefusedFeed, ::testing::Values(
                 "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
                 "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
                 "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">]><r><a>&e;</a></r>",
-                "amplification"}));
+                "amplification"},
+    RefusedBody{kTooDeep.c_str(), "more than 256 deep"}));
+
+TEST(FeedDocument, DeepContentOnlyAddsItsText) {
+    // Levels below the ones the readers address are no nodes, but their text is not lost.
+    FeedDocument document;
+    ASSERT_TRUE(document.parse(QByteArray::fromStdString("<r><k><l><m>" + nested(252) + "</m></l></k></r>")));
+    ASSERT_TRUE(document.parse("<r><a><b><c><d>x<e>y<f>z</f></e></d>w</c></b></a></r>"));
+    const FeedNode level3 = document.root().child(0).child(0).child(0);
+    EXPECT_EQ(level3.text(), QStringLiteral("xyzw"));
+    EXPECT_EQ(level3.child(0).text(), QStringLiteral("xyz"));
+    EXPECT_EQ(level3.child(1).text(), QStringLiteral("w"));
+}
 
 TEST(FeedDocument, InternalEntitiesExpand) {
     FeedDocument document;
