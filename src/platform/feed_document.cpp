@@ -13,7 +13,6 @@
 #include <QStringDecoder>
 
 #include <algorithm>
-#include <climits>
 
 using feed_tree::Kind;
 using feed_tree::kNone;

@@ -88,7 +88,8 @@ qint32 toInt32(QStringView text, const QString& source) {
 }
 
 Int16 toInt16(QStringView text, const QString& source) {
-    return Int16::from(checkedValue(text, source, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
+    return Int16::from(
+        checkedValue(text, source, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
 }
 
 QString formatPadded(const QString& text) {

@@ -16,8 +16,8 @@ namespace numeric_text {
 bool isNumeric(QStringView text);
 
 // The text as a 32-bit signed integer, fractions rounded to the nearest integer with halves to
-// the even neighbour, decided on the exact decimal value of the text, however long. Raises type mismatch for a text that is not a number and overflow outside
-// the 32-bit range.
+// the even neighbour, decided on the exact decimal value of the text, however long. Raises type
+// mismatch for a text that is not a number and overflow outside the 32-bit range.
 qint32 toInt32(QStringView text, const QString& source);
 
 // The same for the 16-bit counters.
