@@ -4,6 +4,7 @@
 #include <QSqlQuery>
 
 #include <algorithm>
+#include <span>
 #include <unordered_set>
 
 namespace centeremp::server {
@@ -68,10 +69,14 @@ public:
     {
         // SQLite: a write transaction takes the write lock at once (waiting its busy time-out
         // for it) instead of failing at its first write when another connection wrote meanwhile.
-        if (mode == Mode::Write && m_db.driverName() == u"QSQLITE")
-            m_active = QSqlQuery(m_db).exec(QStringLiteral("BEGIN IMMEDIATE"));
-        else
+        if (mode == Mode::Write && m_db.driverName() == u"QSQLITE") {
+            QSqlQuery begin(m_db);
+            m_active = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            m_error = begin.lastError();
+        } else {
             m_active = m_db.transaction();
+            m_error = m_db.lastError();
+        }
     }
     ~Transaction()
     {
@@ -79,6 +84,7 @@ public:
             m_db.rollback();
     }
     bool started() const { return m_active; }
+    QSqlError beginError() const { return m_error; }
     bool commit()
     {
         if (!m_db.commit())
@@ -90,6 +96,7 @@ public:
 private:
     QSqlDatabase &m_db;
     bool m_active = false;
+    QSqlError m_error;
 };
 
 quint64 pairKey(qint32 centerId, qint32 employeeId)
@@ -212,20 +219,27 @@ std::optional<StoreFailure> EmployeeStore::open()
 
 std::optional<StoreFailure> EmployeeStore::createSchema()
 {
-    Transaction transaction(m_db, Transaction::Mode::Write);
-    if (!transaction.started())
-        return failure(QStringLiteral("cannot start a transaction"), m_db.lastError());
+    // Creating, even "if not exists", takes locks that wait for every writer; a worker that
+    // connects while a large batch runs must not, so only a database without them creates them.
     QSqlQuery query(m_db);
-    if (isPostgres()) {
-        for (const char *statement : postgresSchema) {
+    const QString present =
+        isPostgres() ? QStringLiteral("SELECT to_regclass('employees') IS NOT NULL AND "
+                                      "to_regclass('centeremployeecrossreference') IS NOT NULL AND "
+                                      "to_regclass('centeremployeecrossreference_employeeid') IS NOT NULL")
+                     : QStringLiteral("SELECT COUNT(*) = 3 FROM sqlite_master WHERE lower(name) IN ('employees', "
+                                      "'centeremployeecrossreference', 'centeremployeecrossreference_employeeid')");
+    if (!query.exec(present) || !query.next())
+        return failure(QStringLiteral("cannot look for the tables"), query.lastError());
+    if (!query.value(0).toBool()) {
+        Transaction transaction(m_db, Transaction::Mode::Write);
+        if (!transaction.started())
+            return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
+        for (const char *statement : isPostgres() ? std::span(postgresSchema) : std::span(sqliteSchema)) {
             if (!query.exec(QString::fromLatin1(statement)))
                 return failure(QStringLiteral("cannot create the tables"), query.lastError());
         }
-    } else {
-        for (const char *statement : sqliteSchema) {
-            if (!query.exec(QString::fromLatin1(statement)))
-                return failure(QStringLiteral("cannot create the tables"), query.lastError());
-        }
+        if (!transaction.commit())
+            return failure(QStringLiteral("cannot commit the tables"), m_db.lastError());
     }
     // Tables made by someone else must still have the columns this server reads and writes.
     if (!query.exec(QStringLiteral("SELECT ID, name, active FROM employees WHERE 1 = 0")))
@@ -236,8 +250,6 @@ std::optional<StoreFailure> EmployeeStore::createSchema()
                                       "RecordLastUpdated"),
                        query.lastError());
     query.finish();
-    if (!transaction.commit())
-        return failure(QStringLiteral("cannot commit the tables"), m_db.lastError());
     return std::nullopt;
 }
 
@@ -413,7 +425,7 @@ std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::app
 {
     Transaction transaction(m_db, Transaction::Mode::Write);
     if (!transaction.started())
-        return failure(QStringLiteral("cannot start a transaction"), m_db.lastError());
+        return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
 
     // Every employee an INSERT names must exist and be active; look them up inside the
     // transaction, before anything is written.
@@ -494,7 +506,7 @@ std::optional<StoreFailure> EmployeeStore::insertSeed(const std::vector<SeedEmpl
 {
     Transaction transaction(m_db, Transaction::Mode::Write);
     if (!transaction.started())
-        return failure(QStringLiteral("cannot start a transaction"), m_db.lastError());
+        return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
     QSqlQuery addEmployee(m_db);
     if (!addEmployee.prepare(QStringLiteral("INSERT INTO employees (ID, name, active) VALUES (?, ?, ?)")))
         return failure(QStringLiteral("cannot prepare the employee insert"), addEmployee.lastError());
