@@ -6,6 +6,7 @@
 #include "server/loadtest/http_client.h"
 
 #include <QCoreApplication>
+#include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
@@ -166,6 +167,19 @@ public:
     }
     quint16 port() const { return m_port; }
 
+    // The most memory the process has held so far (VmHWM), in MiB.
+    double peakMiB() const
+    {
+        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray &line : status.readAll().split('\n')) {
+            if (line.startsWith("VmHWM:"))
+                return line.mid(6).trimmed().split(' ').front().toDouble() / 1024;
+        }
+        return -1;
+    }
+
 private:
     QProcess m_process;
     quint16 m_port = 0;
@@ -315,6 +329,23 @@ void runLargeBatch(quint16 port, const char *label, const QByteArray &body)
     std::fflush(stdout);
 }
 
+// Bodies just under the 16 MiB limit built to cost the most to decode.
+void runHostileBodies(const ServerInstance &server)
+{
+    const qsizetype limit = 16 * 1024 * 1024 - 16;
+    const QByteArray bodies[] = {QByteArray("a=&").repeated(limit / 3), QByteArray("SQL=&").repeated(limit / 5),
+                                 "SQL=" + QByteArray(limit, '1'), insertField(7, 1).repeated(limit / insertField(7, 1).size())};
+    const char *names[] = {"a=& repeated", "SQL=& repeated", "one 16 MiB field", "INSERT fields beyond 32767"};
+    const double before = server.peakMiB();
+    for (int i = 0; i < 4; ++i) {
+        HttpClient client(server.port(), std::chrono::seconds(30));
+        const Reply reply = client.request("POST", "/CenterEmployee.asp", bodies[i]);
+        std::printf("  16 MiB hostile body (%s): status %d; server peak memory %.0f MiB -> %.0f MiB\n", names[i],
+                    reply.status, before, server.peakMiB());
+    }
+    std::fflush(stdout);
+}
+
 void batchPhase(const Options &options, const QString &adminUri, const char *backend)
 {
     std::printf("largest batches on %s (%d employees):\n", backend, largest);
@@ -326,6 +357,7 @@ void batchPhase(const Options &options, const QString &adminUri, const char *bac
         inserts += insertField(7, id);
     runLargeBatch(server.port(), "32767 INSERTs", inserts);
     runLargeBatch(server.port(), "DELETE of 32767 IDs", deleteField(7, 1, largest));
+    runHostileBodies(server);
 }
 
 void operatorPhase(const Options &options)
