@@ -184,6 +184,12 @@ HttpResponse CenterEmployeeService::applyBatch(const HttpRequest &request)
     if (!employees)
         return failure;
     auto result = employees->apply(std::get<Batch>(parsed), m_clock());
+    // Two batches crossing on the same pairs can deadlock in PostgreSQL, which cancels one of
+    // them whole; nothing of it was kept, so it simply runs again.
+    for (int retry = 0; retry < 2 && std::holds_alternative<StoreFailure>(result) &&
+                        std::get<StoreFailure>(result).conflict;
+         ++retry)
+        result = employees->apply(std::get<Batch>(parsed), m_clock());
     if (const auto *unassignable = std::get_if<UnassignableEmployee>(&result)) {
         return HttpResponse::text(422, QStringLiteral("nothing saved: field %1: employee %2 %3")
                                            .arg(unassignable->fieldNumber)

@@ -135,8 +135,6 @@ struct HttpCallbacks
             server->m_bufferedBytes -= chunk;
             pending->overBudget = true;
         } else {
-            if (pending->request.body.isEmpty() && pending->declaredLength > 0)
-                pending->request.body.reserve(pending->declaredLength); // no doubling while it grows
             pending->request.body.append(data, chunk);
             return MHD_YES;
         }

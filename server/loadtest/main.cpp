@@ -37,6 +37,7 @@ struct Options
     QList<int> levels{10, 50, 200};
     int seconds = 8;
     QStringList serverArguments; // passed to every instance, e.g. --threads 4
+    QStringList phases{u"operators"_qs, u"crowd"_qs, u"batches"_qs};
 };
 
 constexpr int operatorEmployees = 1000;
@@ -368,11 +369,14 @@ void operatorPhase(const Options &options)
     ServerInstance second(options, database.argument());
     std::printf("operators on PostgreSQL (%d employees, %d centres), %d s per level:\n", operatorEmployees,
                 operatorCentres, options.seconds);
-    for (int level : options.levels)
-        runLevel({first.port(), second.port()}, level, options.seconds);
-    for (int level : options.levels)
-        runLevel({first.port()}, level, options.seconds);
-    runCrowd(first.port(), 1000, 100);
+    if (options.phases.contains(u"operators"_qs)) {
+        for (int level : options.levels)
+            runLevel({first.port(), second.port()}, level, options.seconds);
+        for (int level : options.levels)
+            runLevel({first.port()}, level, options.seconds);
+    }
+    if (options.phases.contains(u"crowd"_qs))
+        runCrowd(first.port(), 1000, 100);
 }
 
 Options parseOptions(const QStringList &arguments)
@@ -387,6 +391,8 @@ Options parseOptions(const QStringList &arguments)
             options.postgresUri = value;
         else if (name == u"--seconds")
             options.seconds = std::clamp(value.toInt(), 1, 120);
+        else if (name == u"--phases")
+            options.phases = value.split(u',');
         else if (name == u"--threads")
             options.serverArguments << u"--threads"_qs << value;
         else if (name == u"--levels") {
@@ -398,7 +404,7 @@ Options parseOptions(const QStringList &arguments)
     }
     if (options.serverProgram.isEmpty() || options.postgresUri.isEmpty())
         fail(u"usage: centeremp-loadgen --server PATH --pg postgresql://... [--seconds N] [--levels 10,50,200] "
-             "[--threads N]"_qs);
+             "[--threads N] [--phases operators,crowd,batches]"_qs);
     return options;
 }
 
@@ -408,8 +414,11 @@ int main(int argc, char *argv[])
 {
     QCoreApplication app(argc, argv);
     const Options options = parseOptions(app.arguments().mid(1));
-    operatorPhase(options);
-    batchPhase(options, options.postgresUri, "PostgreSQL");
-    batchPhase(options, QString(), "SQLite");
+    if (options.phases.contains(u"operators"_qs) || options.phases.contains(u"crowd"_qs))
+        operatorPhase(options);
+    if (options.phases.contains(u"batches"_qs)) {
+        batchPhase(options, options.postgresUri, "PostgreSQL");
+        batchPhase(options, QString(), "SQLite");
+    }
     return 0;
 }
