@@ -299,10 +299,10 @@ void runCrowd(quint16 port, int idleHosts, int slowSenders)
     std::fflush(stdout);
 }
 
-// The largest batch, and small requests from another operator while it runs.
-void runLargeBatch(quint16 port, const char *label, const QByteArray &body)
+// The largest batch, alone or with small requests from another operator while it runs.
+void runLargeBatch(quint16 port, const char *label, const QByteArray &body, bool probing)
 {
-    std::atomic<bool> done{false};
+    std::atomic<bool> done{!probing};
     Tally feeds;
     Tally refusals;
     std::thread probe([&] {
@@ -323,6 +323,11 @@ void runLargeBatch(quint16 port, const char *label, const QByteArray &body)
     done = true;
     probe.join();
     refusals.errors = 0; // those are 400s on purpose
+    if (!probing) {
+        std::printf("  %s alone: %.0f ms, status %d \"%s\"\n", label, ms, reply.status,
+                    reply.body.left(40).trimmed().constData());
+        return;
+    }
     std::printf("  %s: %.0f ms, status %d \"%s\"; meanwhile a feed GET max %.1f ms (%zu), a small GET max %.1f ms "
                 "(%zu)\n",
                 label, ms, reply.status, reply.body.left(40).trimmed().constData(), feeds.percentile(1.0),
@@ -356,8 +361,10 @@ void batchPhase(const Options &options, const QString &adminUri, const char *bac
     QByteArray inserts;
     for (qint32 id = largest; id >= 1; --id)
         inserts += insertField(7, id);
-    runLargeBatch(server.port(), "32767 INSERTs", inserts);
-    runLargeBatch(server.port(), "DELETE of 32767 IDs", deleteField(7, 1, largest));
+    for (bool probing : {false, true}) {
+        runLargeBatch(server.port(), "32767 INSERTs", inserts, probing);
+        runLargeBatch(server.port(), "DELETE of 32767 IDs", deleteField(7, 1, largest), probing);
+    }
     runHostileBodies(server);
 }
 
