@@ -420,15 +420,10 @@ std::variant<std::vector<qint32>, StoreFailure> EmployeeStore::deleteIds(qint32 
     return removed;
 }
 
-std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::apply(const Batch &batch,
-                                                                                   const QDateTime &now)
+// Every employee an INSERT names must exist and be active; looked up inside the batch's
+// transaction, before anything is written. The first offending field in batch order is named.
+std::optional<std::variant<UnassignableEmployee, StoreFailure>> EmployeeStore::checkAssignable(const Batch &batch)
 {
-    Transaction transaction(m_db, Transaction::Mode::Write);
-    if (!transaction.started())
-        return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
-
-    // Every employee an INSERT names must exist and be active; look them up inside the
-    // transaction, before anything is written.
     std::vector<qint32> wanted;
     for (const BatchStatement &entry : batch.statements) {
         if (const auto *insert = std::get_if<InsertStatement>(&entry.statement))
@@ -444,6 +439,21 @@ std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::app
             if (found == activeById.end() || !found->second)
                 return UnassignableEmployee{entry.fieldNumber, insert->employeeId, found != activeById.end()};
         }
+    }
+    return std::nullopt;
+}
+
+std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::apply(const Batch &batch,
+                                                                                   const QDateTime &now)
+{
+    Transaction transaction(m_db, Transaction::Mode::Write);
+    if (!transaction.started())
+        return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
+
+    if (auto refusal = checkAssignable(batch)) {
+        if (auto *unassignable = std::get_if<UnassignableEmployee>(&*refusal))
+            return *unassignable;
+        return std::get<StoreFailure>(*refusal);
     }
 
     // Consecutive INSERTs commute, so they go out together; a DELETE between them keeps its place.

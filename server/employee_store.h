@@ -92,6 +92,7 @@ private:
     std::optional<StoreFailure> createSchema();
     QString idArray(const std::vector<qint32> &ids) const;
     std::variant<std::unordered_map<qint32, bool>, StoreFailure> activeByIds(std::vector<qint32> ids);
+    std::optional<std::variant<UnassignableEmployee, StoreFailure>> checkAssignable(const Batch &batch);
     std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure>
     insertPairs(const std::vector<std::pair<qint32, qint32>> &pairs, const QVariant &timestamp);
     std::variant<std::vector<qint32>, StoreFailure> deleteIds(qint32 centerId, const std::vector<qint32> &ids);
