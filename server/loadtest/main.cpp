@@ -305,11 +305,18 @@ void runLargeBatch(quint16 port, const char *label, const QByteArray &body, bool
     std::atomic<bool> done{!probing};
     Tally feeds;
     Tally refusals;
-    std::thread probe([&] {
+    // Two operators meanwhile, each on its own: one loading a centre, one whose request the
+    // server answers without the database (it shows the serving itself).
+    std::thread feeder([&] {
         HttpClient client(port);
         while (!done) {
             timed(client, feeds, "GET", "/CenterEmployee.asp?centerID=1");
-            HttpClient fresh(port); // answered without the database: shows the serving itself
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::thread prober([&] {
+        while (!done) {
+            HttpClient fresh(port);
             timed(fresh, refusals, "GET", "/CenterEmployee.asp?centerID=x");
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
@@ -321,7 +328,8 @@ void runLargeBatch(quint16 port, const char *label, const QByteArray &body, bool
     const double ms = Millis(Clock::now() - start).count();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     done = true;
-    probe.join();
+    feeder.join();
+    prober.join();
     refusals.errors = 0; // those are 400s on purpose
     if (!probing) {
         std::printf("  %s alone: %.0f ms, status %d \"%s\"\n", label, ms, reply.status,
