@@ -194,23 +194,25 @@ bool HttpServer::dispatch(MHD_Connection *connection, Pending *pending)
         return false;
     ++m_inFlight;
     MHD_suspend_connection(connection);
-    m_queue.emplace_back(connection, pending);
-    m_wake.notify_one();
+    const Lane lane = pending->request.method == "POST" ? Writing : Reading;
+    m_queue[lane].emplace_back(connection, pending);
+    m_wake[lane].notify_one();
     return true;
 }
 
-void HttpServer::work(int worker)
+void HttpServer::work(int worker, Lane lane)
 {
     Handler handler = m_factory(worker);
     for (;;) {
         Job job;
         {
             std::unique_lock lock(m_mutex);
-            m_wake.wait(lock, [this] { return m_exit || !m_queue.empty(); });
-            if (m_queue.empty())
+            auto &queue = m_queue[lane];
+            m_wake[lane].wait(lock, [this, &queue] { return m_exit || !queue.empty(); });
+            if (queue.empty())
                 break;
-            job = m_queue.front();
-            m_queue.pop_front();
+            job = queue.front();
+            queue.pop_front();
         }
         auto &[connection, pending] = job;
         try {
@@ -260,12 +262,14 @@ bool HttpServer::start(const ListenAddress &address, QString *error)
         files.rlim_cur = files.rlim_max;
         setrlimit(RLIMIT_NOFILE, &files);
     }
-    const auto reserve = rlim_t(64 + 4 * m_workerCount);
+    const auto reserve = rlim_t(64 + 4 * LaneCount * m_workerCount);
     const unsigned connections = files.rlim_cur > reserve + 16
                                      ? unsigned(std::min<rlim_t>(m_limits.connections, files.rlim_cur - reserve))
                                      : 16;
-    for (int i = 0; i < m_workerCount; ++i)
-        m_workers.emplace_back(&HttpServer::work, this, i);
+    for (int i = 0; i < m_workerCount; ++i) {
+        m_workers.emplace_back(&HttpServer::work, this, i, Reading);
+        m_workers.emplace_back(&HttpServer::work, this, m_workerCount + i, Writing);
+    }
     m_daemon = MHD_start_daemon(
         flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,         //
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&storage),                    //
@@ -313,7 +317,8 @@ void HttpServer::stopWorkers()
         std::lock_guard lock(m_mutex);
         m_exit = true;
     }
-    m_wake.notify_all();
+    for (auto &wake : m_wake)
+        wake.notify_all();
     for (auto &worker : m_workers)
         worker.join();
     m_workers.clear();

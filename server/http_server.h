@@ -54,9 +54,10 @@ struct HttpLimits
 };
 
 // HTTP over GNU libmicrohttpd. One polling thread does all socket work and never waits for
-// the database: a complete request is handed to a pool of worker threads while its connection
-// is suspended, and the reply goes out when the worker resumes it. So a slow request (a large
-// batch, a locked database) delays only itself, and idle connections cost no thread.
+// the database: a complete request is handed to a worker thread while its connection is
+// suspended, and the reply goes out when the worker resumes it. Requests that write (POST) and
+// the others each have their own workers, so batches waiting for a lock or writing 32767 rows
+// never hold up a page load, and idle connections cost no thread.
 // Request bodies are collected up to a limit; a larger body is answered with 413 unkept.
 class HttpServer
 {
@@ -66,7 +67,8 @@ public:
     // and destroyed on that thread only, so it may hold a database connection.
     using HandlerFactory = std::function<Handler(int worker)>;
 
-    HttpServer(HandlerFactory factory, int workers, HttpLimits limits = {});
+    // workersPerLane threads answer POSTs, as many answer everything else.
+    HttpServer(HandlerFactory factory, int workersPerLane, HttpLimits limits = {});
     ~HttpServer();
     HttpServer(const HttpServer &) = delete;
     HttpServer &operator=(const HttpServer &) = delete;
@@ -82,8 +84,9 @@ private:
     friend struct HttpCallbacks;
     using Job = std::pair<MHD_Connection *, Pending *>;
 
+    enum Lane { Reading, Writing, LaneCount };
     bool dispatch(MHD_Connection *connection, Pending *pending);
-    void work(int worker);
+    void work(int worker, Lane lane);
     void stopWorkers();
 
     HandlerFactory m_factory;
@@ -94,9 +97,9 @@ private:
     std::atomic<qsizetype> m_bufferedBytes{0};
 
     std::mutex m_mutex; // guards the queue and the counters below
-    std::condition_variable m_wake;
+    std::condition_variable m_wake[LaneCount];
     std::condition_variable m_idle;
-    std::deque<Job> m_queue;
+    std::deque<Job> m_queue[LaneCount];
     int m_inFlight = 0;     // suspended connections not yet resumed
     bool m_refusing = false; // stopping: new requests are answered 503 at once
     bool m_exit = false;

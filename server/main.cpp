@@ -100,8 +100,8 @@ int main(int argc, char *argv[])
     }
     std::printf("listening on %s\n", options.listen.url(server.port()).toLatin1().constData());
     std::fflush(stdout);
-    std::fprintf(stderr, "centeremp-server: using the %s with %d worker threads\n",
-                 options.database.describe().toLocal8Bit().constData(), threads);
+    std::fprintf(stderr, "centeremp-server: using the %s; %d workers load pages and %d save batches\n",
+                 options.database.describe().toLocal8Bit().constData(), threads, threads);
 
     int received = 0;
     sigwait(&stopSignals, &received);
