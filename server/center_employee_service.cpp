@@ -3,9 +3,9 @@
 #include "server/feed.h"
 #include "server/sql_batch.h"
 
-#include <QElapsedTimer>
+#include <QStringList>
 
-#include <cstdio>
+#include <algorithm>
 #include <limits>
 #include <optional>
 
@@ -14,15 +14,6 @@ namespace centeremp::server {
 namespace {
 
 constexpr QByteArrayView resourcePath = "/CenterEmployee.asp";
-
-void logLine(const QString &line)
-{
-    const QByteArray text = QStringLiteral("%1 %2\n")
-                                .arg(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs), line)
-                                .toUtf8();
-    std::fwrite(text.constData(), 1, std::size_t(text.size()), stderr);
-    std::fflush(stderr);
-}
 
 // Operators type this path by hand into the control's settings; match it without regard to
 // ASCII case so "centeremployee.asp" works too.
@@ -62,24 +53,42 @@ bool isFormContentType(const QByteArray &contentType)
     return mediaType.compare("application/x-www-form-urlencoded", Qt::CaseInsensitive) == 0;
 }
 
+// " 123, 456 and 30 more": enough to find them, short enough for a message box.
+QString idList(const std::vector<qint32> &ids)
+{
+    constexpr std::size_t shown = 10;
+    QStringList names;
+    for (std::size_t i = 0; i < std::min(ids.size(), shown); ++i)
+        names << QString::number(ids[i]);
+    QString text = names.join(u", ");
+    if (ids.size() > shown)
+        text += QStringLiteral(" and %1 more").arg(ids.size() - shown);
+    return text;
+}
+
+// The first line is what operators have always been told; the statements that changed nothing
+// because someone else had already made that change follow on lines of their own.
+QString savedText(const ApplyResult &applied)
+{
+    QString text = QStringLiteral("Saved: %1 assigned, %2 removed.").arg(applied.assigned).arg(applied.removed);
+    if (!applied.alreadyAssigned.empty())
+        text += QStringLiteral("\nAlready assigned by someone else: %1.").arg(idList(applied.alreadyAssigned));
+    if (!applied.notAssigned.empty())
+        text += QStringLiteral("\nNot assigned any more: %1.").arg(idList(applied.notAssigned));
+    return text;
+}
+
 } // namespace
 
-CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, Clock clock)
-    : m_database(std::move(database)), m_clock(std::move(clock))
+CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, QString connectionName, Clock clock)
+    : m_database(std::move(database)), m_connectionName(std::move(connectionName)), m_clock(std::move(clock))
 {
 }
 
 CenterEmployeeService::~CenterEmployeeService() = default;
 
-void CenterEmployeeService::closeDatabase()
-{
-    m_store.reset();
-}
-
 HttpResponse CenterEmployeeService::handle(const HttpRequest &request)
 {
-    QElapsedTimer timer;
-    timer.start();
     HttpResponse response;
     if (!isResource(request.path)) {
         response = HttpResponse::text(404, QStringLiteral("not found: only /CenterEmployee.asp is served here"));
@@ -93,22 +102,13 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest &request)
         response.headers.emplace_back("Allow", "GET, HEAD, POST");
     }
     response.headers.emplace_back("Cache-Control", "no-store");
-
-    QString line = QStringLiteral("%1 %2 %3 %4 bytes %5 ms")
-                       .arg(QString::fromLatin1(request.method), QString::fromUtf8(request.path))
-                       .arg(response.status)
-                       .arg(response.body.size())
-                       .arg(timer.elapsed());
-    if (!response.contentType.startsWith("text/xml"))
-        line += QStringLiteral(": ") + QString::fromUtf8(response.body).trimmed().left(300);
-    logLine(line);
     return response;
 }
 
 EmployeeStore *CenterEmployeeService::store(HttpResponse *failure)
 {
     if (!m_store)
-        m_store = std::make_unique<EmployeeStore>(m_database, QStringLiteral("centeremp-requests"));
+        m_store = std::make_unique<EmployeeStore>(m_database, m_connectionName);
     if (!m_store->isOpen()) {
         if (auto problem = m_store->open()) {
             *failure = databaseFailure(*problem);
@@ -118,12 +118,21 @@ EmployeeStore *CenterEmployeeService::store(HttpResponse *failure)
     return m_store.get();
 }
 
-HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure &failure)
+// The client learns what happened, never where the database lives or what its driver said:
+// that goes to the log.
+HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure &failure, bool saving)
 {
     // Reconnect on the next request: the usual cause is a restarted or unreachable server.
     if (m_store)
         m_store->close();
-    return HttpResponse::text(503, QStringLiteral("database unavailable: %1").arg(failure.message));
+    QString message = failure.timedOut ? QStringLiteral("time-out: the database stayed busy; try again")
+                                       : QStringLiteral("database unavailable; try again later");
+    if (saving)
+        message.prepend(u"nothing saved: "_qs);
+    HttpResponse response = HttpResponse::text(503, message);
+    response.headers.emplace_back("Retry-After", "5");
+    response.logNote = QStringLiteral("%1 (%2)").arg(message, failure.message);
+    return response;
 }
 
 HttpResponse CenterEmployeeService::feed(const HttpRequest &request)
@@ -175,6 +184,12 @@ HttpResponse CenterEmployeeService::applyBatch(const HttpRequest &request)
     if (!employees)
         return failure;
     auto result = employees->apply(std::get<Batch>(parsed), m_clock());
+    // Two batches crossing on the same pairs can deadlock in PostgreSQL, which cancels one of
+    // them whole; nothing of it was kept, so it simply runs again.
+    for (int retry = 0; retry < 2 && std::holds_alternative<StoreFailure>(result) &&
+                        std::get<StoreFailure>(result).conflict;
+         ++retry)
+        result = employees->apply(std::get<Batch>(parsed), m_clock());
     if (const auto *unassignable = std::get_if<UnassignableEmployee>(&result)) {
         return HttpResponse::text(422, QStringLiteral("nothing saved: field %1: employee %2 %3")
                                            .arg(unassignable->fieldNumber)
@@ -183,14 +198,14 @@ HttpResponse CenterEmployeeService::applyBatch(const HttpRequest &request)
                                                                      : QStringLiteral("does not exist")));
     }
     if (const auto *problem = std::get_if<StoreFailure>(&result)) {
-        if (m_store)
-            m_store->close();
-        return HttpResponse::text(500, QStringLiteral("nothing saved: database error: %1").arg(problem->message));
+        if (problem->timedOut || !m_store->isOpen())
+            return databaseFailure(*problem, true);
+        m_store->close();
+        HttpResponse response = HttpResponse::text(500, QStringLiteral("nothing saved: the database refused the batch"));
+        response.logNote = u"nothing saved: "_qs + problem->message;
+        return response;
     }
-    const auto &applied = std::get<ApplyResult>(result);
-    return HttpResponse::text(200, QStringLiteral("Saved: %1 assigned, %2 removed.")
-                                       .arg(applied.assigned)
-                                       .arg(applied.removed));
+    return HttpResponse::text(200, savedText(std::get<ApplyResult>(result)));
 }
 
 } // namespace centeremp::server

@@ -12,28 +12,28 @@
 namespace centeremp::server {
 
 // Answers /CenterEmployee.asp: GET with centerID lists the centre's employees, POST applies a
-// batch of SQL=... statements. Called only on the HTTP server's polling thread, which is where
-// the database connection is opened (on the first request) and used.
+// batch of SQL=... statements. Each worker thread of the HTTP server has its own service, with
+// its own database connection (named after the worker), opened on the first request and used,
+// reopened and closed on that thread only.
 class CenterEmployeeService
 {
 public:
     using Clock = std::function<QDateTime()>;
 
-    explicit CenterEmployeeService(DatabaseAddress database, Clock clock = &QDateTime::currentDateTimeUtc);
+    CenterEmployeeService(DatabaseAddress database, QString connectionName,
+                          Clock clock = &QDateTime::currentDateTimeUtc);
     ~CenterEmployeeService();
 
     HttpResponse handle(const HttpRequest &request);
-
-    // Closes the connection; for shutdown, after the polling thread has stopped.
-    void closeDatabase();
 
 private:
     HttpResponse feed(const HttpRequest &request);
     HttpResponse applyBatch(const HttpRequest &request);
     EmployeeStore *store(HttpResponse *failure);
-    HttpResponse databaseFailure(const StoreFailure &failure);
+    HttpResponse databaseFailure(const StoreFailure &failure, bool saving = false);
 
     DatabaseAddress m_database;
+    QString m_connectionName;
     Clock m_clock;
     std::unique_ptr<EmployeeStore> m_store;
 };

@@ -40,7 +40,7 @@ std::variant<ListenAddress, QString> parseListenAddress(const QString &text)
 QString usageText()
 {
     return QStringLiteral(
-        "usage: centeremp-server --db FILE|postgresql://... [--listen ADDRESS:PORT] [--demo]\n"
+        "usage: centeremp-server --db FILE|postgresql://... [--listen ADDRESS:PORT] [--threads N] [--demo]\n"
         "\n"
         "Serves /CenterEmployee.asp: GET ?centerID=N lists a centre's employees as XML,\n"
         "POST applies a batch of assignment changes in one transaction.\n"
@@ -51,6 +51,9 @@ QString usageText()
         "                       PostgreSQL database (its tables are created when missing)\n"
         "  --listen ADDRESS:PORT  address to serve on (default 127.0.0.1:8080; port 0 picks a\n"
         "                       free port); the first line on stdout tells the URL\n"
+        "  --threads N          pages loaded at once, and as many batches saved at once, each\n"
+        "                       on a database connection of its own (1 to 256; default: the\n"
+        "                       number of processor cores)\n"
         "  --demo               fill an empty database with sample centres and employees\n"
         "  --help               show this text\n");
 }
@@ -104,6 +107,15 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
                 return CommandLineError{*error};
             options.listen = std::get<ListenAddress>(listen);
             haveListen = true;
+        } else if (argument == u"--threads") {
+            if (options.threads != 0)
+                return CommandLineError{QStringLiteral("--threads given twice")};
+            const auto text = takeValue();
+            bool ok = false;
+            const int threads = text ? text->toInt(&ok) : 0;
+            if (!ok || threads < 1 || threads > 256 || !text->front().isDigit())
+                return CommandLineError{QStringLiteral("--threads wants a number from 1 to 256")};
+            options.threads = threads;
         } else {
             return CommandLineError{QStringLiteral("unknown argument \"%1\"").arg(arguments[i])};
         }

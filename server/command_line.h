@@ -23,6 +23,7 @@ struct ServerOptions
     DatabaseAddress database;
     ListenAddress listen;
     bool demo = false;
+    int threads = 0; // workers answering requests; 0: one per processor core
 };
 
 struct HelpRequested

@@ -4,18 +4,12 @@
 #include <QSqlQuery>
 
 #include <algorithm>
-#include <functional>
-#include <map>
-#include <unordered_map>
+#include <span>
+#include <unordered_set>
 
 namespace centeremp::server {
 
 namespace {
-
-// Rows per multi-row INSERT and IDs per DELETE ... IN (...): few round trips, and well under
-// the bound-parameter limits of both databases.
-constexpr std::size_t insertRowsPerStatement = 200;
-constexpr std::size_t idsPerStatement = 500;
 
 const char *const sqliteSchema[] = {
     "CREATE TABLE IF NOT EXISTS employees ("
@@ -47,34 +41,50 @@ const char *const postgresSchema[] = {
     " ON CenterEmployeeCrossReference (EmployeeID)",
 };
 
-StoreFailure failure(const QString &what, const QSqlError &error)
+// SQLite answers SQLITE_BUSY or SQLITE_LOCKED (possibly extended) once its busy time-out has
+// passed; PostgreSQL reports lock_not_available or query_canceled for its time-outs.
+bool isTimeOut(const QSqlError &error)
 {
-    return StoreFailure{QStringLiteral("%1: %2").arg(what, error.text())};
+    const QString code = error.nativeErrorCode();
+    if (code == u"55P03" || code == u"57014")
+        return true;
+    bool numeric = false;
+    const int sqliteCode = code.toInt(&numeric) & 0xFF;
+    return numeric && (sqliteCode == 5 || sqliteCode == 6);
 }
 
-QString placeholders(std::size_t rows, QStringView row)
+StoreFailure failure(const QString &what, const QSqlError &error)
 {
-    QString text;
-    text.reserve(qsizetype(rows * (row.size() + 1)));
-    for (std::size_t i = 0; i < rows; ++i) {
-        if (i > 0)
-            text += u',';
-        text += row;
-    }
-    return text;
+    const QString code = error.nativeErrorCode();
+    return StoreFailure{QStringLiteral("%1: %2").arg(what, error.text()), isTimeOut(error),
+                        code == u"40P01" || code == u"40001"};
 }
 
 // Rolls back unless committed: every early return leaves the database as it was.
 class Transaction
 {
 public:
-    explicit Transaction(QSqlDatabase &db) : m_db(db) { m_active = m_db.transaction(); }
+    enum class Mode { Read, Write };
+    explicit Transaction(QSqlDatabase &db, Mode mode = Mode::Read) : m_db(db)
+    {
+        // SQLite: a write transaction takes the write lock at once (waiting its busy time-out
+        // for it) instead of failing at its first write when another connection wrote meanwhile.
+        if (mode == Mode::Write && m_db.driverName() == u"QSQLITE") {
+            QSqlQuery begin(m_db);
+            m_active = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            m_error = begin.lastError();
+        } else {
+            m_active = m_db.transaction();
+            m_error = m_db.lastError();
+        }
+    }
     ~Transaction()
     {
         if (m_active)
             m_db.rollback();
     }
     bool started() const { return m_active; }
+    QSqlError beginError() const { return m_error; }
     bool commit()
     {
         if (!m_db.commit())
@@ -86,34 +96,42 @@ public:
 private:
     QSqlDatabase &m_db;
     bool m_active = false;
+    QSqlError m_error;
 };
 
-// Prepares one statement per chunk size and reuses it, so a large batch prepares at most two.
-class ChunkedStatement
+quint64 pairKey(qint32 centerId, qint32 employeeId)
+{
+    return (quint64(quint32(centerId)) << 32) | quint32(employeeId);
+}
+
+// Counts what each statement did. A statement that changed nothing is reported back only when
+// no earlier statement of the same batch touched its pair: then only someone else's change
+// explains it, and the operator should hear of it.
+class Outcome
 {
 public:
-    ChunkedStatement(QSqlDatabase &db, std::function<QString(std::size_t)> textFor)
-        : m_db(db), m_textFor(std::move(textFor))
+    void assigned(qint32 centerId, qint32 employeeId, bool changed)
     {
+        note(centerId, employeeId, changed, m_result.assigned, m_result.alreadyAssigned);
     }
-
-    QSqlQuery *forSize(std::size_t n, QSqlError *error)
+    void removed(qint32 centerId, qint32 employeeId, bool changed)
     {
-        auto it = m_prepared.find(n);
-        if (it != m_prepared.end())
-            return &it->second;
-        QSqlQuery query(m_db);
-        if (!query.prepare(m_textFor(n))) {
-            *error = query.lastError();
-            return nullptr;
-        }
-        return &m_prepared.emplace(n, std::move(query)).first->second;
+        note(centerId, employeeId, changed, m_result.removed, m_result.notAssigned);
     }
+    ApplyResult take() { return std::move(m_result); }
 
 private:
-    QSqlDatabase &m_db;
-    std::function<QString(std::size_t)> m_textFor;
-    std::map<std::size_t, QSqlQuery> m_prepared;
+    void note(qint32 centerId, qint32 employeeId, bool changed, qint64 &count, std::vector<qint32> &unchanged)
+    {
+        const bool first = m_touched.insert(pairKey(centerId, employeeId)).second;
+        if (changed)
+            ++count;
+        else if (first)
+            unchanged.push_back(employeeId);
+    }
+
+    ApplyResult m_result;
+    std::unordered_set<quint64> m_touched;
 };
 
 } // namespace
@@ -139,8 +157,25 @@ bool EmployeeStore::isOpen() const
 
 void EmployeeStore::close()
 {
+    m_prepared.clear(); // they belong to the connection
     if (m_db.isValid())
         m_db.close();
+}
+
+QSqlQuery *EmployeeStore::prepared(Prepared which, const QString &text, QSqlError *error)
+{
+    auto &query = m_prepared[which];
+    if (!query) {
+        auto fresh = std::make_unique<QSqlQuery>(m_db);
+        fresh->setForwardOnly(true);
+        if (!fresh->prepare(text)) {
+            *error = fresh->lastError();
+            m_prepared.erase(which);
+            return nullptr;
+        }
+        query = std::move(fresh);
+    }
+    return query.get();
 }
 
 std::optional<StoreFailure> EmployeeStore::open()
@@ -173,26 +208,38 @@ std::optional<StoreFailure> EmployeeStore::open()
         QSqlQuery pragma(m_db);
         if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON")))
             return failure(QStringLiteral("cannot enable foreign keys"), pragma.lastError());
+        // Readers and the one writer then never wait for each other: a feed is served while a
+        // large batch is being written.
+        if (!pragma.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+            return failure(QStringLiteral("cannot switch to write-ahead logging"), pragma.lastError());
+        pragma.finish();
     }
     return createSchema();
 }
 
 std::optional<StoreFailure> EmployeeStore::createSchema()
 {
-    Transaction transaction(m_db);
-    if (!transaction.started())
-        return failure(QStringLiteral("cannot start a transaction"), m_db.lastError());
+    // Creating, even "if not exists", takes locks that wait for every writer; a worker that
+    // connects while a large batch runs must not, so only a database without them creates them.
     QSqlQuery query(m_db);
-    if (isPostgres()) {
-        for (const char *statement : postgresSchema) {
+    const QString present =
+        isPostgres() ? QStringLiteral("SELECT to_regclass('employees') IS NOT NULL AND "
+                                      "to_regclass('centeremployeecrossreference') IS NOT NULL AND "
+                                      "to_regclass('centeremployeecrossreference_employeeid') IS NOT NULL")
+                     : QStringLiteral("SELECT COUNT(*) = 3 FROM sqlite_master WHERE lower(name) IN ('employees', "
+                                      "'centeremployeecrossreference', 'centeremployeecrossreference_employeeid')");
+    if (!query.exec(present) || !query.next())
+        return failure(QStringLiteral("cannot look for the tables"), query.lastError());
+    if (!query.value(0).toBool()) {
+        Transaction transaction(m_db, Transaction::Mode::Write);
+        if (!transaction.started())
+            return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
+        for (const char *statement : isPostgres() ? std::span(postgresSchema) : std::span(sqliteSchema)) {
             if (!query.exec(QString::fromLatin1(statement)))
                 return failure(QStringLiteral("cannot create the tables"), query.lastError());
         }
-    } else {
-        for (const char *statement : sqliteSchema) {
-            if (!query.exec(QString::fromLatin1(statement)))
-                return failure(QStringLiteral("cannot create the tables"), query.lastError());
-        }
+        if (!transaction.commit())
+            return failure(QStringLiteral("cannot commit the tables"), m_db.lastError());
     }
     // Tables made by someone else must still have the columns this server reads and writes.
     if (!query.exec(QStringLiteral("SELECT ID, name, active FROM employees WHERE 1 = 0")))
@@ -203,8 +250,6 @@ std::optional<StoreFailure> EmployeeStore::createSchema()
                                       "RecordLastUpdated"),
                        query.lastError());
     query.finish();
-    if (!transaction.commit())
-        return failure(QStringLiteral("cannot commit the tables"), m_db.lastError());
     return std::nullopt;
 }
 
@@ -219,155 +264,240 @@ QVariant EmployeeStore::timestampValue(const QDateTime &now) const
 
 std::variant<CenterFeed, StoreFailure> EmployeeStore::centerFeed(qint32 centerId)
 {
-    // Two ordered scans merged here: much cheaper than probing the assignments once per
-    // employee. Both run in one read transaction so they see the same state (in PostgreSQL
-    // that takes REPEATABLE READ; SQLite holds its read lock until the transaction ends).
-    Transaction transaction(m_db);
-    if (!transaction.started())
-        return failure(QStringLiteral("cannot start a transaction"), m_db.lastError());
-    QSqlQuery query(m_db);
-    query.setForwardOnly(true);
-    if (isPostgres() && !query.exec(QStringLiteral("SET TRANSACTION ISOLATION LEVEL REPEATABLE READ, READ ONLY")))
-        return failure(QStringLiteral("cannot set the isolation level"), query.lastError());
-
-    std::vector<qint32> assigned;
-    if (!query.prepare(QStringLiteral("SELECT EmployeeID FROM CenterEmployeeCrossReference WHERE CenterID = ? "
-                                      "ORDER BY EmployeeID")))
-        return failure(QStringLiteral("cannot prepare the assignment query"), query.lastError());
-    query.addBindValue(centerId);
-    if (!query.exec())
-        return failure(QStringLiteral("cannot read centre %1").arg(centerId), query.lastError());
-    while (query.next())
-        assigned.push_back(query.value(0).toInt());
-    if (query.lastError().isValid())
-        return failure(QStringLiteral("cannot read centre %1").arg(centerId), query.lastError());
-
-    if (!query.exec(QStringLiteral("SELECT ID, name FROM employees WHERE active ORDER BY ID")))
-        return failure(QStringLiteral("cannot read the employees"), query.lastError());
+    // One statement, so both lists come from one snapshot without a transaction around them;
+    // the join probes the assignment key once per active employee.
+    QSqlError error;
+    QSqlQuery *query = prepared(Prepared::Feed,
+                                QStringLiteral("SELECT e.ID, e.name, x.EmployeeID FROM employees e "
+                                               "LEFT JOIN CenterEmployeeCrossReference x "
+                                               "ON x.CenterID = ? AND x.EmployeeID = e.ID "
+                                               "WHERE e.active ORDER BY e.ID"),
+                                &error);
+    if (!query)
+        return failure(QStringLiteral("cannot prepare the centre query"), error);
+    query->bindValue(0, centerId);
+    if (!query->exec())
+        return failure(QStringLiteral("cannot read centre %1").arg(centerId), query->lastError());
     CenterFeed feed;
-    auto next = assigned.cbegin();
-    while (query.next()) {
-        Employee employee{query.value(0).toInt(), query.value(1).toString()};
-        while (next != assigned.cend() && *next < employee.id)
-            ++next;
-        if (next != assigned.cend() && *next == employee.id)
-            feed.selected.push_back(std::move(employee));
-        else
+    while (query->next()) {
+        Employee employee{query->value(0).toInt(), query->value(1).toString()};
+        if (query->isNull(2))
             feed.nonSelected.push_back(std::move(employee));
+        else
+            feed.selected.push_back(std::move(employee));
     }
-    if (query.lastError().isValid())
-        return failure(QStringLiteral("cannot read the employees"), query.lastError());
-    query.finish();
-    transaction.commit();
+    const QSqlError readError = query->lastError();
+    query->finish();
+    if (readError.isValid())
+        return failure(QStringLiteral("cannot read centre %1").arg(centerId), readError);
     return feed;
 }
 
-std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::apply(const Batch &batch,
-                                                                                   const QDateTime &now)
+// The IDs as one bound text: a PostgreSQL array literal or a JSON array for SQLite. Every
+// element is a number we formatted ourselves, so the text can hold nothing else.
+QString EmployeeStore::idArray(const std::vector<qint32> &ids) const
 {
-    Transaction transaction(m_db);
-    if (!transaction.started())
-        return failure(QStringLiteral("cannot start a transaction"), m_db.lastError());
+    QString text;
+    text.reserve(qsizetype(ids.size() * 8 + 2));
+    text += isPostgres() ? u'{' : u'[';
+    for (std::size_t i = 0; i < ids.size(); ++i) {
+        if (i > 0)
+            text += u',';
+        text += QString::number(ids[i]);
+    }
+    text += isPostgres() ? u'}' : u']';
+    return text;
+}
 
-    // Every employee an INSERT names must exist and be active; look them up in chunks inside
-    // the transaction, before anything is written.
+std::variant<std::unordered_map<qint32, bool>, StoreFailure> EmployeeStore::activeByIds(std::vector<qint32> ids)
+{
+    std::unordered_map<qint32, bool> activeById;
+    if (ids.empty())
+        return activeById;
+    std::sort(ids.begin(), ids.end());
+    ids.erase(std::unique(ids.begin(), ids.end()), ids.end());
+    QSqlError error;
+    QSqlQuery *query = prepared(
+        Prepared::Lookup,
+        isPostgres() ? QStringLiteral("SELECT ID, active FROM employees WHERE ID = ANY (CAST(? AS INTEGER[]))")
+                     : QStringLiteral("SELECT ID, active FROM employees WHERE ID IN (SELECT value FROM json_each(?))"),
+        &error);
+    if (!query)
+        return failure(QStringLiteral("cannot prepare the employee lookup"), error);
+    query->bindValue(0, idArray(ids));
+    if (!query->exec())
+        return failure(QStringLiteral("cannot look up employees"), query->lastError());
+    while (query->next())
+        activeById[query->value(0).toInt()] = query->value(1).toBool();
+    const QSqlError readError = query->lastError();
+    query->finish();
+    if (readError.isValid())
+        return failure(QStringLiteral("cannot look up employees"), readError);
+    return activeById;
+}
+
+// Inserts the pairs that are not there yet in one statement; returns those it inserted.
+std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure>
+EmployeeStore::insertPairs(const std::vector<std::pair<qint32, qint32>> &pairs, const QVariant &timestamp)
+{
+    const QString insertInto =
+        QStringLiteral("INSERT INTO CenterEmployeeCrossReference (CenterID, EmployeeID, RecordLastUpdated) ");
+    const QString onConflict = QStringLiteral(" ON CONFLICT DO NOTHING RETURNING CenterID, EmployeeID");
+    QSqlError error;
+    QSqlQuery *query = nullptr;
+    if (isPostgres()) {
+        query = prepared(Prepared::Insert,
+                         insertInto +
+                             QStringLiteral("SELECT pair.c, pair.e, CAST(? AS TIMESTAMP WITH TIME ZONE) FROM "
+                                            "unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[])) AS pair (c, e)") +
+                             onConflict,
+                         &error);
+        std::vector<qint32> centers, employees;
+        for (const auto &[center, employee] : pairs) {
+            centers.push_back(center);
+            employees.push_back(employee);
+        }
+        if (query) {
+            query->bindValue(0, timestamp);
+            query->bindValue(1, idArray(centers));
+            query->bindValue(2, idArray(employees));
+        }
+    } else {
+        // "WHERE true" keeps SQLite from reading ON CONFLICT as part of the SELECT.
+        query = prepared(Prepared::Insert,
+                         insertInto + QStringLiteral("SELECT value ->> 0, value ->> 1, ? FROM json_each(?) WHERE true") +
+                             onConflict,
+                         &error);
+        QString json;
+        json.reserve(qsizetype(pairs.size() * 16 + 2));
+        json += u'[';
+        for (const auto &[center, employee] : pairs)
+            json += u'[' + QString::number(center) + u',' + QString::number(employee) + QStringLiteral("],");
+        json.back() = u']';
+        if (query) {
+            query->bindValue(0, timestamp);
+            query->bindValue(1, json);
+        }
+    }
+    if (!query)
+        return failure(QStringLiteral("cannot prepare the assignment"), error);
+    if (!query->exec())
+        return failure(QStringLiteral("cannot assign employees"), query->lastError());
+    std::vector<std::pair<qint32, qint32>> inserted;
+    while (query->next())
+        inserted.emplace_back(query->value(0).toInt(), query->value(1).toInt());
+    const QSqlError readError = query->lastError();
+    query->finish();
+    if (readError.isValid())
+        return failure(QStringLiteral("cannot assign employees"), readError);
+    return inserted;
+}
+
+// Removes the centre's pairs with these employees in one statement; returns the IDs removed.
+std::variant<std::vector<qint32>, StoreFailure> EmployeeStore::deleteIds(qint32 centerId, const std::vector<qint32> &ids)
+{
+    const QString where = isPostgres() ? QStringLiteral("EmployeeID = ANY (CAST(? AS INTEGER[]))")
+                                       : QStringLiteral("EmployeeID IN (SELECT value FROM json_each(?))");
+    QSqlError error;
+    QSqlQuery *query = prepared(Prepared::Delete,
+                                QStringLiteral("DELETE FROM CenterEmployeeCrossReference WHERE CenterID = ? AND %1 "
+                                               "RETURNING EmployeeID")
+                                    .arg(where),
+                                &error);
+    if (!query)
+        return failure(QStringLiteral("cannot prepare the removal"), error);
+    query->bindValue(0, centerId);
+    query->bindValue(1, idArray(ids));
+    if (!query->exec())
+        return failure(QStringLiteral("cannot remove employees"), query->lastError());
+    std::vector<qint32> removed;
+    while (query->next())
+        removed.push_back(query->value(0).toInt());
+    const QSqlError readError = query->lastError();
+    query->finish();
+    if (readError.isValid())
+        return failure(QStringLiteral("cannot remove employees"), readError);
+    return removed;
+}
+
+// Every employee an INSERT names must exist and be active; looked up inside the batch's
+// transaction, before anything is written. The first offending field in batch order is named.
+std::optional<std::variant<UnassignableEmployee, StoreFailure>> EmployeeStore::checkAssignable(const Batch &batch)
+{
     std::vector<qint32> wanted;
     for (const BatchStatement &entry : batch.statements) {
         if (const auto *insert = std::get_if<InsertStatement>(&entry.statement))
             wanted.push_back(insert->employeeId);
     }
-    std::sort(wanted.begin(), wanted.end());
-    wanted.erase(std::unique(wanted.begin(), wanted.end()), wanted.end());
-    std::unordered_map<qint32, bool> activeById;
-    {
-        ChunkedStatement lookup(m_db, [](std::size_t n) {
-            return QStringLiteral("SELECT ID, active FROM employees WHERE ID IN (%1)").arg(placeholders(n, u"?"));
-        });
-        for (std::size_t start = 0; start < wanted.size(); start += idsPerStatement) {
-            const std::size_t n = std::min(idsPerStatement, wanted.size() - start);
-            QSqlError error;
-            QSqlQuery *query = lookup.forSize(n, &error);
-            if (!query)
-                return failure(QStringLiteral("cannot prepare the employee lookup"), error);
-            for (std::size_t i = 0; i < n; ++i)
-                query->bindValue(int(i), wanted[start + i]);
-            if (!query->exec())
-                return failure(QStringLiteral("cannot look up employees"), query->lastError());
-            while (query->next())
-                activeById[query->value(0).toInt()] = query->value(1).toBool();
-            query->finish();
-        }
-    }
+    auto looked = activeByIds(std::move(wanted));
+    if (auto *problem = std::get_if<StoreFailure>(&looked))
+        return *problem;
+    const auto &activeById = std::get<std::unordered_map<qint32, bool>>(looked);
     for (const BatchStatement &entry : batch.statements) {
         if (const auto *insert = std::get_if<InsertStatement>(&entry.statement)) {
             const auto found = activeById.find(insert->employeeId);
-            if (found == activeById.end())
-                return UnassignableEmployee{entry.fieldNumber, insert->employeeId, false};
-            if (!found->second)
-                return UnassignableEmployee{entry.fieldNumber, insert->employeeId, true};
+            if (found == activeById.end() || !found->second)
+                return UnassignableEmployee{entry.fieldNumber, insert->employeeId, found != activeById.end()};
         }
     }
+    return std::nullopt;
+}
 
-    const QVariant timestamp = timestampValue(now);
-    ApplyResult result;
-    ChunkedStatement inserter(m_db, [](std::size_t n) {
-        return QStringLiteral("INSERT INTO CenterEmployeeCrossReference (CenterID, EmployeeID, RecordLastUpdated)"
-                              " VALUES %1 ON CONFLICT DO NOTHING")
-            .arg(placeholders(n, u"(?, ?, ?)"));
-    });
-    ChunkedStatement deleter(m_db, [](std::size_t n) {
-        return QStringLiteral("DELETE FROM CenterEmployeeCrossReference WHERE CenterID = ? AND EmployeeID IN (%1)")
-            .arg(placeholders(n, u"?"));
-    });
+std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::apply(const Batch &batch,
+                                                                                   const QDateTime &now)
+{
+    Transaction transaction(m_db, Transaction::Mode::Write);
+    if (!transaction.started())
+        return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
+
+    if (auto refusal = checkAssignable(batch)) {
+        if (auto *unassignable = std::get_if<UnassignableEmployee>(&*refusal))
+            return *unassignable;
+        return std::get<StoreFailure>(*refusal);
+    }
 
     // Consecutive INSERTs commute, so they go out together; a DELETE between them keeps its place.
-    std::vector<const InsertStatement *> pending;
+    const QVariant timestamp = timestampValue(now);
+    Outcome outcome;
+    std::vector<std::pair<qint32, qint32>> pending;
     auto flushInserts = [&]() -> std::optional<StoreFailure> {
-        for (std::size_t start = 0; start < pending.size(); start += insertRowsPerStatement) {
-            const std::size_t n = std::min(insertRowsPerStatement, pending.size() - start);
-            QSqlError error;
-            QSqlQuery *query = inserter.forSize(n, &error);
-            if (!query)
-                return failure(QStringLiteral("cannot prepare the assignment"), error);
-            for (std::size_t i = 0; i < n; ++i) {
-                query->bindValue(int(3 * i), pending[start + i]->centerId);
-                query->bindValue(int(3 * i + 1), pending[start + i]->employeeId);
-                query->bindValue(int(3 * i + 2), timestamp);
-            }
-            if (!query->exec())
-                return failure(QStringLiteral("cannot assign employees"), query->lastError());
-            result.assigned += std::max(0, query->numRowsAffected());
-        }
+        if (pending.empty())
+            return std::nullopt;
+        // In key order: the index grows at one end, and concurrent batches lock in one order.
+        std::vector<std::pair<qint32, qint32>> distinct = pending;
+        std::sort(distinct.begin(), distinct.end());
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        auto inserted = insertPairs(distinct, timestamp);
+        if (auto *problem = std::get_if<StoreFailure>(&inserted))
+            return *problem;
+        std::unordered_set<quint64> fresh;
+        for (const auto &[center, employee] : std::get<0>(inserted))
+            fresh.insert(pairKey(center, employee));
+        for (const auto &[center, employee] : pending)
+            outcome.assigned(center, employee, fresh.erase(pairKey(center, employee)) > 0);
         pending.clear();
         return std::nullopt;
     };
     for (const BatchStatement &entry : batch.statements) {
         if (const auto *insert = std::get_if<InsertStatement>(&entry.statement)) {
-            pending.push_back(insert);
+            pending.emplace_back(insert->centerId, insert->employeeId);
             continue;
         }
         if (auto problem = flushInserts())
             return *problem;
         const auto &remove = std::get<DeleteStatement>(entry.statement);
-        for (std::size_t start = 0; start < remove.employeeIds.size(); start += idsPerStatement) {
-            const std::size_t n = std::min(idsPerStatement, remove.employeeIds.size() - start);
-            QSqlError error;
-            QSqlQuery *query = deleter.forSize(n, &error);
-            if (!query)
-                return failure(QStringLiteral("cannot prepare the removal"), error);
-            query->bindValue(0, remove.centerId);
-            for (std::size_t i = 0; i < n; ++i)
-                query->bindValue(int(i + 1), remove.employeeIds[start + i]);
-            if (!query->exec())
-                return failure(QStringLiteral("cannot remove employees"), query->lastError());
-            result.removed += std::max(0, query->numRowsAffected());
-        }
+        auto removed = deleteIds(remove.centerId, remove.employeeIds);
+        if (auto *problem = std::get_if<StoreFailure>(&removed))
+            return *problem;
+        std::unordered_set<qint32> gone(std::get<0>(removed).begin(), std::get<0>(removed).end());
+        for (qint32 employee : remove.employeeIds)
+            outcome.removed(remove.centerId, employee, gone.erase(employee) > 0);
     }
     if (auto problem = flushInserts())
         return *problem;
     if (!transaction.commit())
         return failure(QStringLiteral("cannot commit the batch"), m_db.lastError());
-    return result;
+    return outcome.take();
 }
 
 std::variant<bool, StoreFailure> EmployeeStore::isEmpty()
@@ -384,9 +514,9 @@ std::optional<StoreFailure> EmployeeStore::insertSeed(const std::vector<SeedEmpl
                                                       const std::vector<SeedAssignment> &assignments,
                                                       const QDateTime &now)
 {
-    Transaction transaction(m_db);
+    Transaction transaction(m_db, Transaction::Mode::Write);
     if (!transaction.started())
-        return failure(QStringLiteral("cannot start a transaction"), m_db.lastError());
+        return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
     QSqlQuery addEmployee(m_db);
     if (!addEmployee.prepare(QStringLiteral("INSERT INTO employees (ID, name, active) VALUES (?, ?, ?)")))
         return failure(QStringLiteral("cannot prepare the employee insert"), addEmployee.lastError());

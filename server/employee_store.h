@@ -6,9 +6,14 @@
 
 #include <QDateTime>
 #include <QSqlDatabase>
+#include <QSqlQuery>
 #include <QString>
 
+#include <map>
+#include <memory>
 #include <optional>
+#include <unordered_map>
+#include <utility>
 #include <variant>
 #include <vector>
 
@@ -16,13 +21,20 @@ namespace centeremp::server {
 
 struct StoreFailure
 {
-    QString message;
+    QString message; // for the server's log: may say where the database lives
+    bool timedOut = false; // the database stayed locked or busy longer than we wait
+    bool conflict = false; // lost a deadlock or serialization race: the batch may simply run again
 };
 
 struct ApplyResult
 {
     qint64 assigned = 0; // pairs that were not there before
     qint64 removed = 0;  // pairs that were there before
+    // Statements that changed nothing because the database already held that state when the
+    // batch reached the pair (someone else got there first), in statement order: the employee
+    // IDs of INSERTs whose pair was there, and of DELETE IDs whose pair was not.
+    std::vector<qint32> alreadyAssigned;
+    std::vector<qint32> notAssigned;
 };
 
 // An INSERT named an employee that cannot be assigned; the batch was not applied.
@@ -66,6 +78,7 @@ public:
 
     // Applies every statement in order within one transaction, or nothing. Assigning a pair
     // that exists and removing one that does not change nothing, so a retried batch is harmless.
+    // Each run of INSERTs and each DELETE is one set-based statement, whatever its size.
     std::variant<ApplyResult, UnassignableEmployee, StoreFailure> apply(const Batch &batch, const QDateTime &now);
 
     // True when neither table has a row.
@@ -77,10 +90,22 @@ private:
     bool isPostgres() const { return m_address.kind == DatabaseAddress::Kind::Postgres; }
     QVariant timestampValue(const QDateTime &now) const;
     std::optional<StoreFailure> createSchema();
+    QString idArray(const std::vector<qint32> &ids) const;
+    std::variant<std::unordered_map<qint32, bool>, StoreFailure> activeByIds(std::vector<qint32> ids);
+    std::optional<std::variant<UnassignableEmployee, StoreFailure>> checkAssignable(const Batch &batch);
+    std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure>
+    insertPairs(const std::vector<std::pair<qint32, qint32>> &pairs, const QVariant &timestamp);
+    std::variant<std::vector<qint32>, StoreFailure> deleteIds(qint32 centerId, const std::vector<qint32> &ids);
+
+    // Statements prepared once per connection and reused: a request then costs one round trip
+    // per statement instead of a prepare, an execute and a deallocate.
+    enum class Prepared { Feed, Lookup, Insert, Delete };
+    QSqlQuery *prepared(Prepared which, const QString &text, QSqlError *error);
 
     DatabaseAddress m_address;
     QString m_connectionName;
     QSqlDatabase m_db;
+    std::map<Prepared, std::unique_ptr<QSqlQuery>> m_prepared;
 };
 
 } // namespace centeremp::server

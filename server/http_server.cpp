@@ -1,10 +1,17 @@
 #include "server/http_server.h"
 
+#include "server/request_log.h"
+
 #include <microhttpd.h>
+
+#include <QElapsedTimer>
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <cstring>
 
 namespace centeremp::server {
@@ -23,16 +30,35 @@ HttpResponse HttpResponse::text(int status, const QString &message)
 struct HttpServer::Pending
 {
     HttpRequest request;
+    QElapsedTimer timer;
     qsizetype declaredLength = -1;
     qsizetype received = 0;
     bool tooLarge = false;
     bool overBudget = false;
+    bool answered = false; // set by the worker before it resumes the connection
+    HttpResponse response;
 };
+
+namespace {
+
+// The part of a reply worth a look in the log: what a person was told, not the XML.
+QString logNoteFor(const HttpResponse &response)
+{
+    if (!response.logNote.isEmpty())
+        return response.logNote;
+    if (response.contentType.startsWith("text/xml"))
+        return {};
+    return QString::fromUtf8(response.body).trimmed().left(300);
+}
+
+} // namespace
 
 struct HttpCallbacks
 {
-    static MHD_Result queue(MHD_Connection *connection, const HttpResponse &response)
+    static MHD_Result queue(MHD_Connection *connection, HttpServer::Pending *pending, const HttpResponse &response)
     {
+        writeLog(requestLogLine(QDateTime::currentDateTimeUtc(), pending->request.method, pending->request.path,
+                                response.status, pending->timer.elapsed(), logNoteFor(response)));
         MHD_Response *reply = MHD_create_response_from_buffer(std::size_t(response.body.size()),
                                                               const_cast<char *>(response.body.constData()),
                                                               MHD_RESPMEM_MUST_COPY);
@@ -63,71 +89,78 @@ struct HttpCallbacks
                                       .arg(server.m_limits.maxBodyBytes));
     }
 
+    static HttpResponse busy(const QString &message)
+    {
+        HttpResponse response = HttpResponse::text(MHD_HTTP_SERVICE_UNAVAILABLE, message);
+        response.headers.emplace_back("Retry-After", "5");
+        return response;
+    }
+
+    static MHD_Result begin(HttpServer *server, MHD_Connection *connection, const char *url, const char *method,
+                            void **state)
+    {
+        auto *pending = new HttpServer::Pending;
+        *state = pending;
+        pending->timer.start();
+        pending->request.method = method;
+        pending->request.path = url;
+        MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, &collectQuery, &pending->request.query);
+        if (const char *type = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE))
+            pending->request.contentType = type;
+        if (const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
+                                                             MHD_HTTP_HEADER_CONTENT_LENGTH)) {
+            bool ok = false;
+            pending->declaredLength = QByteArray(length).toLongLong(&ok);
+            if (!ok)
+                pending->declaredLength = -1;
+        }
+        // Refuse before reading a body that is announced as too large.
+        if (pending->declaredLength > server->m_limits.maxBodyBytes)
+            return queue(connection, pending, tooLarge(*server));
+        return MHD_YES;
+    }
+
+    static MHD_Result receive(HttpServer *server, HttpServer::Pending *pending, const char *data, size_t *size)
+    {
+        const auto chunk = qsizetype(*size);
+        *size = 0;
+        pending->received += chunk;
+        if (pending->tooLarge || pending->overBudget) {
+            // Keep reading so the client gets its answer, but stop a sender that never ends.
+            return pending->received > 2 * server->m_limits.maxBodyBytes ? MHD_NO : MHD_YES;
+        }
+        if (pending->received > server->m_limits.maxBodyBytes) {
+            pending->tooLarge = true;
+        } else if (server->m_bufferedBytes.fetch_add(chunk) + chunk > server->m_limits.maxBufferedBytes) {
+            server->m_bufferedBytes -= chunk;
+            pending->overBudget = true;
+        } else {
+            pending->request.body.append(data, chunk);
+            return MHD_YES;
+        }
+        server->m_bufferedBytes -= pending->request.body.size();
+        pending->request.body = QByteArray();
+        return MHD_YES;
+    }
+
     static MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *url, const char *method,
                                 const char *, const char *uploadData, size_t *uploadDataSize, void **state)
     {
         auto *server = static_cast<HttpServer *>(cls);
         auto *pending = static_cast<HttpServer::Pending *>(*state);
-        if (!pending) {
-            pending = new HttpServer::Pending;
-            *state = pending;
-            pending->request.method = method;
-            pending->request.path = url;
-            MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, &collectQuery, &pending->request.query);
-            if (const char *type = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                               MHD_HTTP_HEADER_CONTENT_TYPE))
-                pending->request.contentType = type;
-            if (const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                                 MHD_HTTP_HEADER_CONTENT_LENGTH)) {
-                bool ok = false;
-                pending->declaredLength = QByteArray(length).toLongLong(&ok);
-                if (!ok)
-                    pending->declaredLength = -1;
-            }
-            // Refuse before reading a body that is announced as too large.
-            if (pending->declaredLength > server->m_limits.maxBodyBytes)
-                return queue(connection, tooLarge(*server));
-            return MHD_YES;
-        }
-
-        if (*uploadDataSize > 0) {
-            const auto chunk = qsizetype(*uploadDataSize);
-            *uploadDataSize = 0;
-            pending->received += chunk;
-            if (pending->tooLarge || pending->overBudget) {
-                // Keep reading so the client gets its answer, but stop a sender that never ends.
-                return pending->received > 2 * server->m_limits.maxBodyBytes ? MHD_NO : MHD_YES;
-            }
-            if (pending->received > server->m_limits.maxBodyBytes) {
-                pending->tooLarge = true;
-            } else if (server->m_bufferedBytes + chunk > server->m_limits.maxBufferedBytes) {
-                pending->overBudget = true;
-            } else {
-                pending->request.body.append(uploadData, chunk);
-                server->m_bufferedBytes += chunk;
-                return MHD_YES;
-            }
-            server->m_bufferedBytes -= pending->request.body.size();
-            pending->request.body = QByteArray();
-            return MHD_YES;
-        }
-
+        if (!pending)
+            return begin(server, connection, url, method, state);
+        if (*uploadDataSize > 0)
+            return receive(server, pending, uploadData, uploadDataSize);
+        if (pending->answered)
+            return queue(connection, pending, pending->response);
         if (pending->tooLarge)
-            return queue(connection, tooLarge(*server));
-        if (pending->overBudget) {
-            HttpResponse busy = HttpResponse::text(MHD_HTTP_SERVICE_UNAVAILABLE,
-                                                   QStringLiteral("too many large requests at once; try again"));
-            busy.headers.emplace_back("Retry-After", "5");
-            return queue(connection, busy);
-        }
-        HttpResponse response;
-        try {
-            response = server->m_handler(pending->request);
-        } catch (const std::exception &e) {
-            response = HttpResponse::text(MHD_HTTP_INTERNAL_SERVER_ERROR,
-                                          QStringLiteral("internal error: %1").arg(QString::fromLocal8Bit(e.what())));
-        }
-        return queue(connection, response);
+            return queue(connection, pending, tooLarge(*server));
+        if (pending->overBudget)
+            return queue(connection, pending, busy(QStringLiteral("too many large requests at once; try again")));
+        if (!server->dispatch(connection, pending))
+            return queue(connection, pending, busy(QStringLiteral("the server is stopping; try again")));
+        return MHD_YES;
     }
 
     static void onCompleted(void *cls, MHD_Connection *, void **state, MHD_RequestTerminationCode)
@@ -142,17 +175,67 @@ struct HttpCallbacks
     }
 };
 
-HttpServer::HttpServer(Handler handler, HttpLimits limits) : m_handler(std::move(handler)), m_limits(limits) {}
+HttpServer::HttpServer(HandlerFactory factory, int workers, HttpLimits limits)
+    : m_factory(std::move(factory)), m_workerCount(std::max(1, workers)), m_limits(limits)
+{
+}
 
 HttpServer::~HttpServer()
 {
     stop();
 }
 
+// On the polling thread, inside the request callback: the connection waits, suspended, until
+// a worker has the answer.
+bool HttpServer::dispatch(MHD_Connection *connection, Pending *pending)
+{
+    std::lock_guard lock(m_mutex);
+    if (m_refusing)
+        return false;
+    ++m_inFlight;
+    MHD_suspend_connection(connection);
+    const Lane lane = pending->request.method == "POST" ? Writing : Reading;
+    m_queue[lane].emplace_back(connection, pending);
+    m_wake[lane].notify_one();
+    return true;
+}
+
+void HttpServer::work(int worker, Lane lane)
+{
+    Handler handler = m_factory(worker);
+    for (;;) {
+        Job job;
+        {
+            std::unique_lock lock(m_mutex);
+            auto &queue = m_queue[lane];
+            m_wake[lane].wait(lock, [this, &queue] { return m_exit || !queue.empty(); });
+            if (queue.empty())
+                break;
+            job = queue.front();
+            queue.pop_front();
+        }
+        auto &[connection, pending] = job;
+        try {
+            pending->response = handler(pending->request);
+        } catch (const std::exception &e) {
+            pending->response = HttpResponse::text(MHD_HTTP_INTERNAL_SERVER_ERROR, QStringLiteral("internal error"));
+            pending->response.logNote = QStringLiteral("internal error: %1").arg(QString::fromLocal8Bit(e.what()));
+        }
+        m_bufferedBytes -= pending->request.body.size();
+        pending->request.body = QByteArray(); // the answer is all that is left to send
+        pending->answered = true;
+        MHD_resume_connection(connection);
+        std::lock_guard lock(m_mutex);
+        --m_inFlight;
+        m_idle.notify_all();
+    }
+    handler = nullptr; // its database connection closes on the thread that opened it
+}
+
 bool HttpServer::start(const ListenAddress &address, QString *error)
 {
     sockaddr_storage storage{};
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_USE_ERROR_LOG;
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
     const QByteArray host = address.host.toLatin1();
     if (address.isIpv6()) {
         auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
@@ -172,15 +255,32 @@ bool HttpServer::start(const ListenAddress &address, QString *error)
             return false;
         }
     }
+    // Every connection is a descriptor: take what the system allows, and keep some for the
+    // database connections and files.
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+    const auto reserve = rlim_t(64 + 4 * LaneCount * m_workerCount);
+    const unsigned connections = files.rlim_cur > reserve + 16
+                                     ? unsigned(std::min<rlim_t>(m_limits.connections, files.rlim_cur - reserve))
+                                     : 16;
+    for (int i = 0; i < m_workerCount; ++i) {
+        m_workers.emplace_back(&HttpServer::work, this, i, Reading);
+        m_workers.emplace_back(&HttpServer::work, this, m_workerCount + i, Writing);
+    }
     m_daemon = MHD_start_daemon(
         flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,         //
         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&storage),                    //
-        MHD_OPTION_CONNECTION_LIMIT, m_limits.connections,                               //
+        MHD_OPTION_CONNECTION_LIMIT, connections,                                        //
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(m_limits.perClientConnections, connections), //
         MHD_OPTION_CONNECTION_TIMEOUT, m_limits.idleTimeoutSeconds,                      //
         MHD_OPTION_CONNECTION_MEMORY_LIMIT, m_limits.connectionMemoryBytes,              //
         MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                  //
         MHD_OPTION_END);
     if (!m_daemon) {
+        stopWorkers();
         *error = QStringLiteral("cannot listen on %1 (address in use or not available?)").arg(address.url(address.port));
         return false;
     }
@@ -197,9 +297,31 @@ bool HttpServer::start(const ListenAddress &address, QString *error)
 void HttpServer::stop()
 {
     if (m_daemon) {
+        const MHD_socket listening = MHD_quiesce_daemon(m_daemon); // no new connections
+        std::unique_lock lock(m_mutex);
+        m_refusing = true;
+        // The daemon must not stop with a connection suspended: let every worker answer first.
+        m_idle.wait(lock, [this] { return m_inFlight == 0; });
+        lock.unlock();
         MHD_stop_daemon(m_daemon);
         m_daemon = nullptr;
+        if (listening != MHD_INVALID_SOCKET)
+            ::close(listening); // quiescing handed the socket to us
     }
+    stopWorkers();
+}
+
+void HttpServer::stopWorkers()
+{
+    {
+        std::lock_guard lock(m_mutex);
+        m_exit = true;
+    }
+    for (auto &wake : m_wake)
+        wake.notify_all();
+    for (auto &worker : m_workers)
+        worker.join();
+    m_workers.clear();
 }
 
 } // namespace centeremp::server

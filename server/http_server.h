@@ -5,11 +5,17 @@
 #include <QByteArray>
 #include <QString>
 
+#include <atomic>
+#include <condition_variable>
+#include <deque>
 #include <functional>
+#include <mutex>
+#include <thread>
 #include <utility>
 #include <vector>
 
 struct MHD_Daemon;
+struct MHD_Connection;
 
 namespace centeremp::server {
 
@@ -28,6 +34,7 @@ struct HttpResponse
     QByteArray contentType;
     QByteArray body;
     std::vector<std::pair<QByteArray, QByteArray>> headers;
+    QString logNote; // for the server's log only, never sent: details the client must not see
 
     // A plain-text answer for a person: one line ending in a newline.
     static HttpResponse text(int status, const QString &message);
@@ -35,40 +42,68 @@ struct HttpResponse
 
 struct HttpLimits
 {
-    unsigned connections = 64;
-    unsigned idleTimeoutSeconds = 30;
-    std::size_t connectionMemoryBytes = 128 * 1024; // request line and headers
+    // Idle keep-alive connections cost a socket and a little memory, so thousands are allowed;
+    // the open-file limit lowers this at start when it must.
+    unsigned connections = 10000;
+    // One host (or slow sender) cannot take every slot; a load balancer in front counts as one.
+    unsigned perClientConnections = 2500;
+    unsigned idleTimeoutSeconds = 10;
+    std::size_t connectionMemoryBytes = 64 * 1024; // request line and headers
     qsizetype maxBodyBytes = 16 * 1024 * 1024;
-    qsizetype maxBufferedBytes = 64 * 1024 * 1024; // all bodies being received at once
+    qsizetype maxBufferedBytes = 64 * 1024 * 1024; // all bodies being received or waiting at once
 };
 
-// HTTP over GNU libmicrohttpd with a single polling thread: the handler runs on that thread,
-// one request at a time, which keeps the database connection on one thread. Request bodies are
-// collected up to a limit; a larger body is answered with 413 without being kept.
+// HTTP over GNU libmicrohttpd. One polling thread does all socket work and never waits for
+// the database: a complete request is handed to a worker thread while its connection is
+// suspended, and the reply goes out when the worker resumes it. Requests that write (POST) and
+// the others each have their own workers, so batches waiting for a lock or writing 32767 rows
+// never hold up a page load, and idle connections cost no thread.
+// Request bodies are collected up to a limit; a larger body is answered with 413 unkept.
 class HttpServer
 {
 public:
     using Handler = std::function<HttpResponse(const HttpRequest &)>;
+    // Called once on each worker thread before its first request. The handler it makes is used
+    // and destroyed on that thread only, so it may hold a database connection.
+    using HandlerFactory = std::function<Handler(int worker)>;
 
-    HttpServer(Handler handler, HttpLimits limits = {});
+    // workersPerLane threads answer POSTs, as many answer everything else.
+    HttpServer(HandlerFactory factory, int workersPerLane, HttpLimits limits = {});
     ~HttpServer();
     HttpServer(const HttpServer &) = delete;
     HttpServer &operator=(const HttpServer &) = delete;
 
     bool start(const ListenAddress &address, QString *error);
     quint16 port() const { return m_port; }
+    // Stops accepting, lets the requests in progress finish and answers them, then ends.
     void stop();
 
     struct Pending; // per-request state, internal
 
 private:
     friend struct HttpCallbacks;
+    using Job = std::pair<MHD_Connection *, Pending *>;
 
-    Handler m_handler;
+    enum Lane { Reading, Writing, LaneCount };
+    bool dispatch(MHD_Connection *connection, Pending *pending);
+    void work(int worker, Lane lane);
+    void stopWorkers();
+
+    HandlerFactory m_factory;
+    int m_workerCount;
     HttpLimits m_limits;
     MHD_Daemon *m_daemon = nullptr;
     quint16 m_port = 0;
-    qsizetype m_bufferedBytes = 0; // touched only on the polling thread
+    std::atomic<qsizetype> m_bufferedBytes{0};
+
+    std::mutex m_mutex; // guards the queue and the counters below
+    std::condition_variable m_wake[LaneCount];
+    std::condition_variable m_idle;
+    std::deque<Job> m_queue[LaneCount];
+    int m_inFlight = 0;     // suspended connections not yet resumed
+    bool m_refusing = false; // stopping: new requests are answered 503 at once
+    bool m_exit = false;
+    std::vector<std::thread> m_workers;
 };
 
 } // namespace centeremp::server

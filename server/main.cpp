@@ -8,8 +8,11 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QThread>
 
+#include <algorithm>
 #include <csignal>
+#include <memory>
 #include <cstdio>
 #include <pthread.h>
 
@@ -73,7 +76,7 @@ int main(int argc, char *argv[])
     if (!prepareDatabase(options))
         return 1;
 
-    // Block the stop signals before the polling thread starts, so it inherits the mask and the
+    // Block the stop signals before the server's threads start, so they inherit the mask and the
     // main thread alone receives them in sigwait.
     sigset_t stopSignals;
     sigemptyset(&stopSignals);
@@ -82,8 +85,14 @@ int main(int argc, char *argv[])
     pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
     std::signal(SIGPIPE, SIG_IGN);
 
-    CenterEmployeeService service(options.database);
-    HttpServer server([&service](const HttpRequest &request) { return service.handle(request); });
+    const int threads = options.threads > 0 ? options.threads : std::max(1, QThread::idealThreadCount());
+    HttpServer server(
+        [&options](int worker) -> HttpServer::Handler {
+            auto service = std::make_shared<CenterEmployeeService>(options.database,
+                                                                   QStringLiteral("centeremp-worker-%1").arg(worker));
+            return [service](const HttpRequest &request) { return service->handle(request); };
+        },
+        threads);
     QString error;
     if (!server.start(options.listen, &error)) {
         printError(error);
@@ -91,12 +100,12 @@ int main(int argc, char *argv[])
     }
     std::printf("listening on %s\n", options.listen.url(server.port()).toLatin1().constData());
     std::fflush(stdout);
-    std::fprintf(stderr, "centeremp-server: using the %s\n", options.database.describe().toLocal8Bit().constData());
+    std::fprintf(stderr, "centeremp-server: using the %s; %d workers load pages and %d save batches\n",
+                 options.database.describe().toLocal8Bit().constData(), threads, threads);
 
     int received = 0;
     sigwait(&stopSignals, &received);
     std::fprintf(stderr, "centeremp-server: %s received, stopping\n", received == SIGINT ? "SIGINT" : "SIGTERM");
-    server.stop(); // waits for the request in progress, then ends the polling thread
-    service.closeDatabase();
+    server.stop(); // answers the requests in progress, then ends the threads and their connections
     return 0;
 }

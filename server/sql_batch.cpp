@@ -183,28 +183,30 @@ std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxB
     if (body.isEmpty())
         return BatchRefusal{Kind::BadRequest, QStringLiteral("empty body: expected SQL=... fields")};
 
-    auto decoded = decodeForm(body);
-    if (const auto *error = std::get_if<FormError>(&decoded))
-        return BatchRefusal{Kind::BadRequest, QStringLiteral("field %1: %2").arg(error->fieldNumber).arg(error->reason)};
-
     Batch batch;
-    const auto &fields = std::get<std::vector<FormField>>(decoded);
-    batch.statements.reserve(fields.size());
-    for (std::size_t i = 0; i < fields.size(); ++i) {
-        const int fieldNumber = int(i + 1);
-        const FormField &field = fields[i];
-        if (field.name != u"SQL") {
-            return BatchRefusal{Kind::BadRequest, QStringLiteral("field %1: unexpected field name %2 (only SQL is accepted)")
-                                                      .arg(fieldNumber)
-                                                      .arg(quoted(field.name))};
-        }
-        auto parsed = parseStatement(field.value);
-        if (const auto *refusal = std::get_if<Refusal>(&parsed))
-            return BatchRefusal{Kind::BadRequest, QStringLiteral("field %1: %2").arg(fieldNumber).arg(refusal->reason)};
-        if (auto *insert = std::get_if<InsertStatement>(&parsed))
-            batch.statements.push_back({fieldNumber, *insert});
-        else
-            batch.statements.push_back({fieldNumber, std::move(std::get<DeleteStatement>(parsed))});
+    bool tooLarge = false;
+    auto error = readForm(
+        body,
+        [&batch, &tooLarge](int fieldNumber, const FormField &field) -> std::optional<QString> {
+            if (fieldNumber > maxBatchStatements) {
+                tooLarge = true;
+                return QStringLiteral("more than %1 fields; no batch has more statements").arg(maxBatchStatements);
+            }
+            if (field.name != u"SQL")
+                return QStringLiteral("unexpected field name %1 (only SQL is accepted)").arg(quoted(field.name));
+            auto parsed = parseStatement(field.value);
+            if (const auto *refusal = std::get_if<Refusal>(&parsed))
+                return refusal->reason;
+            if (auto *insert = std::get_if<InsertStatement>(&parsed))
+                batch.statements.push_back({fieldNumber, *insert});
+            else
+                batch.statements.push_back({fieldNumber, std::move(std::get<DeleteStatement>(parsed))});
+            return std::nullopt;
+        },
+        maxFieldBytes);
+    if (error) {
+        return BatchRefusal{tooLarge || error->tooLong ? Kind::TooLarge : Kind::BadRequest,
+                            QStringLiteral("field %1: %2").arg(error->fieldNumber).arg(error->reason)};
     }
     if (batch.statements.empty())
         return BatchRefusal{Kind::BadRequest, QStringLiteral("the body has no SQL field")};

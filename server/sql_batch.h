@@ -59,8 +59,15 @@ struct BatchRefusal
 // bytes each, or one DELETE listing 32767 IDs).
 inline constexpr qsizetype maxBatchBytes = 16 * 1024 * 1024;
 
-// Decodes a form body of SQL=... fields and parses each one. Any bad field refuses the whole
-// batch, so either every statement is applied or none is.
+// The control counts its statements in 16 bits, so no batch of it has more.
+inline constexpr int maxBatchStatements = 32767;
+
+// Twice the longest field the control can write (a DELETE of 32767 IDs of 11 characters with
+// escaped commas is about 460 KB); bounds what one field costs to decode.
+inline constexpr qsizetype maxFieldBytes = 1024 * 1024;
+
+// Decodes a form body of SQL=... fields and parses each one as it is read. Any bad field
+// refuses the whole batch, so either every statement is applied or none is.
 std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxBytes = maxBatchBytes);
 
 } // namespace centeremp::server

@@ -136,6 +136,7 @@ struct ArgumentsCase
     const char *error; // nullptr: accepted
     bool demo = false;
     quint16 port = 8080;
+    int threads = 0;
     friend void PrintTo(const ArgumentsCase &row, std::ostream *out) { *out << row.name; }
 };
 
@@ -157,6 +158,7 @@ TEST_P(Arguments, AreAcceptedOrRefused)
     ASSERT_NE(options, nullptr);
     EXPECT_EQ(options->demo, row.demo);
     EXPECT_EQ(options->listen.port, row.port);
+    EXPECT_EQ(options->threads, row.threads);
     EXPECT_EQ(options->database.sqlitePath, u"a.db"_qs);
 }
 
@@ -172,7 +174,11 @@ INSTANTIATE_TEST_SUITE_P(
                     ArgumentsCase{"BadListen", {u"--db"_qs, u"a.db"_qs, u"--listen"_qs, u"8080"_qs}, "ADDRESS:PORT"},
                     ArgumentsCase{"BadDatabaseUri", {u"--db"_qs, u"postgresql://u@h:0/x"_qs}, "invalid port"},
                     ArgumentsCase{"Unknown", {u"--db"_qs, u"a.db"_qs, u"--verbose"_qs}, "unknown argument"},
-                    ArgumentsCase{"DemoWithValue", {u"--db"_qs, u"a.db"_qs, u"--demo=yes"_qs}, "unknown argument"}),
+                    ArgumentsCase{"DemoWithValue", {u"--db"_qs, u"a.db"_qs, u"--demo=yes"_qs}, "unknown argument"},
+                    ArgumentsCase{"Threads", {u"--db"_qs, u"a.db"_qs, u"--threads"_qs, u"3"_qs}, nullptr, false, 8080, 3},
+                    ArgumentsCase{"ThreadsZero", {u"--db"_qs, u"a.db"_qs, u"--threads=0"_qs}, "from 1 to 256"},
+                    ArgumentsCase{"ThreadsSigned", {u"--db"_qs, u"a.db"_qs, u"--threads=+2"_qs}, "from 1 to 256"},
+                    ArgumentsCase{"ThreadsWithoutValue", {u"--db"_qs, u"a.db"_qs, u"--threads"_qs}, "from 1 to 256"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 TEST(ServerArgumentsHelp, IsRecognised)

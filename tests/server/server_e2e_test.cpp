@@ -141,7 +141,9 @@ TEST_P(ServerOnBackend, BatchAppliesExactlyItsChangesAndARetryChangesNothing)
     const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(2);
     ASSERT_EQ(reply.status, 200) << reply.body.toStdString();
     EXPECT_EQ(reply.header("Content-Type"), "text/plain; charset=utf-8");
-    EXPECT_EQ(reply.body.trimmed(), "Saved: 2 assigned, 2 removed.");
+    EXPECT_EQ(reply.body.trimmed(), "Saved: 2 assigned, 2 removed.\n"
+                                    "Already assigned by someone else: 1.\n"
+                                    "Not assigned any more: 999.");
 
     using Pairs = std::vector<std::pair<qint32, qint32>>;
     EXPECT_EQ(server.db().assignments(), (Pairs{{-5, 4}, {7, 2}, {8, 1}, {8, 2}, {8, 4}, {8, 9}}));
@@ -167,7 +169,9 @@ TEST_P(ServerOnBackend, BatchAppliesExactlyItsChangesAndARetryChangesNothing)
     const QString dump = server.db().dump();
     const HttpReply retry = server.post(body);
     ASSERT_EQ(retry.status, 200) << retry.body.toStdString();
-    EXPECT_EQ(retry.body.trimmed(), "Saved: 0 assigned, 0 removed.");
+    EXPECT_EQ(retry.body.trimmed(), "Saved: 0 assigned, 0 removed.\n"
+                                    "Already assigned by someone else: 4, 9, 1.\n"
+                                    "Not assigned any more: 3, 10, 999.");
     EXPECT_EQ(server.db().dump(), dump);
 
     const Listed listed = readFeed(server.get("/CenterEmployee.asp?centerID=8").body);
@@ -251,7 +255,16 @@ INSTANTIATE_TEST_SUITE_P(
         EffectCase{"SamePairTwice", {insertStatement(7, 4), insertStatement(7, 4)}, "Saved: 1 assigned, 0 removed.",
                    {2, 3, 4, 10}},
         EffectCase{"RemoveInactiveEmployee", {deleteStatement(7, {3})}, "Saved: 0 assigned, 1 removed.", {2, 10}},
-        EffectCase{"RemoveUnknownIds", {deleteStatement(7, {12345, -1, 2147483647})}, "Saved: 0 assigned, 0 removed.",
+        EffectCase{"RemoveUnknownIds", {deleteStatement(7, {12345, -1, 2147483647})},
+                   "Saved: 0 assigned, 0 removed.\nNot assigned any more: 12345, -1, 2147483647.", {2, 3, 10}},
+        // Only what someone else did is named, not a pair this batch touched before.
+        EffectCase{"AssignedBySomeoneElse", {insertStatement(7, 2), insertStatement(7, 4), insertStatement(7, 2)},
+                   "Saved: 1 assigned, 0 removed.\nAlready assigned by someone else: 2.", {2, 3, 4, 10}},
+        EffectCase{"RemovedBySomeoneElse", {deleteStatement(7, {4, 10}), deleteStatement(7, {4})},
+                   "Saved: 0 assigned, 1 removed.\nNot assigned any more: 4.", {2, 3}},
+        EffectCase{"LongListShortened", {deleteStatement(7, {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112})},
+                   "Saved: 0 assigned, 0 removed.\nNot assigned any more: 101, 102, 103, 104, 105, 106, 107, 108, 109, "
+                   "110 and 2 more.",
                    {2, 3, 10}},
         EffectCase{"OtherCentreUntouched", {deleteStatement(8, {2}), insertStatement(-5, 2)},
                    "Saved: 1 assigned, 1 removed.", {2, 3, 10}}),

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <numeric>
 #include <ostream>
 
 #include <string>
@@ -223,6 +224,13 @@ TEST_P(BatchBody, IsAcceptedWholeOrRefusedWhole)
     EXPECT_EQ(numbers, row.acceptedFieldNumbers);
 }
 
+std::vector<int> oneTo(int last)
+{
+    std::vector<int> numbers(std::size_t(last), 0);
+    std::iota(numbers.begin(), numbers.end(), 1);
+    return numbers;
+}
+
 const QString goodInsert = insertText(u"1,2"_qs);
 const QString goodDelete = deleteText(u"1"_qs, u"2,3"_qs);
 using Kind = BatchRefusal::Kind;
@@ -249,7 +257,15 @@ INSTANTIATE_TEST_SUITE_P(
         BatchCase{"PairWithoutEquals", field(goodInsert) + "SQL&", maxBatchBytes, {}, Kind::BadRequest, "field 2: no '='"},
         BatchCase{"OverTheLimit", field(goodInsert) + field(goodInsert), 2 * field(goodInsert).size() - 1, {},
                   Kind::TooLarge, "at most"},
-        BatchCase{"AtTheLimit", field(goodInsert) + field(goodInsert), 2 * field(goodInsert).size(), {1, 2}}),
+        BatchCase{"AtTheLimit", field(goodInsert) + field(goodInsert), 2 * field(goodInsert).size(), {1, 2}},
+        // A hostile body is refused at its first bad field, before the rest is decoded.
+        BatchCase{"ManyEmptyFields", QByteArray("a=&").repeated(1000000), maxBatchBytes, {}, Kind::BadRequest,
+                  "field 1: unexpected field name"},
+        BatchCase{"LargestBatch", field(goodInsert).repeated(maxBatchStatements), maxBatchBytes, oneTo(maxBatchStatements)},
+        BatchCase{"MoreFieldsThanTheLargestBatch", field(goodInsert).repeated(maxBatchStatements + 1), maxBatchBytes, {},
+                  Kind::TooLarge, "field 32768: more than 32767 fields"},
+        BatchCase{"FieldLongerThanAnyStatement", "SQL=" + QByteArray(maxFieldBytes, '1') + "&", maxBatchBytes, {},
+                  Kind::TooLarge, "field 1: longer than"}),
     [](const auto &info) { return std::string(info.param.name); });
 
 } // namespace
