@@ -93,13 +93,15 @@ private:
     QString idArray(const std::vector<qint32> &ids) const;
     std::variant<std::unordered_map<qint32, bool>, StoreFailure> activeByIds(std::vector<qint32> ids);
     std::optional<std::variant<UnassignableEmployee, StoreFailure>> checkAssignable(const Batch &batch);
+    std::variant<CenterFeed, StoreFailure> joinedFeed(qint32 centerId);
+    std::variant<CenterFeed, StoreFailure> mergedFeed(qint32 centerId);
     std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure>
     insertPairs(const std::vector<std::pair<qint32, qint32>> &pairs, const QVariant &timestamp);
     std::variant<std::vector<qint32>, StoreFailure> deleteIds(qint32 centerId, const std::vector<qint32> &ids);
 
     // Statements prepared once per connection and reused: a request then costs one round trip
     // per statement instead of a prepare, an execute and a deallocate.
-    enum class Prepared { Feed, Lookup, Insert, Delete };
+    enum class Prepared { Feed, FeedAssigned, FeedEmployees, Lookup, Insert, Delete };
     QSqlQuery *prepared(Prepared which, const QString &text, QSqlError *error);
 
     DatabaseAddress m_address;
