@@ -1,7 +1,8 @@
 // The server's request handling on a throw-away SQLite file. The log line is written by the HTTP
 // layer, not here, so this checks what the service itself promises: the assignments change only
 // for a POST answered 200, and then exactly as its batch says; a feed answer is a document the
-// control can read; nothing a client sends makes the database look unavailable.
+// control can read and lists the centre's active employees, assigned or not, as a plain join of
+// the tables says; nothing a client sends makes the database look unavailable.
 
 #include "fuzz/request_text.h"
 #include "platform/feed_document.h"
@@ -16,6 +17,7 @@
 #include <QTemporaryDir>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <set>
 #include <utility>
 
@@ -48,6 +50,32 @@ Pairs applied(Pairs pairs, const Batch& batch) {
         }
     }
     return pairs;
+}
+
+// The centre's active employees from one join, ordered by ID: the reference for the feed.
+std::pair<std::vector<qint32>, std::vector<qint32>> centre(QSqlDatabase& db, qint32 centerId) {
+    QSqlQuery query(db);
+    query.prepare(QStringLiteral("SELECT e.ID, x.EmployeeID IS NOT NULL FROM employees e "
+                                 "LEFT JOIN CenterEmployeeCrossReference x ON x.CenterID = ? AND x.EmployeeID = e.ID "
+                                 "WHERE e.active ORDER BY e.ID"));
+    query.addBindValue(centerId);
+    if (!query.exec()) fail("cannot read the centre");
+    std::pair<std::vector<qint32>, std::vector<qint32>> lists;
+    while (query.next()) (query.value(1).toBool() ? lists.second : lists.first).push_back(query.value(0).toInt());
+    return lists;
+}
+
+std::vector<qint32> idsIn(const FeedNode& block) {
+    std::vector<qint32> ids;
+    for (FeedNode employee = block.firstChild(); !employee.isNull(); employee = employee.nextSibling())
+        ids.push_back(employee.child(0).text().toInt());
+    return ids;
+}
+
+std::optional<qint32> centreOf(const HttpRequest& request) {
+    for (const auto& [name, value] : request.query)
+        if (name.compare("centerID", Qt::CaseInsensitive) == 0) return value.toInt();
+    return std::nullopt;
 }
 
 struct World {
@@ -99,6 +127,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!response.contentType.startsWith("text/xml")) fail("a feed answer that is not XML:", response.contentType);
         FeedDocument document;
         if (!document.parse(response.body)) fail("a feed answer that does not parse:", response.body);
+        const auto centerId = centreOf(request);
+        if (!centerId) fail("a feed without a centre");
+        const auto [nonSelected, selected] = centre(world.snapshot, *centerId);
+        const FeedNode root = document.root();
+        if (idsIn(root.child(1)) != nonSelected) fail("the feed's non-selected employees differ from the join");
+        if (idsIn(root.child(2)) != selected) fail("the feed's selected employees differ from the join");
+        const FeedNode counts = root.child(0).child(0);
+        if (counts.child(0).text().toInt() != int(nonSelected.size()) || counts.child(1).text().toInt() != int(selected.size()))
+            fail("the feed's counts differ from its rows");
     }
     return 0;
 }
