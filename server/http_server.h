@@ -75,6 +75,8 @@ public:
 
     bool start(const ListenAddress &address, QString *error);
     quint16 port() const { return m_port; }
+    // Request-body bytes held right now, received or waiting for a worker: zero when idle.
+    qsizetype bufferedBytes() const { return m_bufferedBytes.load(); }
     // Stops accepting, lets the requests in progress finish and answers them, then ends.
     void stop();
 
