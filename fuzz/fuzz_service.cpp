@@ -1,6 +1,6 @@
-// The server's request handling on a throw-away SQLite file. The log line is written by the HTTP
-// layer, not here, so this checks what the service itself promises: the assignments change only
-// for a POST answered 200, and then exactly as its batch says; a feed answer is a document the
+// The server's request handling on a throw-away SQLite file. This checks what the service
+// promises: the log line written for the request is one line whatever the request and the answer
+// hold; the assignments change only for a POST answered 200, and then exactly as its batch says; a feed answer is a document the
 // control can read and lists the centre's active employees, assigned or not, as a plain join of
 // the tables says; nothing a client sends makes the database look unavailable.
 
@@ -9,6 +9,7 @@
 #include "server/center_employee_service.h"
 #include "server/demo_data.h"
 #include "server/employee_store.h"
+#include "server/request_log.h"
 #include "server/sql_batch.h"
 
 #include <QCoreApplication>
@@ -114,6 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const Pairs before = assignments(world.snapshot);
     const HttpResponse response = world.service->handle(request);
     const Pairs after = assignments(world.snapshot);
+
+    // What the HTTP layer logs for this request: a note if the answer has one, else its body.
+    const QString note = response.logNote.isEmpty() ? QString::fromUtf8(response.body) : response.logNote;
+    const QByteArray line = requestLogLine(QDateTime::currentDateTimeUtc(), request.method, request.path,
+                                           response.status, 0, note);
+    if (!line.endsWith('\n')) fail("a log line without its newline:", line);
+    for (qsizetype i = 0; i + 1 < line.size(); ++i)
+        if (line[i] < 0x20 || line[i] > 0x7e) fail("a log line that is not one line of printable text:", line);
 
     if (response.status >= 500) fail("answered a client's request with a server error:", response.body);
     if (response.status == 200 && request.method == "POST") {
