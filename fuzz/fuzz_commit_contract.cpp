@@ -4,7 +4,7 @@
 
 #include "commit/sql_batch.h"
 #include "commit/url_encoding.h"
-#include "moving/moved_rows.h"
+#include "form/rows.h"
 #include "platform/numeric_text.h"
 #include "platform/report_list.h"
 #include "platform/runtime_error.h"

@@ -4,10 +4,11 @@
 // allowed: the writer sends U+FFFD for each, so a name never breaks the document.
 
 #include "control/center_employee.h"
-#include "loading/count_labels.h"
+#include "form/rows.h"
+#include "platform/http_feed_source.h"
 #include "platform/http_transfer.h"
 #include "platform/numeric_text.h"
-#include "platform/ui_services.h"
+#include "platform/recording_ui_services.h"
 #include "server/feed.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -6,9 +6,10 @@
 // not selected, one DELETE for the pending rows of the other list that were loaded as selected.
 
 #include "control/center_employee.h"
-#include "moving/moved_rows.h"
+#include "form/rows.h"
+#include "platform/http_feed_source.h"
 #include "platform/http_transfer.h"
-#include "platform/ui_services.h"
+#include "platform/recording_ui_services.h"
 #include "server/feed.h"
 #include "server/sql_batch.h"
 

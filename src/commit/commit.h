@@ -2,7 +2,7 @@
 
 #include <QString>
 
-class CenterEmployee;
+class Control;
 
 // What became of one commit: whether the server took the batch (or there was nothing to send),
 // and otherwise why not, for the operator.
@@ -13,8 +13,9 @@ struct CommitOutcome {
 
 // Builds the batch from the pending rows, posts it and waits for the transfer to end, letting
 // the window repaint and the operator work meanwhile. Reports its own errors in a message box.
-CommitOutcome SaveToDatabase(CenterEmployee& c);
+CommitOutcome SaveToDatabase(Control& control);
 
-// "Commit to Database": the commit, then a reload that shows what the database now holds. When
-// the batch was not delivered the operator's moves stay, ready to be committed again.
-void cmdCommitClick(CenterEmployee& c);
+// "Commit to Database": the commit. Returns true when the batch was delivered: the caller then
+// reloads, to show what the database now holds. When it was not, the operator's moves stay,
+// ready to be committed again.
+bool cmdCommitClick(Control& control);

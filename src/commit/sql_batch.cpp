@@ -1,7 +1,7 @@
 #include "commit/sql_batch.h"
 
 #include "commit/url_encoding.h"
-#include "moving/moved_rows.h"
+#include "form/rows.h"
 #include "platform/int16.h"
 #include "platform/numeric_text.h"
 #include "platform/report_list.h"
@@ -28,7 +28,7 @@ SqlBatch buildSqlBatch(const ReportList& lstSelectedEmployees, const ReportList&
 
     for (int i = 1; i <= lstSelectedEmployees.count(); ++i) {
         const ListRow* row = lstSelectedEmployees.item(i);
-        if (!isPending(row->subItem(2))) continue;
+        if (!isPending(row->subItem(kIdCopyColumn))) continue;
         checked(row->text());
         batch.statements << insertStatement(centerID, row->text());
     }
@@ -37,7 +37,7 @@ SqlBatch buildSqlBatch(const ReportList& lstSelectedEmployees, const ReportList&
     bool pendingSeen = false;
     for (int i = 1; i <= lstEmployees.count(); ++i) {
         const ListRow* row = lstEmployees.item(i);
-        if (!isPending(row->subItem(2))) continue;
+        if (!isPending(row->subItem(kIdCopyColumn))) continue;
         checked(row->text());
         idList += row->text() + u',';
         pendingSeen = true;

@@ -1,7 +1,7 @@
 #include "commit/transfer_events.h"
 
-#include "control/center_employee.h"
-#include "platform/http_transfer.h"
+#include "form/control.h"
+#include "platform/transfer.h"
 #include "platform/ui_services.h"
 
 namespace {
@@ -15,16 +15,16 @@ QString trimSpaces(const QString& text) {
     return text.mid(begin, end - begin);
 }
 
-QString readReply(CenterEmployee& c) {
-    Transfer& transfer = c.transfer();
+QString readReply(Control& control) {
+    Transfer& transfer = control.transfer();
     QString reply;
     bool finished = false;
     QString chunk = transfer.getChunk(kChunkSize);
-    c.ui().doEvents();
+    control.ui().doEvents();
     while (!finished) {
         reply += chunk;
         chunk = transfer.getChunk(kChunkSize);
-        c.ui().doEvents();
+        control.ui().doEvents();
         if (chunk.isEmpty()) finished = true;
     }
     return reply;
@@ -32,13 +32,13 @@ QString readReply(CenterEmployee& c) {
 
 }  // namespace
 
-void Inet1StateChanged(CenterEmployee& c, int state) {
+void Inet1StateChanged(Control& control, int state) {
     if (state == Transfer::StateError) {
-        c.ui().messageBox(QStringLiteral("Error During saving to Database"), kStylePlain, QString());
+        control.ui().messageBox(QStringLiteral("Error During saving to Database"), kStylePlain, QString());
         return;
     }
     if (state != Transfer::StateResponseCompleted) return;
-    const QString reply = readReply(c);
+    const QString reply = readReply(control);
     if (!trimSpaces(reply).isEmpty())
-        c.ui().messageBox(reply, kStyleInformation, QStringLiteral("Center Employee Cross Reference"));
+        control.ui().messageBox(reply, kStyleInformation, QStringLiteral("Center Employee Cross Reference"));
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-class CenterEmployee;
+class Control;
 
 // The transfer's state notifications: a failed request is reported, a complete reply is read
 // in chunks and shown to the operator when it holds more than spaces.
-void Inet1StateChanged(CenterEmployee& c, int state);
+void Inet1StateChanged(Control& control, int state);

@@ -95,7 +95,7 @@ HResult CenterEmployeeObject::invoke(std::int32_t dispId, InvokeKind kind, QVari
 
 QWidget* CenterEmployeeObject::window() {
     if (!view_) {
-        view_ = new CenterEmployeeView(control_);
+        view_ = new CenterEmployeeView(control_.form());
         ui_.window.setSurface(view_);
     }
     return view_;

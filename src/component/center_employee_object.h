@@ -2,9 +2,11 @@
 
 #include "component/component_abi.h"
 #include "control/center_employee.h"
-#include "control/center_employee_view.h"
+#include "platform/http_feed_source.h"
 #include "platform/http_transfer.h"
-#include "platform/ui_services.h"
+#include "platform/qt_ui_services.h"
+#include "platform/recording_ui_services.h"
+#include "view/center_employee_view.h"
 
 #include <QPointer>
 #include <atomic>

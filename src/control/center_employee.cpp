@@ -10,7 +10,8 @@
 #include "moving/list_shortcuts.h"
 #include "moving/multi_row_moves.h"
 #include "moving/single_row_moves.h"
-#include "platform/http_transfer.h"
+#include "form/rows.h"
+#include "platform/transfer.h"
 #include "platform/numeric_text.h"
 #include "platform/ui_services.h"
 
@@ -33,23 +34,28 @@ auto guarded(Handler handler) {
 // A move asked for while a commit waits does nothing: the reload after the reply would drop
 // it without a word. A click still selects, but offers no move until the commit has ended.
 template <typename Handler>
-auto unlessCommitWaiting(CenterEmployee& c, Handler handler) {
-    return [&c, handler](auto&&... args) {
-        if (!c.state().CommitWaiting) handler(std::forward<decltype(args)>(args)...);
+auto unlessCommitWaiting(Control& control, Handler handler) {
+    return [&control, handler](auto&&... args) {
+        if (!control.state().CommitWaiting) handler(std::forward<decltype(args)>(args)...);
     };
 }
 template <typename Handler>
-auto offeringNoMoveWhileCommitWaits(CenterEmployee& c, Handler handler) {
-    return [&c, handler] {
+auto offeringNoMoveWhileCommitWaits(Control& control, Handler handler) {
+    return [&control, handler] {
         handler();
-        if (c.state().CommitWaiting) disableMoveButtons(c.form());
+        if (control.state().CommitWaiting) disableMoveButtons(control.form());
     };
 }
 
-// Adds the three columns to a list whose width was read as w.
-void addEmployeeColumns(ReportList& list, Int16 w) {
-    list.addColumn(QStringLiteral("ID"), double(w) / 5.1);
-    list.addColumn(QStringLiteral("Name"), double(Int16::from(4) * w) / 5.1);
+// The ID column takes one share of a list's width and the name four; the 5.1 shares together
+// leave a little room for the border and the scroll bar.
+constexpr double kWidthShares = 5.1;
+constexpr int kNameShares = 4;
+
+// Adds the three columns to a list whose width was read as width; the ID copy stays hidden.
+void addEmployeeColumns(ReportList& list, Int16 width) {
+    list.addColumn(QStringLiteral("ID"), double(width) / kWidthShares);
+    list.addColumn(QStringLiteral("Name"), double(Int16::from(kNameShares) * width) / kWidthShares);
     list.addColumn(QStringLiteral("ID"), 0);
 }
 
@@ -57,71 +63,78 @@ Int16 roundedWidth(const ReportList& list) { return Int16::from(qint64(std::near
 
 }  // namespace
 
-CenterEmployee::CenterEmployee(UiServices& ui, FeedSource& feed, Transfer& transfer)
-    : ui_(ui), feed_(feed), transfer_(transfer) {
+CenterEmployee::CenterEmployee(UiServices& ui, FeedSource& feed, Transfer& transfer) : Control(ui, feed, transfer) {
     initialise();
     routeEvents();
 }
 
-CenterEmployee::~CenterEmployee() { QObject::disconnect(&transfer_, nullptr, nullptr, nullptr); }
+CenterEmployee::~CenterEmployee() { QObject::disconnect(&transfer(), nullptr, nullptr, nullptr); }
 
 void CenterEmployee::initialise() {
-    const Int16 selectedWidth = roundedWidth(form_.lstSelectedEmployees);
-    form_.lstSelectedEmployees.setFullRowSelect(true);
-    addEmployeeColumns(form_.lstSelectedEmployees, selectedWidth);
+    Form& form = this->form();
+    const Int16 selectedWidth = roundedWidth(form.lstSelectedEmployees);
+    form.lstSelectedEmployees.setFullRowSelect(true);
+    addEmployeeColumns(form.lstSelectedEmployees, selectedWidth);
 
-    const Int16 employeesWidth = roundedWidth(form_.lstEmployees);
-    form_.lstEmployees.setFullRowSelect(true);
-    addEmployeeColumns(form_.lstEmployees, employeesWidth);
+    const Int16 employeesWidth = roundedWidth(form.lstEmployees);
+    form.lstEmployees.setFullRowSelect(true);
+    addEmployeeColumns(form.lstEmployees, employeesWidth);
 
-    form_.lblVersionNumber.setCaption(QStringLiteral("Version Number: %1.%2.%3")
-                                          .arg(kVersionMajor)
-                                          .arg(kVersionMinor)
-                                          .arg(kVersionRevision));
+    form.lblVersionNumber.setCaption(QStringLiteral("Version Number: %1.%2.%3")
+                                         .arg(kVersionMajor)
+                                         .arg(kVersionMinor)
+                                         .arg(kVersionRevision));
 }
 
 void CenterEmployee::routeEvents() {
-    CenterEmployee& c = *this;
-    form_.cmdAdd.onClick = unlessCommitWaiting(c, [&c] { cmdAddClick(c); });
-    form_.cmdDelete.onClick = unlessCommitWaiting(c, [&c] { cmdDeleteClick(c); });
-    form_.cmdAddAll.onClick = unlessCommitWaiting(c, guarded([&c] { cmdAddAllClick(c); }));
-    form_.cmdRemoveAll.onClick = unlessCommitWaiting(c, guarded([&c] { cmdRemoveAllClick(c); }));
-    form_.cmdFind.onClick = guarded([&c] { cmdFindClick(c); });
-    form_.cmdCommit.onClick = guarded([&c] { cmdCommitClick(c); });
-    form_.optFind.onClick = guarded([&c](int index) { optFindClick(c, index); });
-    form_.txtVendorID.onChange = guarded([&c] { txtVendorIDChange(c); });
-    form_.txtVendorName.onChange = guarded([&c] { txtVendorNameChange(c); });
-    form_.mnuRemove.items().front().onClick = unlessCommitWaiting(c, guarded([&c] { mnuRemoveItemsClick(c); }));
+    Control& control = *this;
+    Form& form = this->form();
+    routeMoveEvents();
+    form.cmdFind.onClick = guarded([&control] { cmdFindClick(control); });
+    form.cmdCommit.onClick = guarded([&control] {
+        if (cmdCommitClick(control)) LoadCenterEmployees(control, control.state().CenterID, QString());
+    });
+    form.optFind.onClick = guarded([&control](int index) { optFindClick(control, index); });
+    form.txtVendorID.onChange = guarded([&control] { txtVendorIDChange(control); });
+    form.txtVendorName.onChange = guarded([&control] { txtVendorNameChange(control); });
+    form.lstEmployees.events.columnClick = [&form](int index) { columnClick(form.lstEmployees, index); };
+    form.lstSelectedEmployees.events.columnClick = [&form](int index) {
+        columnClick(form.lstSelectedEmployees, index);
+    };
+    QObject::connect(&transfer(), &Transfer::stateChanged, &transfer(),
+                     guarded([&control](int state) { Inet1StateChanged(control, state); }));
+}
 
-    ReportList::Events& employees = form_.lstEmployees.events;
-    employees.click = offeringNoMoveWhileCommitWaits(c, guarded([&c] { lstEmployeesClick(c); }));
-    employees.dblClick = unlessCommitWaiting(c, guarded([&c] { lstEmployeesDblClick(c); }));
-    employees.columnClick = [&c](int index) { columnClick(c.form().lstEmployees, index); };
+// Every way of moving rows, and the clicks that offer a move.
+void CenterEmployee::routeMoveEvents() {
+    Control& control = *this;
+    Form& form = this->form();
+    form.cmdAdd.onClick = unlessCommitWaiting(control, [&control] { cmdAddClick(control); });
+    form.cmdDelete.onClick = unlessCommitWaiting(control, [&control] { cmdDeleteClick(control); });
+    form.cmdAddAll.onClick = unlessCommitWaiting(control, guarded([&control] { cmdAddAllClick(control); }));
+    form.cmdRemoveAll.onClick = unlessCommitWaiting(control, guarded([&control] { cmdRemoveAllClick(control); }));
+    form.mnuRemove.items().front().onClick =
+        unlessCommitWaiting(control, guarded([&control] { mnuRemoveItemsClick(control); }));
 
-    ReportList::Events& selected = form_.lstSelectedEmployees.events;
-    selected.click = offeringNoMoveWhileCommitWaits(c, [&c] { lstSelectedEmployeesClick(c); });
-    selected.dblClick = unlessCommitWaiting(c, guarded([&c] { lstSelectedEmployeesDblClick(c); }));
-    selected.mouseUp = [&c](int button) { lstSelectedEmployeesMouseUp(c, button); };
-    selected.columnClick = [&c](int index) { columnClick(c.form().lstSelectedEmployees, index); };
+    ReportList::Events& employees = form.lstEmployees.events;
+    employees.click = offeringNoMoveWhileCommitWaits(control, guarded([&control] { lstEmployeesClick(control); }));
+    employees.dblClick = unlessCommitWaiting(control, guarded([&control] { lstEmployeesDblClick(control); }));
 
-    QObject::connect(&transfer_, &Transfer::stateChanged, &transfer_,
-                     guarded([&c](int state) { Inet1StateChanged(c, state); }));
+    ReportList::Events& selected = form.lstSelectedEmployees.events;
+    selected.click = offeringNoMoveWhileCommitWaits(control, [&control] { lstSelectedEmployeesClick(control); });
+    selected.dblClick = unlessCommitWaiting(control, guarded([&control] { lstSelectedEmployeesDblClick(control); }));
+    selected.mouseUp = [&control](int button) { lstSelectedEmployeesMouseUp(control, button); };
 }
 
 void CenterEmployee::setCenterID(const QString& ptVendorID) {
-    state_.CenterID = numeric_text::toInt32(ptVendorID, QStringLiteral("CenterID"));
+    state().CenterID = numeric_text::toInt32(ptVendorID, QStringLiteral("CenterID"));
 }
 
 void CenterEmployee::setServerName(const QString& PtServerName) {
-    state_.ServerName = PtServerName;
-    LoadCenterEmployees(*this, state_.CenterID, state_.ServerName);
+    state().ServerName = PtServerName;
+    LoadCenterEmployees(*this, state().CenterID, state().ServerName);
 }
 
 void CenterEmployee::SaveToDatabase() { ::SaveToDatabase(*this); }
 
 QString CenterEmployee::urlEncode(QString& theData) { return ::urlEncode(theData); }
-
-void CenterEmployee::setMousePointer(int pointer) {
-    state_.MousePointer = pointer;
-    ui_.setMousePointer(pointer);
-}

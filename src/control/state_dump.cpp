@@ -1,6 +1,6 @@
 #include "control/state_dump.h"
 
-#include "control/center_employee.h"
+#include "form/control.h"
 
 namespace {
 
@@ -59,7 +59,7 @@ QString textBox(const TextBox& box) {
 
 }  // namespace
 
-QString dumpState(const CenterEmployee& control, const std::optional<QStringList>& openMenu,
+QString dumpState(const Control& control, const std::optional<QStringList>& openMenu,
                   const std::vector<RecordingUiServices::Message>& messages) {
     const Form& f = control.form();
     QString out;

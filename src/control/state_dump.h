@@ -1,16 +1,16 @@
 #pragma once
 
-#include "platform/ui_services.h"
+#include "platform/recording_ui_services.h"
 
 #include <QString>
 #include <QStringList>
 #include <optional>
 #include <vector>
 
-class CenterEmployee;
+class Control;
 
 // Everything the control shows, as one JSON object on one line: the lists, labels, buttons,
 // options, text boxes, progress bar, pointer, notice, the open popup menu and the message
 // boxes given.
-QString dumpState(const CenterEmployee& control, const std::optional<QStringList>& openMenu,
+QString dumpState(const Control& control, const std::optional<QStringList>& openMenu,
                   const std::vector<RecordingUiServices::Message>& messages);

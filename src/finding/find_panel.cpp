@@ -1,11 +1,10 @@
 #include "finding/find_panel.h"
 
-#include "control/center_employee.h"
+#include "form/control.h"
+#include "form/rows.h"
 #include "platform/ui_services.h"
 
 namespace {
-
-constexpr int kNameMode = 0;
 
 void makeEditable(TextBox& box) {
     box.setLocked(false);
@@ -19,23 +18,23 @@ void makeReadOnly(TextBox& box) {
 }
 
 ReportList& chosenList(Form& form) {
-    return form.optList.value(0) ? form.lstEmployees : form.lstSelectedEmployees;
+    return form.optList.value(kSearchNonSelected) ? form.lstEmployees : form.lstSelectedEmployees;
 }
 
 ListRow* findByName(const ReportList& list, const QString& text) {
     const Int16 count = Int16::from(list.count());
     for (int i = 1; i <= count; ++i) {
         ListRow* row = list.item(i);
-        if (row->subItem(1).contains(text, Qt::CaseInsensitive)) return row;
+        if (row->subItem(kNameColumn).contains(text, Qt::CaseInsensitive)) return row;
     }
     return nullptr;
 }
 
 }  // namespace
 
-void optFindClick(CenterEmployee& c, int index) {
-    Form& form = c.form();
-    if (index == kNameMode) {
+void optFindClick(Control& control, int index) {
+    Form& form = control.form();
+    if (index == kFindByName) {
         makeReadOnly(form.txtVendorID);
         makeEditable(form.txtVendorName);
     } else {
@@ -44,28 +43,25 @@ void optFindClick(CenterEmployee& c, int index) {
     }
 }
 
-void txtVendorIDChange(CenterEmployee& c) {
-    c.form().cmdFind.setEnabled(!c.form().txtVendorID.text().isEmpty());
+void txtVendorIDChange(Control& control) {
+    control.form().cmdFind.setEnabled(!control.form().txtVendorID.text().isEmpty());
 }
 
-void txtVendorNameChange(CenterEmployee& c) {
-    c.form().cmdFind.setEnabled(!c.form().txtVendorName.text().isEmpty());
+void txtVendorNameChange(Control& control) {
+    control.form().cmdFind.setEnabled(!control.form().txtVendorName.text().isEmpty());
 }
 
-void cmdFindClick(CenterEmployee& c) {
-    Form& form = c.form();
+void cmdFindClick(Control& control) {
+    Form& form = control.form();
     form.lstSelectedEmployees.setMultiSelect(false);
     form.lstEmployees.setMultiSelect(false);
-    form.cmdDelete.setEnabled(false);
-    form.cmdRemoveAll.setEnabled(false);
-    form.cmdAddAll.setEnabled(false);
-    form.cmdAdd.setEnabled(false);
+    disableMoveButtons(form);
 
     ReportList& list = chosenList(form);
-    ListRow* found = form.optFind.value(kNameMode) ? findByName(list, form.txtVendorName.text())
+    ListRow* found = form.optFind.value(kFindByName) ? findByName(list, form.txtVendorName.text())
                                                    : list.findItem(form.txtVendorID.text());
     if (!found) {
-        c.ui().messageBox(QStringLiteral("Not found"), kStyleInformation, QString());
+        control.ui().messageBox(QStringLiteral("Not found"), kStyleInformation, QString());
         return;
     }
     list.setSelected(found, true);

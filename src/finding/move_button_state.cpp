@@ -1,13 +1,6 @@
 #include "finding/move_button_state.h"
 
-#include "control/center_employee.h"
-
-void disableMoveButtons(Form& form) {
-    form.cmdAdd.setEnabled(false);
-    form.cmdAddAll.setEnabled(false);
-    form.cmdDelete.setEnabled(false);
-    form.cmdRemoveAll.setEnabled(false);
-}
+#include "form/control.h"
 
 namespace {
 
@@ -32,8 +25,8 @@ bool severalSelected(const ReportList& list) {
 
 }  // namespace
 
-void lstEmployeesClick(CenterEmployee& c) {
-    Form& form = c.form();
+void lstEmployeesClick(Control& control) {
+    Form& form = control.form();
     if (form.lstEmployees.count() == 0) {
         disableMoveButtons(form);
         return;
@@ -48,8 +41,8 @@ void lstEmployeesClick(CenterEmployee& c) {
     form.cmdAdd.setEnabled(!several);
 }
 
-void lstSelectedEmployeesClick(CenterEmployee& c) {
-    Form& form = c.form();
+void lstSelectedEmployeesClick(Control& control) {
+    Form& form = control.form();
     try {
         if (form.lstSelectedEmployees.count() == 0) {
             disableMoveButtons(form);

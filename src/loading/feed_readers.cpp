@@ -1,7 +1,7 @@
 #include "loading/feed_readers.h"
 
-#include "control/center_employee.h"
-#include "loading/count_labels.h"
+#include "form/control.h"
+#include "form/rows.h"
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
 
@@ -31,25 +31,25 @@ struct Block {
     bool progressToMax;            // the last reader shows the bar full
 };
 
-void fillList(CenterEmployee& c, const Block& block) {
-    Form& form = c.form();
-    ControlState& state = c.state();
+void fillList(Control& control, const Block& block) {
+    Form& form = control.form();
+    ControlState& state = control.state();
     ReportList& list = form.*block.list;
 
     const FeedNode employees = feedRoot(state).child(block.position);
     for (FeedNode employee = employees.firstChild(); !employee.isNull(); employee = employee.nextSibling()) {
         const QString id = employee.child(0).child(0).text();
         ListRow* row = list.add(id);
-        list.setSubItem(row, 1, employee.child(1).child(0).text());
-        list.setSubItem(row, 2, numeric_text::formatPadded(row->text()));
+        list.setSubItem(row, kNameColumn, employee.child(1).child(0).text());
+        list.setSubItem(row, kIdCopyColumn, numeric_text::formatPadded(row->text()));
         form.prbLoad.setValue(state.LoadedRowCount);
         ++state.LoadedRowCount;
     }
 
-    for (ReportList Form::*sorted : block.sortedLists) (form.*sorted).setSortKey(2);
+    for (ReportList Form::*sorted : block.sortedLists) (form.*sorted).setSortKey(kIdCopyColumn);
     form.optList.setEnabled(block.optListIndex, true);
-    form.optFind.setEnabled(0, true);
-    form.optFind.setEnabled(1, true);
+    form.optFind.setEnabled(kFindByName, true);
+    form.optFind.setEnabled(kFindById, true);
     form.txtVendorID.setEnabled(true);
     form.txtVendorID.setLocked(false);
     form.txtVendorID.setBackColor(kColorWindow);
@@ -63,9 +63,9 @@ void fillList(CenterEmployee& c, const Block& block) {
 
 }  // namespace
 
-void LoadEmployeeCounts(CenterEmployee& c) {
-    Form& form = c.form();
-    ControlState& state = c.state();
+void LoadEmployeeCounts(Control& control) {
+    Form& form = control.form();
+    ControlState& state = control.state();
     const FeedNode record = feedRoot(state).child(0).child(0);
     state.NonSelectedCount = readCount(record.child(0));
     state.SelectedCount = readCount(record.child(1));
@@ -75,10 +75,10 @@ void LoadEmployeeCounts(CenterEmployee& c) {
     state.LoadedRowCount = Int16();
 }
 
-void LoadNonSelectedEmployees(CenterEmployee& c) {
-    fillList(c, {1, &Form::lstEmployees, {&Form::lstEmployees, &Form::lstSelectedEmployees}, 0, false});
+void LoadNonSelectedEmployees(Control& control) {
+    fillList(control, {1, &Form::lstEmployees, {&Form::lstEmployees, &Form::lstSelectedEmployees}, kSearchNonSelected, false});
 }
 
-void LoadSelectedEmployees(CenterEmployee& c) {
-    fillList(c, {2, &Form::lstSelectedEmployees, {&Form::lstSelectedEmployees}, 1, true});
+void LoadSelectedEmployees(Control& control) {
+    fillList(control, {2, &Form::lstSelectedEmployees, {&Form::lstSelectedEmployees}, kSearchSelected, true});
 }

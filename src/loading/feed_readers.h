@@ -1,9 +1,9 @@
 #pragma once
 
-class CenterEmployee;
+class Control;
 
 // The three readers of the feed, run in this order by the load cycle. Each passes its errors
 // on unchanged.
-void LoadEmployeeCounts(CenterEmployee& c);
-void LoadNonSelectedEmployees(CenterEmployee& c);
-void LoadSelectedEmployees(CenterEmployee& c);
+void LoadEmployeeCounts(Control& control);
+void LoadNonSelectedEmployees(Control& control);
+void LoadSelectedEmployees(Control& control);

@@ -1,8 +1,8 @@
 #include "loading/load_cycle.h"
 
-#include "control/center_employee.h"
+#include "form/control.h"
 #include "loading/feed_readers.h"
-#include "platform/http_transfer.h"
+#include "platform/feed_source.h"
 #include "platform/runtime_error.h"
 #include "platform/ui_services.h"
 
@@ -30,28 +30,28 @@ QString feedAddress(const QString& serverName, qint32 centerID) {
     return serverName + QStringLiteral("/CenterEmployee.asp?centerID=") + QString::number(centerID);
 }
 
-void LoadCenterEmployees(CenterEmployee& c, qint32 centerID, const QString& serverName) {
-    Form& form = c.form();
-    ControlState& state = c.state();
+void LoadCenterEmployees(Control& control, qint32 centerID, const QString& serverName) {
+    Form& form = control.form();
+    ControlState& state = control.state();
     try {
         form.cmdCommit.setEnabled(false);
-        c.setMousePointer(kPointerBusy);
+        control.setMousePointer(kPointerBusy);
         state.CenterID = centerID;
         if (!serverName.isEmpty()) state.ServerName = serverName;
         form.lstEmployees.clear();
         form.lstSelectedEmployees.clear();
         state.FeedDocument = std::make_unique<FeedDocument>();
-        loadFeed(*state.FeedDocument, c.feed(), feedAddress(state.ServerName, state.CenterID));
-        LoadEmployeeCounts(c);
-        LoadNonSelectedEmployees(c);
-        LoadSelectedEmployees(c);
+        loadFeed(*state.FeedDocument, control.feed(), feedAddress(state.ServerName, state.CenterID));
+        LoadEmployeeCounts(control);
+        LoadNonSelectedEmployees(control);
+        LoadSelectedEmployees(control);
         state.FeedDocument.reset();
         form.prbLoad.setValue(0);
-        c.setMousePointer(kPointerDefault);
-        c.setNotice(QString());
+        control.setMousePointer(kPointerDefault);
+        control.setNotice(QString());
     } catch (const std::exception& error) {
-        c.setMousePointer(kPointerDefault);
+        control.setMousePointer(kPointerDefault);
         // An empty list must not pass for a centre without employees.
-        c.setNotice(QStringLiteral("The employees could not be loaded: %1.").arg(failureReason(state, error)));
+        control.setNotice(QStringLiteral("The employees could not be loaded: %1.").arg(failureReason(state, error)));
     }
 }

@@ -1,6 +1,6 @@
 #include "moving/list_shortcuts.h"
 
-#include "control/center_employee.h"
+#include "form/control.h"
 #include "moving/single_row_moves.h"
 #include "platform/ui_services.h"
 
@@ -8,20 +8,20 @@ namespace {
 constexpr int kRightButton = 2;
 }
 
-void lstEmployeesDblClick(CenterEmployee& c) { cmdAddClick(c); }
+void lstEmployeesDblClick(Control& control) { cmdAddClick(control); }
 
-void lstSelectedEmployeesDblClick(CenterEmployee& c) { cmdDeleteClick(c); }
+void lstSelectedEmployeesDblClick(Control& control) { cmdDeleteClick(control); }
 
-void lstSelectedEmployeesMouseUp(CenterEmployee& c, int button) {
-    ReportList& list = c.form().lstSelectedEmployees;
+void lstSelectedEmployeesMouseUp(Control& control, int button) {
+    ReportList& list = control.form().lstSelectedEmployees;
     try {
         if (list.count() == 0) return;
         const ListRow* current = list.selectedItem();
         if (!current) return;
-        if (!current->text().isEmpty() && button == kRightButton) c.ui().popupMenu(c.form().mnuRemove);
+        if (!current->text().isEmpty() && button == kRightButton) control.ui().popupMenu(control.form().mnuRemove);
     } catch (const std::exception&) {
         // No menu when the list or its current row cannot be read.
     }
 }
 
-void mnuRemoveItemsClick(CenterEmployee& c) { cmdDeleteClick(c); }
+void mnuRemoveItemsClick(Control& control) { cmdDeleteClick(control); }

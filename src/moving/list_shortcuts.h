@@ -1,10 +1,10 @@
 #pragma once
 
-class CenterEmployee;
+class Control;
 
 // Double-clicks run the single-row moves; a right-button release on the selected list offers
 // "Remove", which runs the same move as "<".
-void lstEmployeesDblClick(CenterEmployee& c);
-void lstSelectedEmployeesDblClick(CenterEmployee& c);
-void lstSelectedEmployeesMouseUp(CenterEmployee& c, int button);
-void mnuRemoveItemsClick(CenterEmployee& c);
+void lstEmployeesDblClick(Control& control);
+void lstSelectedEmployeesDblClick(Control& control);
+void lstSelectedEmployeesMouseUp(Control& control, int button);
+void mnuRemoveItemsClick(Control& control);

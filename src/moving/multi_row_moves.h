@@ -1,8 +1,8 @@
 #pragma once
 
-class CenterEmployee;
+class Control;
 
 // ">>" moves every selected row of the non-selected list into the selected list; "<<" moves
 // every selected row of the selected list back. The moved rows arrive selected.
-void cmdAddAllClick(CenterEmployee& c);
-void cmdRemoveAllClick(CenterEmployee& c);
+void cmdAddAllClick(Control& control);
+void cmdRemoveAllClick(Control& control);

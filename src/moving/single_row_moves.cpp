@@ -1,7 +1,7 @@
 #include "moving/single_row_moves.h"
 
-#include "control/center_employee.h"
-#include "moving/moved_rows.h"
+#include "form/control.h"
+#include "form/rows.h"
 
 namespace {
 
@@ -37,8 +37,8 @@ ListRow* rowToMove(ReportList& source) {
 
 }  // namespace
 
-void cmdAddClick(CenterEmployee& c) {
-    Form& form = c.form();
+void cmdAddClick(Control& control) {
+    Form& form = control.form();
     ReportList& source = form.lstEmployees;
     ReportList& target = form.lstSelectedEmployees;
     try {
@@ -46,8 +46,8 @@ void cmdAddClick(CenterEmployee& c) {
         if (!current) return;
         const QString text = current->text();
         if (holdsText(target, text)) return;
-        const QString name = current->subItem(1);
-        const QString idColumn = current->subItem(2);
+        const QString name = current->subItem(kNameColumn);
+        const QString idColumn = current->subItem(kIdCopyColumn);
         removeMovedRow(source, current);
         target.setMultiSelect(false);
         appendMovedRow(target, text, name, idColumn, kMarkAssign);
@@ -56,24 +56,24 @@ void cmdAddClick(CenterEmployee& c) {
         form.cmdAdd.setEnabled(false);
         form.cmdDelete.setEnabled(true);
         form.cmdCommit.setEnabled(true);
-        form.optList.setValue(1, true);
-        if (source.count() == 0) form.optList.setEnabled(0, false);
-        form.optList.setEnabled(1, target.count() > 0);
+        form.optList.setValue(kSearchSelected, true);
+        if (source.count() == 0) form.optList.setEnabled(kSearchNonSelected, false);
+        form.optList.setEnabled(kSearchSelected, target.count() > 0);
     } catch (const std::exception&) {
         // The move ends where it failed; what it changed stays.
     }
 }
 
-void cmdDeleteClick(CenterEmployee& c) {
-    Form& form = c.form();
+void cmdDeleteClick(Control& control) {
+    Form& form = control.form();
     ReportList& source = form.lstSelectedEmployees;
     ReportList& target = form.lstEmployees;
     try {
         ListRow* current = rowToMove(source);
         if (!current) return;
         const QString text = current->text();
-        const QString name = current->subItem(1);
-        const QString idColumn = current->subItem(2);
+        const QString name = current->subItem(kNameColumn);
+        const QString idColumn = current->subItem(kIdCopyColumn);
         target.setMultiSelect(false);
         appendMovedRow(target, text, name, idColumn, kMarkUnassign);
         removeMovedRow(source, current);
@@ -82,9 +82,9 @@ void cmdDeleteClick(CenterEmployee& c) {
         form.cmdDelete.setEnabled(false);
         form.cmdAdd.setEnabled(true);
         form.cmdCommit.setEnabled(true);
-        if (source.count() == 0) form.optList.setEnabled(1, false);
-        form.optList.setValue(0, true);
-        form.optList.setEnabled(0, target.count() > 0);
+        if (source.count() == 0) form.optList.setEnabled(kSearchSelected, false);
+        form.optList.setValue(kSearchNonSelected, true);
+        form.optList.setEnabled(kSearchNonSelected, target.count() > 0);
     } catch (const std::exception&) {
         // The move ends where it failed; what it changed stays.
     }

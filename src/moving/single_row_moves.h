@@ -1,8 +1,8 @@
 #pragma once
 
-class CenterEmployee;
+class Control;
 
 // ">" moves the current row of the non-selected list into the selected list; "<" moves the
 // current row of the selected list back. Both end quietly on any failure.
-void cmdAddClick(CenterEmployee& c);
-void cmdDeleteClick(CenterEmployee& c);
+void cmdAddClick(Control& control);
+void cmdDeleteClick(Control& control);

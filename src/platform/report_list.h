@@ -1,26 +1,12 @@
 #pragma once
 
+#include "platform/list_row.h"
+
 #include <QObject>
 #include <QString>
 #include <functional>
 #include <memory>
 #include <vector>
-
-// One row of a report list: its own text (column 1) and two sub-items (columns 2 and 3).
-// Rows are owned by their list; a pointer stays valid until the row is removed or the list
-// cleared, whatever the sort does to positions.
-class ListRow {
-public:
-    const QString& text() const { return columns_[0]; }
-    const QString& subItem(int index) const { return columns_[index]; }
-    bool selected() const { return selected_; }
-
-private:
-    friend class ReportList;
-    QString columns_[3];
-    bool selected_ = false;
-    quint64 sequence_ = 0;  // insertion order, the tie-break that keeps equal keys stable
-};
 
 enum class ClickModifier { None, Ctrl, Shift };
 

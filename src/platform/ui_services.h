@@ -1,10 +1,8 @@
 #pragma once
 
 #include <QString>
-#include <vector>
 
 class PopupMenu;
-class QWidget;
 
 // Message-box styles the control uses; a box always has one OK button.
 inline constexpr int kStylePlain = 0;
@@ -29,42 +27,4 @@ public:
     // waits for something to finish does not spin the processor.
     virtual void waitForEvents() = 0;
     virtual void popupMenu(const PopupMenu& menu) = 0;
-};
-
-// Answers every box with OK at once and records it; keeps a popped-up menu open until the
-// caller chooses from it or dismisses it. Used by operator scripts and by tests.
-class RecordingUiServices : public UiServices {
-public:
-    struct Message {
-        QString text;
-        int style;
-        QString title;
-    };
-
-    void messageBox(const QString& text, int style, const QString& title) override {
-        messages.push_back({text, style, title});
-    }
-    void setMousePointer(int pointer) override { pointers.push_back(pointer); }
-    void doEvents() override;
-    void waitForEvents() override;
-    void popupMenu(const PopupMenu& menu) override { openMenu = &menu; }
-
-    std::vector<Message> messages;
-    std::vector<int> pointers;
-    const PopupMenu* openMenu = nullptr;
-};
-
-// The real surface: Qt message boxes over the control's window, its cursor, the Qt event loop.
-class QtUiServices : public UiServices {
-public:
-    explicit QtUiServices(QWidget* surface) : surface_(surface) {}
-    void messageBox(const QString& text, int style, const QString& title) override;
-    void setMousePointer(int pointer) override;
-    void doEvents() override;
-    void waitForEvents() override;
-    void popupMenu(const PopupMenu& menu) override;
-    void setSurface(QWidget* surface) { surface_ = surface; }
-
-private:
-    QWidget* surface_;
 };

@@ -1,4 +1,4 @@
-#include "control/center_employee_view.h"
+#include "view/center_employee_view.h"
 #include "platform/runtime_error.h"
 #include "support/control_harness.h"
 
@@ -129,7 +129,7 @@ TEST(FormLayout, DesignPositionsAndFocusOrder) {
 
 TEST(FormView, WidgetsSitAtTheirDesignPlacesAndDrawTheState) {
     ControlHarness h;
-    CenterEmployeeView view(h.control);
+    CenterEmployeeView view(h.form());
     const double toPixels = view.logicalDpiX() / 1440.0;
     QWidget* add = view.child(QStringLiteral("cmdAdd"));
     ASSERT_NE(add, nullptr);
@@ -150,7 +150,7 @@ TEST(FormView, OperatorInputThroughTheWidgetsReachesTheState) {
     ControlHarness h;
     Form& f = h.form();
     fillList(f.lstEmployees, {{"7", "Ann"}, {"42", "Bob"}, {"123", "Cy"}});
-    CenterEmployeeView view(h.control);
+    CenterEmployeeView view(h.form());
     view.show();
     QCoreApplication::processEvents();
     auto* list = qobject_cast<QTreeView*>(view.child(QStringLiteral("lstEmployees")));

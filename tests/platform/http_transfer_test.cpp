@@ -1,4 +1,6 @@
 #include "platform/http_transfer.h"
+
+#include "platform/http_feed_source.h"
 #include "platform/runtime_error.h"
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"

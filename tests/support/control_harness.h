@@ -1,8 +1,9 @@
 #pragma once
 
 #include "control/center_employee.h"
+#include "platform/http_feed_source.h"
 #include "platform/http_transfer.h"
-#include "platform/ui_services.h"
+#include "platform/recording_ui_services.h"
 
 #include <QString>
 #include <QStringList>

@@ -1,7 +1,12 @@
 #pragma once
 
-#include "platform/child_controls.h"
+#include "platform/command_button.h"
+#include "platform/label.h"
+#include "platform/option_array.h"
+#include "platform/popup_menu.h"
+#include "platform/progress_bar.h"
 #include "platform/report_list.h"
+#include "platform/text_box.h"
 
 #include <QString>
 #include <vector>
@@ -18,6 +23,12 @@ struct ChildPlacement {
 // The design of the control surface, in twips.
 inline constexpr int kDesignWidth = 8745;
 inline constexpr int kDesignHeight = 5220;
+
+// The elements of the "List to search" options, and of the find options.
+inline constexpr int kSearchNonSelected = 0;
+inline constexpr int kSearchSelected = 1;
+inline constexpr int kFindByName = 0;
+inline constexpr int kFindById = 1;
 
 // Every child of the control by its name, in its design state.
 struct Form {
@@ -55,3 +66,6 @@ struct Form {
 // The placements of every child, containers before their contents.
 const std::vector<ChildPlacement>& formLayout();
 const ChildPlacement& placementOf(const QString& name);
+
+// Switches off the four move buttons.
+void disableMoveButtons(Form& form);

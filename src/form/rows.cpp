@@ -1,13 +1,12 @@
-#include "moving/moved_rows.h"
+#include "form/rows.h"
 
-#include "control/form.h"
-#include "loading/count_labels.h"
+#include "form/form.h"
 
 ListRow* appendMovedRow(ReportList& target, const QString& text, const QString& name,
                         const QString& idColumnBeforeMove, QChar targetLetter) {
     ListRow* row = target.add(text);
-    target.setSubItem(row, 1, name);
-    target.setSubItem(row, 2, movedIdColumn(text, idColumnBeforeMove, targetLetter));
+    target.setSubItem(row, kNameColumn, name);
+    target.setSubItem(row, kIdCopyColumn, movedIdColumn(text, idColumnBeforeMove, targetLetter));
     return row;
 }
 

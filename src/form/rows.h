@@ -8,24 +8,33 @@ struct Form;
 class ListRow;
 class ReportList;
 
+// The columns of an employee row after its text (the ID as shown): the name, and a hidden copy
+// of the ID, padded so that it sorts as a number, which also carries the marker of a pending row.
+inline constexpr int kNameColumn = 1;
+inline constexpr int kIdCopyColumn = 2;
+
 // Letters that mark a row as differing from the database: moved into the selected list (to be
 // assigned) or out of it (to be unassigned).
 inline constexpr QChar kMarkAssign = u'N';
 inline constexpr QChar kMarkUnassign = u'D';
 
-// The third column of a moved row. A row that leaves the list where the database has it gains
-// the target's letter; a row that was already marked returns home and loses it.
+// The hidden ID column of a moved row. A row that leaves the list where the database has it
+// gains the target's letter; a row that was already marked returns home and loses it.
 inline QString movedIdColumn(const QString& text, const QString& columnBeforeMove, QChar targetLetter) {
     const QString padded = numeric_text::formatPadded(text);
     return numeric_text::isNumeric(columnBeforeMove) ? padded + targetLetter : padded;
 }
 
-// A row is pending when its third column does not read as a number.
+// A row is pending when its hidden ID column does not read as a number.
 inline bool isPending(const QString& idColumn) { return !numeric_text::isNumeric(idColumn); }
 
 // Re-creates a moved row at the end of the target, with its marker updated.
 ListRow* appendMovedRow(ReportList& target, const QString& text, const QString& name,
                         const QString& idColumnBeforeMove, QChar targetLetter);
+
+// The captions of the two count labels, the one rule for the load and the moves.
+inline QString nonSelectedCaption(int count) { return QStringLiteral("Non Selected Active Employees (%1):").arg(count); }
+inline QString selectedCaption(int count) { return QStringLiteral("Selected Active Employees (%1):").arg(count); }
 
 // Both count labels from the lists' row counts, the selected list's first.
 void captionCountLabels(Form& form);

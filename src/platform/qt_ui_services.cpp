@@ -1,22 +1,13 @@
-#include "platform/ui_services.h"
+#include "platform/qt_ui_services.h"
 
-#include "platform/child_controls.h"
+#include "platform/popup_menu.h"
+#include "platform/thread_events.h"
 
 #include <QApplication>
 #include <QCursor>
 #include <QMenu>
 #include <QMessageBox>
 #include <QWidget>
-
-namespace {
-void runPendingEvents() { QCoreApplication::processEvents(QEventLoop::AllEvents); }
-void waitForMoreEvents() {
-    QCoreApplication::processEvents(QEventLoop::AllEvents | QEventLoop::WaitForMoreEvents);
-}
-}  // namespace
-
-void RecordingUiServices::doEvents() { runPendingEvents(); }
-void RecordingUiServices::waitForEvents() { waitForMoreEvents(); }
 
 void QtUiServices::messageBox(const QString& text, int style, const QString& title) {
     QMessageBox box(surface_);
@@ -36,8 +27,8 @@ void QtUiServices::setMousePointer(int pointer) {
         surface_->unsetCursor();
 }
 
-void QtUiServices::doEvents() { runPendingEvents(); }
-void QtUiServices::waitForEvents() { waitForMoreEvents(); }
+void QtUiServices::doEvents() { thread_events::runPending(); }
+void QtUiServices::waitForEvents() { thread_events::waitForMore(); }
 
 void QtUiServices::popupMenu(const PopupMenu& menu) {
     QMenu popup(surface_);

@@ -1,3 +1,7 @@
+// The two libcurl transports, the feed's blocking GET and the batch's event-driven POST, and
+// what they share: address handling, the body cap, the stall watch and failure texts.
+
+#include "platform/http_feed_source.h"
 #include "platform/http_transfer.h"
 
 #include "platform/runtime_error.h"

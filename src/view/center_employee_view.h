@@ -1,17 +1,18 @@
 #pragma once
 
+#include "form/form.h"
+
 #include <QWidget>
 #include <map>
 
-class CenterEmployee;
-class ReportListView;
+class QLabel;
 
 // The control's window: a Qt widget for every child of the form, placed by its design position
 // in twips, each drawing its state object and reporting what the operator does to it.
 class CenterEmployeeView : public QWidget {
     Q_OBJECT
 public:
-    CenterEmployeeView(CenterEmployee& control, QWidget* parent = nullptr);
+    explicit CenterEmployeeView(Form& form, QWidget* parent = nullptr);
 
     QWidget* child(const QString& name) const;
     QSize sizeHint() const override;
@@ -19,8 +20,17 @@ public:
 private:
     QRect pixels(int left, int top, int width, int height) const;
     void build();
+    QWidget* place(const QString& name, QWidget* widget);
+    void addFrame(Frame& state);
+    QLabel* addLabel(Label& state);
+    QWidget* addButton(CommandButton& state);
+    QWidget* addOption(OptionArray& state, int index);
+    QWidget* addTextBox(TextBox& state);
+    QWidget* addList(ReportList& state);
+    void addProgressBar(ProgressBar& state);
+    void addNotice(Label& state);
 
-    CenterEmployee& control_;
+    Form& form_;
     double twipsToPixelsX_;
     double twipsToPixelsY_;
     std::map<QString, QWidget*> children_;

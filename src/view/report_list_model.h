@@ -1,7 +1,6 @@
 #pragma once
 
 #include <QAbstractTableModel>
-#include <QTreeView>
 
 class ReportList;
 
@@ -28,26 +27,4 @@ private:
 
     ReportList& list_;
     bool refreshScheduled_ = false;
-};
-
-// Draws a report list and turns what the operator does with mouse and keyboard into the list's
-// state changes and events. It keeps no selection of its own.
-class ReportListView : public QTreeView {
-    Q_OBJECT
-public:
-    ReportListView(ReportList& list, double twipsToPixels, QWidget* parent = nullptr);
-
-protected:
-    void mousePressEvent(QMouseEvent* event) override;
-    void mouseReleaseEvent(QMouseEvent* event) override;
-    void mouseDoubleClickEvent(QMouseEvent* event) override;
-    void keyPressEvent(QKeyEvent* event) override;
-
-private:
-    void afterRefresh();
-    int positionAt(const QPoint& point) const;
-
-    ReportList& list_;
-    ReportListModel model_;
-    double twipsToPixels_;
 };

@@ -1,4 +1,4 @@
-#include "control/form.h"
+#include "form/form.h"
 
 #include <stdexcept>
 
@@ -6,6 +6,11 @@ Form::Form() {
     mnuRemove.items().push_back({QStringLiteral("mnuRemoveItems"), QStringLiteral("Remove"), {}});
     for (ReportList* list : {&lstEmployees, &lstSelectedEmployees})
         QObject::connect(list, &ReportList::focusRequested, list, [this, list] { focusedList = list; });
+}
+
+void disableMoveButtons(Form& form) {
+    for (CommandButton* button : {&form.cmdAdd, &form.cmdAddAll, &form.cmdDelete, &form.cmdRemoveAll})
+        button->setEnabled(false);
 }
 
 const std::vector<ChildPlacement>& formLayout() {

@@ -1,0 +1,62 @@
+#pragma once
+
+#include "form/form.h"
+#include "platform/feed_document.h"
+#include "platform/int16.h"
+
+#include <QString>
+#include <memory>
+
+class FeedSource;
+class Transfer;
+class UiServices;
+
+// The library's version: the version label and the component runtime read it from here.
+inline constexpr int kVersionMajor = 1;
+inline constexpr int kVersionMinor = 0;
+inline constexpr int kVersionRevision = 6;
+
+// The control's private state; nothing of it is persisted.
+struct ControlState {
+    QString ServerName;
+    qint32 CenterID = 0;
+    Int16 NonSelectedCount;
+    Int16 SelectedCount;
+    Int16 LoadedRowCount;
+    std::unique_ptr<::FeedDocument> FeedDocument;
+    int MousePointer = 0;
+    // True while a commit waits for the server: the lists take no moves then, since the
+    // reload that ends the commit would silently drop them.
+    bool CommitWaiting = false;
+};
+
+// What every handler works on: the form, the state and the outside services of one control.
+class Control {
+public:
+    Control(UiServices& ui, FeedSource& feed, Transfer& transfer) : ui_(ui), feed_(feed), transfer_(transfer) {}
+    Control(const Control&) = delete;
+    Control& operator=(const Control&) = delete;
+
+    Form& form() { return form_; }
+    const Form& form() const { return form_; }
+    ControlState& state() { return state_; }
+    const ControlState& state() const { return state_; }
+    UiServices& ui() { return ui_; }
+    FeedSource& feed() { return feed_; }
+    Transfer& transfer() { return transfer_; }
+
+    // Keeps the pointer in the state and shows it on the surface.
+    void setMousePointer(int pointer);
+    // What the control tells the operator outside message boxes about the last load or commit.
+    void setNotice(const QString& text) { form_.lblNotice.setCaption(text); }
+
+protected:
+    ~Control() = default;
+
+private:
+    UiServices& ui_;
+    FeedSource& feed_;
+    Transfer& transfer_;
+    Form form_;
+    ControlState state_;
+};

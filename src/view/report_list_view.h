@@ -1,0 +1,29 @@
+#pragma once
+
+#include "view/report_list_model.h"
+
+#include <QTreeView>
+
+class ReportList;
+
+// Draws a report list and turns what the operator does with mouse and keyboard into the list's
+// state changes and events. It keeps no selection of its own.
+class ReportListView : public QTreeView {
+    Q_OBJECT
+public:
+    ReportListView(ReportList& list, double twipsToPixels, QWidget* parent = nullptr);
+
+protected:
+    void mousePressEvent(QMouseEvent* event) override;
+    void mouseReleaseEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
+
+private:
+    void afterRefresh();
+    int positionAt(const QPoint& point) const;
+
+    ReportList& list_;
+    ReportListModel model_;
+    double twipsToPixels_;
+};
