@@ -25,10 +25,8 @@ inline constexpr int kDesignWidth = 8745;
 inline constexpr int kDesignHeight = 5220;
 
 // The elements of the "List to search" options, and of the find options.
-inline constexpr int kSearchNonSelected = 0;
-inline constexpr int kSearchSelected = 1;
-inline constexpr int kFindByName = 0;
-inline constexpr int kFindById = 1;
+enum SearchListOption : int { kSearchNonSelected, kSearchSelected };
+enum FindOption : int { kFindByName, kFindById };
 
 // Every child of the control by its name, in its design state.
 struct Form {

@@ -1,12 +1,9 @@
 #pragma once
 
+#include "form/form.h"
 #include "platform/numeric_text.h"
 
 #include <QString>
-
-struct Form;
-class ListRow;
-class ReportList;
 
 // The columns of an employee row after its text (the ID as shown): the name, and a hidden copy
 // of the ID, padded so that it sorts as a number, which also carries the marker of a pending row.

@@ -4,10 +4,6 @@
 #include "moving/single_row_moves.h"
 #include "platform/ui_services.h"
 
-namespace {
-constexpr int kRightButton = 2;
-}
-
 void lstEmployeesDblClick(Control& control) { cmdAddClick(control); }
 
 void lstSelectedEmployeesDblClick(Control& control) { cmdDeleteClick(control); }

@@ -118,6 +118,21 @@ private:
 
 const QString kStalled = QStringLiteral("the server stopped answering");
 
+// The failures that need nothing but a sentence.
+struct PlainFailure {
+    CURLcode code;
+    const char* text;
+};
+constexpr PlainFailure kPlainFailures[] = {
+    {CURLE_PARTIAL_FILE, "the server's answer was cut short"},
+    {CURLE_GOT_NOTHING, "the server closed the connection without answering"},
+    {CURLE_RECV_ERROR, "the connection broke while the answer arrived"},
+    {CURLE_SEND_ERROR, "the connection broke while the request was sent"},
+    {CURLE_COULDNT_CONNECT, "the server could not be reached (nothing answers at that address)"},
+    {CURLE_COULDNT_RESOLVE_HOST, "the server's name could not be found"},
+    {CURLE_TOO_MANY_REDIRECTS, "the server sent the request round in circles"},
+};
+
 // Why a request failed, in words an operator understands.
 QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const TransferLimits& limits) {
     switch (code) {
@@ -135,23 +150,11 @@ QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const T
         if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
             return QStringLiteral("the server's answer is larger than %1").arg(mebibytes(sink.cap));
         break;
-    case CURLE_PARTIAL_FILE:
-        return QStringLiteral("the server's answer was cut short");
-    case CURLE_GOT_NOTHING:
-        return QStringLiteral("the server closed the connection without answering");
-    case CURLE_RECV_ERROR:
-        return QStringLiteral("the connection broke while the answer arrived");
-    case CURLE_SEND_ERROR:
-        return QStringLiteral("the connection broke while the request was sent");
-    case CURLE_COULDNT_CONNECT:
-        return QStringLiteral("the server could not be reached (nothing answers at that address)");
-    case CURLE_COULDNT_RESOLVE_HOST:
-        return QStringLiteral("the server's name could not be found");
-    case CURLE_TOO_MANY_REDIRECTS:
-        return QStringLiteral("the server sent the request round in circles");
     default:
         break;
     }
+    for (const PlainFailure& failure : kPlainFailures)
+        if (failure.code == code) return QString::fromUtf8(failure.text);
     return QStringLiteral("the transfer failed (%1)").arg(QString::fromUtf8(curl_easy_strerror(code)));
 }
 

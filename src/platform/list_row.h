@@ -10,13 +10,15 @@ class ReportList;
 // cleared, whatever the sort does to positions.
 class ListRow {
 public:
+    static constexpr int kColumnCount = 3;
+
     const QString& text() const { return columns_[0]; }
     const QString& subItem(int index) const { return columns_[index]; }
     bool selected() const { return selected_; }
 
 private:
     friend class ReportList;
-    QString columns_[3];
+    QString columns_[kColumnCount];
     bool selected_ = false;
     quint64 sequence_ = 0;  // insertion order, the tie-break that keeps equal keys stable
 };

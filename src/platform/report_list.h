@@ -10,6 +10,9 @@
 
 enum class ClickModifier { None, Ctrl, Shift };
 
+// The mouse buttons as a list's MouseUp event reports them.
+enum MouseButton : int { kLeftButton = 1, kRightButton = 2, kMiddleButton = 4 };
+
 // The report list: rows addressed by 1-based position in the order the list shows them, a
 // current row, per-row selected flags, single or multiple selection, and a sort column and
 // direction the rows are always shown in. This object is the truth; a view only draws it.

@@ -23,7 +23,7 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
     const ListRow* row = list_.item(index.row() + 1);
     switch (role) {
     case Qt::DisplayRole:
-        return index.column() < 3 ? row->subItem(index.column()) : QString();
+        return index.column() < ListRow::kColumnCount ? row->subItem(index.column()) : QString();
     case Qt::BackgroundRole:
         if (row->selected()) return QApplication::palette().brush(QPalette::Active, QPalette::Highlight);
         return {};

@@ -1,5 +1,6 @@
 #include "view/report_list_view.h"
 
+#include "form/rows.h"
 #include "platform/report_list.h"
 
 #include <QApplication>
@@ -49,7 +50,7 @@ void ReportListView::afterRefresh() {
     const int key = list_.sortKey();
     // Qt's header draws its ascending indicator pointing down; operators read an upward
     // arrow as ascending, so the indicator is given the other way round.
-    header()->setSortIndicator(key == 2 ? 0 : key, list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    header()->setSortIndicator(key == kIdCopyColumn ? 0 : key, list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
     // The view's own current index only draws the focus frame: keep it on the list's current row.
     const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
     selectionModel()->setCurrentIndex(current > 0 ? model_.index(current - 1, 0) : QModelIndex(),
@@ -81,9 +82,9 @@ void ReportListView::mousePressEvent(QMouseEvent* event) {
 
 void ReportListView::mouseReleaseEvent(QMouseEvent* event) {
     int button = 0;
-    if (event->button() == Qt::LeftButton) button = 1;
-    if (event->button() == Qt::RightButton) button = 2;
-    if (event->button() == Qt::MiddleButton) button = 4;
+    if (event->button() == Qt::LeftButton) button = kLeftButton;
+    if (event->button() == Qt::RightButton) button = kRightButton;
+    if (event->button() == Qt::MiddleButton) button = kMiddleButton;
     if (button) list_.operatorRelease(button);
     event->accept();
 }
