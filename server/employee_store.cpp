@@ -65,38 +65,38 @@ class Transaction
 {
 public:
     enum class Mode { Read, Write };
-    explicit Transaction(QSqlDatabase &db, Mode mode = Mode::Read) : m_db(db)
+    explicit Transaction(QSqlDatabase &db, Mode mode = Mode::Read) : db_(db)
     {
         // SQLite: a write transaction takes the write lock at once (waiting its busy time-out
         // for it) instead of failing at its first write when another connection wrote meanwhile.
-        if (mode == Mode::Write && m_db.driverName() == u"QSQLITE") {
-            QSqlQuery begin(m_db);
-            m_active = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
-            m_error = begin.lastError();
+        if (mode == Mode::Write && db_.driverName() == u"QSQLITE") {
+            QSqlQuery begin(db_);
+            active_ = begin.exec(QStringLiteral("BEGIN IMMEDIATE"));
+            error_ = begin.lastError();
         } else {
-            m_active = m_db.transaction();
-            m_error = m_db.lastError();
+            active_ = db_.transaction();
+            error_ = db_.lastError();
         }
     }
     ~Transaction()
     {
-        if (m_active)
-            m_db.rollback();
+        if (active_)
+            db_.rollback();
     }
-    bool started() const { return m_active; }
-    QSqlError beginError() const { return m_error; }
+    bool started() const { return active_; }
+    QSqlError beginError() const { return error_; }
     bool commit()
     {
-        if (!m_db.commit())
+        if (!db_.commit())
             return false; // the destructor rolls back
-        m_active = false;
+        active_ = false;
         return true;
     }
 
 private:
-    QSqlDatabase &m_db;
-    bool m_active = false;
-    QSqlError m_error;
+    QSqlDatabase &db_;
+    bool active_ = false;
+    QSqlError error_;
 };
 
 quint64 pairKey(qint32 centerId, qint32 employeeId)
@@ -112,65 +112,65 @@ class Outcome
 public:
     void assigned(qint32 centerId, qint32 employeeId, bool changed)
     {
-        note(centerId, employeeId, changed, m_result.assigned, m_result.alreadyAssigned);
+        note(centerId, employeeId, changed, result_.assigned, result_.alreadyAssigned);
     }
     void removed(qint32 centerId, qint32 employeeId, bool changed)
     {
-        note(centerId, employeeId, changed, m_result.removed, m_result.notAssigned);
+        note(centerId, employeeId, changed, result_.removed, result_.notAssigned);
     }
-    ApplyResult take() { return std::move(m_result); }
+    ApplyResult take() { return std::move(result_); }
 
 private:
     void note(qint32 centerId, qint32 employeeId, bool changed, qint64 &count, std::vector<qint32> &unchanged)
     {
-        const bool first = m_touched.insert(pairKey(centerId, employeeId)).second;
+        const bool first = touched_.insert(pairKey(centerId, employeeId)).second;
         if (changed)
             ++count;
         else if (first)
             unchanged.push_back(employeeId);
     }
 
-    ApplyResult m_result;
-    std::unordered_set<quint64> m_touched;
+    ApplyResult result_;
+    std::unordered_set<quint64> touched_;
 };
 
 } // namespace
 
 EmployeeStore::EmployeeStore(DatabaseAddress address, QString connectionName)
-    : m_address(std::move(address)), m_connectionName(std::move(connectionName))
+    : address_(std::move(address)), connectionName_(std::move(connectionName))
 {
 }
 
 EmployeeStore::~EmployeeStore()
 {
     close();
-    if (QSqlDatabase::contains(m_connectionName)) {
-        m_db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(m_connectionName);
+    if (QSqlDatabase::contains(connectionName_)) {
+        db_ = QSqlDatabase();
+        QSqlDatabase::removeDatabase(connectionName_);
     }
 }
 
 bool EmployeeStore::isOpen() const
 {
-    return m_db.isOpen();
+    return db_.isOpen();
 }
 
 void EmployeeStore::close()
 {
-    m_prepared.clear(); // they belong to the connection
-    if (m_db.isValid())
-        m_db.close();
+    prepared_.clear(); // they belong to the connection
+    if (db_.isValid())
+        db_.close();
 }
 
 QSqlQuery *EmployeeStore::prepared(Prepared which, const QString &text, QSqlError *error)
 {
-    auto &query = m_prepared[which];
+    auto &query = prepared_[which];
     if (!query) {
-        auto fresh = std::make_unique<QSqlQuery>(m_db);
+        auto fresh = std::make_unique<QSqlQuery>(db_);
         fresh->setForwardOnly(true);
         if (!fresh->prepare(text)) {
             *error = fresh->lastError();
-            m_prepared.erase(which);
+            prepared_.erase(which);
             return nullptr;
         }
         query = std::move(fresh);
@@ -180,32 +180,32 @@ QSqlQuery *EmployeeStore::prepared(Prepared which, const QString &text, QSqlErro
 
 std::optional<StoreFailure> EmployeeStore::open()
 {
-    if (!m_db.isValid()) {
+    if (!db_.isValid()) {
         const QString driver = isPostgres() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
         if (!QSqlDatabase::isDriverAvailable(driver))
             return StoreFailure{QStringLiteral("the Qt Sql driver %1 is not installed").arg(driver)};
-        m_db = QSqlDatabase::addDatabase(driver, m_connectionName);
+        db_ = QSqlDatabase::addDatabase(driver, connectionName_);
         if (isPostgres()) {
-            if (!m_address.host.isEmpty())
-                m_db.setHostName(m_address.host);
-            if (m_address.port > 0)
-                m_db.setPort(m_address.port);
-            if (!m_address.user.isEmpty())
-                m_db.setUserName(m_address.user);
-            if (!m_address.password.isEmpty())
-                m_db.setPassword(m_address.password);
-            m_db.setDatabaseName(m_address.databaseName);
-            m_db.setConnectOptions(m_address.connectOptions);
+            if (!address_.host.isEmpty())
+                db_.setHostName(address_.host);
+            if (address_.port > 0)
+                db_.setPort(address_.port);
+            if (!address_.user.isEmpty())
+                db_.setUserName(address_.user);
+            if (!address_.password.isEmpty())
+                db_.setPassword(address_.password);
+            db_.setDatabaseName(address_.databaseName);
+            db_.setConnectOptions(address_.connectOptions);
         } else {
-            m_db.setDatabaseName(m_address.sqlitePath);
+            db_.setDatabaseName(address_.sqlitePath);
             // Another process (a backup, an operator's sqlite3 shell) may hold the file briefly.
-            m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
+            db_.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
         }
     }
-    if (!m_db.isOpen() && !m_db.open())
-        return failure(QStringLiteral("cannot open the %1").arg(m_address.describe()), m_db.lastError());
+    if (!db_.isOpen() && !db_.open())
+        return failure(QStringLiteral("cannot open the %1").arg(address_.describe()), db_.lastError());
     if (!isPostgres()) {
-        QSqlQuery pragma(m_db);
+        QSqlQuery pragma(db_);
         if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON")))
             return failure(QStringLiteral("cannot enable foreign keys"), pragma.lastError());
         // Readers and the one writer then never wait for each other: a feed is served while a
@@ -221,7 +221,7 @@ std::optional<StoreFailure> EmployeeStore::createSchema()
 {
     // Creating, even "if not exists", takes locks that wait for every writer; a worker that
     // connects while a large batch runs must not, so only a database without them creates them.
-    QSqlQuery query(m_db);
+    QSqlQuery query(db_);
     const QString present =
         isPostgres() ? QStringLiteral("SELECT to_regclass('employees') IS NOT NULL AND "
                                       "to_regclass('centeremployeecrossreference') IS NOT NULL AND "
@@ -231,7 +231,7 @@ std::optional<StoreFailure> EmployeeStore::createSchema()
     if (!query.exec(present) || !query.next())
         return failure(QStringLiteral("cannot look for the tables"), query.lastError());
     if (!query.value(0).toBool()) {
-        Transaction transaction(m_db, Transaction::Mode::Write);
+        Transaction transaction(db_, Transaction::Mode::Write);
         if (!transaction.started())
             return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
         for (const char *statement : isPostgres() ? std::span(postgresSchema) : std::span(sqliteSchema)) {
@@ -239,7 +239,7 @@ std::optional<StoreFailure> EmployeeStore::createSchema()
                 return failure(QStringLiteral("cannot create the tables"), query.lastError());
         }
         if (!transaction.commit())
-            return failure(QStringLiteral("cannot commit the tables"), m_db.lastError());
+            return failure(QStringLiteral("cannot commit the tables"), db_.lastError());
     }
     // Tables made by someone else must still have the columns this server reads and writes.
     if (!query.exec(QStringLiteral("SELECT ID, name, active FROM employees WHERE 1 = 0")))
@@ -303,7 +303,7 @@ std::variant<CenterFeed, StoreFailure> EmployeeStore::joinedFeed(qint32 centerId
 // see the same state; in WAL mode that transaction never waits for a writer.
 std::variant<CenterFeed, StoreFailure> EmployeeStore::mergedFeed(qint32 centerId)
 {
-    Transaction transaction(m_db);
+    Transaction transaction(db_);
     if (!transaction.started())
         return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
     QSqlError error;
@@ -503,7 +503,7 @@ std::optional<std::variant<UnassignableEmployee, StoreFailure>> EmployeeStore::c
 std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::apply(const Batch &batch,
                                                                                    const QDateTime &now)
 {
-    Transaction transaction(m_db, Transaction::Mode::Write);
+    Transaction transaction(db_, Transaction::Mode::Write);
     if (!transaction.started())
         return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
 
@@ -553,13 +553,13 @@ std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::app
     if (auto problem = flushInserts())
         return *problem;
     if (!transaction.commit())
-        return failure(QStringLiteral("cannot commit the batch"), m_db.lastError());
+        return failure(QStringLiteral("cannot commit the batch"), db_.lastError());
     return outcome.take();
 }
 
 std::variant<bool, StoreFailure> EmployeeStore::isEmpty()
 {
-    QSqlQuery query(m_db);
+    QSqlQuery query(db_);
     if (!query.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM employees) + "
                                    "(SELECT COUNT(*) FROM CenterEmployeeCrossReference)")) ||
         !query.next())
@@ -571,10 +571,10 @@ std::optional<StoreFailure> EmployeeStore::insertSeed(const std::vector<SeedEmpl
                                                       const std::vector<SeedAssignment> &assignments,
                                                       const QDateTime &now)
 {
-    Transaction transaction(m_db, Transaction::Mode::Write);
+    Transaction transaction(db_, Transaction::Mode::Write);
     if (!transaction.started())
         return failure(QStringLiteral("cannot start a transaction"), transaction.beginError());
-    QSqlQuery addEmployee(m_db);
+    QSqlQuery addEmployee(db_);
     if (!addEmployee.prepare(QStringLiteral("INSERT INTO employees (ID, name, active) VALUES (?, ?, ?)")))
         return failure(QStringLiteral("cannot prepare the employee insert"), addEmployee.lastError());
     for (const SeedEmployee &employee : employees) {
@@ -584,7 +584,7 @@ std::optional<StoreFailure> EmployeeStore::insertSeed(const std::vector<SeedEmpl
         if (!addEmployee.exec())
             return failure(QStringLiteral("cannot add employee %1").arg(employee.id), addEmployee.lastError());
     }
-    QSqlQuery assign(m_db);
+    QSqlQuery assign(db_);
     if (!assign.prepare(QStringLiteral("INSERT INTO CenterEmployeeCrossReference (CenterID, EmployeeID, "
                                        "RecordLastUpdated) VALUES (?, ?, ?)")))
         return failure(QStringLiteral("cannot prepare the assignment insert"), assign.lastError());
@@ -600,7 +600,7 @@ std::optional<StoreFailure> EmployeeStore::insertSeed(const std::vector<SeedEmpl
                            assign.lastError());
     }
     if (!transaction.commit())
-        return failure(QStringLiteral("cannot commit the sample data"), m_db.lastError());
+        return failure(QStringLiteral("cannot commit the sample data"), db_.lastError());
     return std::nullopt;
 }
 

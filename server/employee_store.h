@@ -87,7 +87,7 @@ public:
                                            const std::vector<SeedAssignment> &assignments, const QDateTime &now);
 
 private:
-    bool isPostgres() const { return m_address.kind == DatabaseAddress::Kind::Postgres; }
+    bool isPostgres() const { return address_.kind == DatabaseAddress::Kind::Postgres; }
     QVariant timestampValue(const QDateTime &now) const;
     std::optional<StoreFailure> createSchema();
     QString idArray(const std::vector<qint32> &ids) const;
@@ -104,10 +104,10 @@ private:
     enum class Prepared { Feed, FeedAssigned, FeedEmployees, Lookup, Insert, Delete };
     QSqlQuery *prepared(Prepared which, const QString &text, QSqlError *error);
 
-    DatabaseAddress m_address;
-    QString m_connectionName;
-    QSqlDatabase m_db;
-    std::map<Prepared, std::unique_ptr<QSqlQuery>> m_prepared;
+    DatabaseAddress address_;
+    QString connectionName_;
+    QSqlDatabase db_;
+    std::map<Prepared, std::unique_ptr<QSqlQuery>> prepared_;
 };
 
 } // namespace centeremp::server

@@ -20,19 +20,19 @@ constexpr QStringView deleteMiddle = u" AND EmployeeID IN(";
 class StatementReader
 {
 public:
-    explicit StatementReader(QStringView text) : m_text(text) {}
+    explicit StatementReader(QStringView text) : text_(text) {}
 
-    bool atEnd() const { return m_pos == m_text.size(); }
-    bool failed() const { return m_error.has_value(); }
-    QString error() const { return m_error.value_or(QString()); }
+    bool atEnd() const { return pos_ == text_.size(); }
+    bool failed() const { return error_.has_value(); }
+    QString error() const { return error_.value_or(QString()); }
 
-    bool peek(QChar c) const { return m_pos < m_text.size() && m_text[m_pos] == c; }
+    bool peek(QChar c) const { return pos_ < text_.size() && text_[pos_] == c; }
 
     bool skipIf(QChar c)
     {
         if (!peek(c))
             return false;
-        ++m_pos;
+        ++pos_;
         return true;
     }
 
@@ -40,8 +40,8 @@ public:
     {
         if (failed())
             return;
-        if (m_text.sliced(m_pos).startsWith(literal)) {
-            m_pos += literal.size();
+        if (text_.sliced(pos_).startsWith(literal)) {
+            pos_ += literal.size();
             return;
         }
         fail(QStringLiteral("expected \"%1\"").arg(literal));
@@ -52,27 +52,27 @@ public:
     {
         if (failed())
             return 0;
-        const qsizetype start = m_pos;
+        const qsizetype start = pos_;
         const bool negative = skipIf(u'-');
-        const qsizetype digitsStart = m_pos;
+        const qsizetype digitsStart = pos_;
         qint64 magnitude = 0;
         bool overflow = false;
-        while (m_pos < m_text.size() && m_text[m_pos] >= u'0' && m_text[m_pos] <= u'9') {
-            magnitude = magnitude * 10 + (m_text[m_pos].unicode() - u'0');
+        while (pos_ < text_.size() && text_[pos_] >= u'0' && text_[pos_] <= u'9') {
+            magnitude = magnitude * 10 + (text_[pos_].unicode() - u'0');
             if (magnitude > qint64(std::numeric_limits<qint32>::max()) + 1) {
                 overflow = true;
                 magnitude = qint64(std::numeric_limits<qint32>::max()) + 1; // keeps the sum small
             }
-            ++m_pos;
+            ++pos_;
         }
-        if (m_pos == digitsStart || continuesLikeANumber()) {
-            m_pos = start;
+        if (pos_ == digitsStart || continuesLikeANumber()) {
+            pos_ = start;
             fail(QStringLiteral("expected a decimal integer"));
             return 0;
         }
         const qint64 value = negative ? -magnitude : magnitude;
         if (overflow || value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()) {
-            m_pos = start;
+            pos_ = start;
             fail(QStringLiteral("integer out of the 32-bit range"));
             return 0;
         }
@@ -89,21 +89,21 @@ private:
     // "1.5", "1e3", "0x10": report the value as not an integer rather than as a missing comma.
     bool continuesLikeANumber() const
     {
-        if (m_pos >= m_text.size())
+        if (pos_ >= text_.size())
             return false;
-        const QChar c = m_text[m_pos];
+        const QChar c = text_[pos_];
         return c.isLetterOrNumber() || c == u'.' || c == u'_';
     }
 
     void fail(const QString &what)
     {
-        if (!m_error)
-            m_error = QStringLiteral("%1 at character %2").arg(what).arg(m_pos + 1);
+        if (!error_)
+            error_ = QStringLiteral("%1 at character %2").arg(what).arg(pos_ + 1);
     }
 
-    QStringView m_text;
-    qsizetype m_pos = 0;
-    std::optional<QString> m_error;
+    QStringView text_;
+    qsizetype pos_ = 0;
+    std::optional<QString> error_;
 };
 
 Refusal refuse(const QString &detail)

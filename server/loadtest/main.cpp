@@ -72,28 +72,28 @@ class Database
 public:
     // A fresh PostgreSQL database next to the one the URI names, or a SQLite file in a folder
     // of our own when the URI is empty.
-    Database(const QString &adminUri, const QString &name) : m_adminUri(adminUri), m_name(name)
+    Database(const QString &adminUri, const QString &name) : adminUri_(adminUri), name_(name)
     {
         if (adminUri.isEmpty()) {
-            m_argument = m_dir.filePath(name + u".sqlite"_qs);
+            argument_ = dir_.filePath(name + u".sqlite"_qs);
             return;
         }
         adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
         adminExec(QStringLiteral("CREATE DATABASE %1").arg(name));
         QUrl url(adminUri);
         url.setPath(u'/' + name);
-        m_argument = url.toString();
+        argument_ = url.toString();
     }
     ~Database()
     {
-        if (!m_adminUri.isEmpty())
-            adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_name));
+        if (!adminUri_.isEmpty())
+            adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
     }
-    QString argument() const { return m_argument; }
+    QString argument() const { return argument_; }
 
     void seed(int employees, bool assignSome)
     {
-        const auto address = std::get<server::DatabaseAddress>(server::parseDatabaseAddress(m_argument));
+        const auto address = std::get<server::DatabaseAddress>(server::parseDatabaseAddress(argument_));
         server::EmployeeStore store(address, u"loadgen-seed"_qs);
         if (auto problem = store.open())
             fail(problem->message);
@@ -117,7 +117,7 @@ public:
 private:
     void adminExec(const QString &sql)
     {
-        const auto address = std::get<server::DatabaseAddress>(server::parseDatabaseAddress(m_adminUri));
+        const auto address = std::get<server::DatabaseAddress>(server::parseDatabaseAddress(adminUri_));
         {
             QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_qs, u"loadgen-admin"_qs);
             db.setHostName(address.host);
@@ -135,10 +135,10 @@ private:
         QSqlDatabase::removeDatabase(u"loadgen-admin"_qs);
     }
 
-    QTemporaryDir m_dir;
-    QString m_adminUri;
-    QString m_name;
-    QString m_argument;
+    QTemporaryDir dir_;
+    QString adminUri_;
+    QString name_;
+    QString argument_;
 };
 
 class ServerInstance
@@ -146,32 +146,32 @@ class ServerInstance
 public:
     ServerInstance(const Options &options, const QString &database)
     {
-        m_process.setProcessChannelMode(QProcess::SeparateChannels);
-        m_process.setStandardErrorFile(QProcess::nullDevice()); // one line per request is a lot here
-        m_process.start(options.serverProgram,
+        process_.setProcessChannelMode(QProcess::SeparateChannels);
+        process_.setStandardErrorFile(QProcess::nullDevice()); // one line per request is a lot here
+        process_.start(options.serverProgram,
                         QStringList{u"--db"_qs, database, u"--listen"_qs, u"127.0.0.1:0"_qs} + options.serverArguments);
         const auto deadline = Clock::now() + std::chrono::seconds(20);
-        while (!m_process.canReadLine() && m_process.state() != QProcess::NotRunning && Clock::now() < deadline)
-            m_process.waitForReadyRead(100);
-        const QByteArray line = m_process.readLine().trimmed();
-        m_port = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
-        if (!line.startsWith("listening on http://127.0.0.1:") || m_port == 0)
+        while (!process_.canReadLine() && process_.state() != QProcess::NotRunning && Clock::now() < deadline)
+            process_.waitForReadyRead(100);
+        const QByteArray line = process_.readLine().trimmed();
+        port_ = quint16(line.mid(line.lastIndexOf(':') + 1).toUInt());
+        if (!line.startsWith("listening on http://127.0.0.1:") || port_ == 0)
             fail(u"the server did not start: "_qs + QString::fromUtf8(line));
     }
     ~ServerInstance()
     {
-        m_process.terminate();
-        if (!m_process.waitForFinished(15000)) {
-            m_process.kill();
-            m_process.waitForFinished(5000);
+        process_.terminate();
+        if (!process_.waitForFinished(15000)) {
+            process_.kill();
+            process_.waitForFinished(5000);
         }
     }
-    quint16 port() const { return m_port; }
+    quint16 port() const { return port_; }
 
     // The most memory the process has held so far (VmHWM), in MiB.
     double peakMiB() const
     {
-        QFile status(QStringLiteral("/proc/%1/status").arg(m_process.processId()));
+        QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
         if (!status.open(QIODevice::ReadOnly))
             return -1;
         for (const QByteArray &line : status.readAll().split('\n')) {
@@ -182,8 +182,8 @@ public:
     }
 
 private:
-    QProcess m_process;
-    quint16 m_port = 0;
+    QProcess process_;
+    quint16 port_ = 0;
 };
 
 // ---- measuring ----

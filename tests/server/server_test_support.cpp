@@ -173,37 +173,37 @@ QByteArray sqlField(const QString &statement)
 
 ServerProcess::~ServerProcess()
 {
-    if (m_process && m_process->state() != QProcess::NotRunning)
+    if (process_ && process_->state() != QProcess::NotRunning)
         stop();
 }
 
 bool ServerProcess::start(const QStringList &arguments)
 {
     ensureApplication();
-    m_process = std::make_unique<QProcess>();
-    m_process->start(serverProgram(), arguments + QStringList{u"--listen"_qs, u"127.0.0.1:0"_qs});
-    if (!m_process->waitForStarted(10000)) {
+    process_ = std::make_unique<QProcess>();
+    process_->start(serverProgram(), arguments + QStringList{u"--listen"_qs, u"127.0.0.1:0"_qs});
+    if (!process_->waitForStarted(10000)) {
         ADD_FAILURE() << "cannot start " << serverProgram().toStdString() << ": "
-                      << m_process->errorString().toStdString();
+                      << process_->errorString().toStdString();
         return false;
     }
     QElapsedTimer timer;
     timer.start();
-    while (!m_process->canReadLine() && m_process->state() == QProcess::Running && timer.elapsed() < 20000)
-        m_process->waitForReadyRead(100);
-    const QByteArray line = m_process->readLine().trimmed();
+    while (!process_->canReadLine() && process_->state() == QProcess::Running && timer.elapsed() < 20000)
+        process_->waitForReadyRead(100);
+    const QByteArray line = process_->readLine().trimmed();
     const QByteArray prefix = "listening on http://127.0.0.1:";
     if (!line.startsWith(prefix)) {
-        m_process->waitForFinished(1000);
+        process_->waitForFinished(1000);
         ADD_FAILURE() << "the server did not report where it listens; first line \"" << line.toStdString()
                       << "\"; stderr:\n"
                       << standardError().toStdString();
         return false;
     }
     bool ok = false;
-    m_port = quint16(line.sliced(prefix.size()).toUInt(&ok));
-    m_url = QString::fromLatin1(line.sliced(strlen("listening on ")));
-    if (!ok || m_port == 0) {
+    port_ = quint16(line.sliced(prefix.size()).toUInt(&ok));
+    url_ = QString::fromLatin1(line.sliced(strlen("listening on ")));
+    if (!ok || port_ == 0) {
         ADD_FAILURE() << "bad port in \"" << line.toStdString() << "\"";
         return false;
     }
@@ -212,28 +212,28 @@ bool ServerProcess::start(const QStringList &arguments)
 
 int ServerProcess::stop(bool interrupt)
 {
-    if (!m_process)
+    if (!process_)
         return -1;
-    if (m_process->state() != QProcess::NotRunning) {
+    if (process_->state() != QProcess::NotRunning) {
         if (interrupt)
-            ::kill(pid_t(m_process->processId()), SIGINT);
+            ::kill(pid_t(process_->processId()), SIGINT);
         else
-            m_process->terminate();
-        if (!m_process->waitForFinished(15000)) {
-            m_process->kill();
-            m_process->waitForFinished(5000);
+            process_->terminate();
+        if (!process_->waitForFinished(15000)) {
+            process_->kill();
+            process_->waitForFinished(5000);
             return -1;
         }
     }
     standardError();
-    return m_process->exitStatus() == QProcess::NormalExit ? m_process->exitCode() : -1;
+    return process_->exitStatus() == QProcess::NormalExit ? process_->exitCode() : -1;
 }
 
 QByteArray ServerProcess::standardError()
 {
-    if (m_process)
-        m_stderr += m_process->readAllStandardError();
-    return m_stderr;
+    if (process_)
+        stderr_ += process_->readAllStandardError();
+    return stderr_;
 }
 
 int runServerToExit(const QStringList &arguments, QByteArray *standardError, QByteArray *standardOutput)
@@ -254,43 +254,43 @@ int runServerToExit(const QStringList &arguments, QByteArray *standardError, QBy
 }
 
 TestDatabase::TestDatabase(const server::DatabaseAddress &address)
-    : m_name(QStringLiteral("test-%1").arg(connectionCounter.fetch_add(1)))
-    , m_postgres(address.kind == server::DatabaseAddress::Kind::Postgres)
+    : name_(QStringLiteral("test-%1").arg(connectionCounter.fetch_add(1)))
+    , postgres_(address.kind == server::DatabaseAddress::Kind::Postgres)
 {
     ensureApplication();
-    m_db = QSqlDatabase::addDatabase(m_postgres ? u"QPSQL"_qs : u"QSQLITE"_qs, m_name);
-    if (m_postgres) {
-        m_db.setHostName(address.host);
+    db_ = QSqlDatabase::addDatabase(postgres_ ? u"QPSQL"_qs : u"QSQLITE"_qs, name_);
+    if (postgres_) {
+        db_.setHostName(address.host);
         if (address.port > 0)
-            m_db.setPort(address.port);
-        m_db.setUserName(address.user);
-        m_db.setPassword(address.password);
-        m_db.setDatabaseName(address.databaseName);
+            db_.setPort(address.port);
+        db_.setUserName(address.user);
+        db_.setPassword(address.password);
+        db_.setDatabaseName(address.databaseName);
     } else {
-        m_db.setDatabaseName(address.sqlitePath);
-        m_db.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=5000"_qs);
+        db_.setDatabaseName(address.sqlitePath);
+        db_.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=5000"_qs);
     }
-    if (!m_db.open())
-        ADD_FAILURE() << "test connection: " << m_db.lastError().text().toStdString();
+    if (!db_.open())
+        ADD_FAILURE() << "test connection: " << db_.lastError().text().toStdString();
 }
 
 TestDatabase::~TestDatabase()
 {
-    m_db.close();
-    m_db = QSqlDatabase();
-    QSqlDatabase::removeDatabase(m_name);
+    db_.close();
+    db_ = QSqlDatabase();
+    QSqlDatabase::removeDatabase(name_);
 }
 
 void TestDatabase::exec(const QString &sql)
 {
-    QSqlQuery query(m_db);
+    QSqlQuery query(db_);
     if (!query.exec(sql))
         ADD_FAILURE() << sql.toStdString() << ": " << query.lastError().text().toStdString();
 }
 
 qint64 TestDatabase::count(const QString &sql)
 {
-    QSqlQuery query(m_db);
+    QSqlQuery query(db_);
     if (!query.exec(sql) || !query.next()) {
         ADD_FAILURE() << sql.toStdString() << ": " << query.lastError().text().toStdString();
         return -1;
@@ -300,8 +300,8 @@ qint64 TestDatabase::count(const QString &sql)
 
 void TestDatabase::addEmployees(const std::vector<TestEmployee> &employees)
 {
-    m_db.transaction();
-    QSqlQuery query(m_db);
+    db_.transaction();
+    QSqlQuery query(db_);
     query.prepare(u"INSERT INTO employees (ID, name, active) VALUES (?, ?, ?)"_qs);
     for (const TestEmployee &employee : employees) {
         query.bindValue(0, employee.id);
@@ -312,27 +312,27 @@ void TestDatabase::addEmployees(const std::vector<TestEmployee> &employees)
             break;
         }
     }
-    if (!m_db.commit())
-        ADD_FAILURE() << m_db.lastError().text().toStdString();
+    if (!db_.commit())
+        ADD_FAILURE() << db_.lastError().text().toStdString();
 }
 
 void TestDatabase::assign(qint32 centerId, const std::vector<qint32> &employeeIds, const QDateTime &when)
 {
-    m_db.transaction();
-    QSqlQuery query(m_db);
+    db_.transaction();
+    QSqlQuery query(db_);
     query.prepare(u"INSERT INTO CenterEmployeeCrossReference (CenterID, EmployeeID, RecordLastUpdated) "
                   "VALUES (?, ?, ?)"_qs);
     for (qint32 id : employeeIds) {
         query.bindValue(0, centerId);
         query.bindValue(1, id);
-        query.bindValue(2, m_postgres ? QVariant(when.toUTC()) : QVariant(when.toUTC().toString(Qt::ISODateWithMs)));
+        query.bindValue(2, postgres_ ? QVariant(when.toUTC()) : QVariant(when.toUTC().toString(Qt::ISODateWithMs)));
         if (!query.exec()) {
             ADD_FAILURE() << "assignment " << centerId << "/" << id << ": " << query.lastError().text().toStdString();
             break;
         }
     }
-    if (!m_db.commit())
-        ADD_FAILURE() << m_db.lastError().text().toStdString();
+    if (!db_.commit())
+        ADD_FAILURE() << db_.lastError().text().toStdString();
 }
 
 QString TestDatabase::dump()
@@ -341,7 +341,7 @@ QString TestDatabase::dump()
     for (const QString &sql : {u"SELECT ID, name, active FROM employees ORDER BY ID"_qs,
                                u"SELECT CenterID, EmployeeID, RecordLastUpdated FROM CenterEmployeeCrossReference "
                                "ORDER BY CenterID, EmployeeID"_qs}) {
-        QSqlQuery query(m_db);
+        QSqlQuery query(db_);
         if (!query.exec(sql)) {
             ADD_FAILURE() << sql.toStdString() << ": " << query.lastError().text().toStdString();
             return {};
@@ -363,7 +363,7 @@ QString TestDatabase::dump()
 std::vector<std::pair<qint32, qint32>> TestDatabase::assignments()
 {
     std::vector<std::pair<qint32, qint32>> pairs;
-    QSqlQuery query(m_db);
+    QSqlQuery query(db_);
     if (!query.exec(u"SELECT CenterID, EmployeeID FROM CenterEmployeeCrossReference ORDER BY CenterID, EmployeeID"_qs))
         ADD_FAILURE() << query.lastError().text().toStdString();
     while (query.next())
@@ -383,16 +383,16 @@ bool LiveServer::available(Backend backend)
 
 bool LiveServer::start(Backend backend, const QStringList &extraArguments)
 {
-    m_backend = backend;
+    backend_ = backend;
     server::DatabaseAddress address;
     QString databaseArgument;
     if (backend == Backend::Sqlite) {
-        if (!m_dir.isValid()) {
+        if (!dir_.isValid()) {
             ADD_FAILURE() << "no temporary directory";
             return false;
         }
         address.kind = server::DatabaseAddress::Kind::Sqlite;
-        address.sqlitePath = m_dir.filePath(u"centeremp.sqlite"_qs);
+        address.sqlitePath = dir_.filePath(u"centeremp.sqlite"_qs);
         databaseArgument = address.sqlitePath;
     } else {
         const auto parsed = server::parseDatabaseAddress(qEnvironmentVariable("CENTEREMP_TEST_PG"));
@@ -400,41 +400,41 @@ bool LiveServer::start(Backend backend, const QStringList &extraArguments)
             ADD_FAILURE() << "CENTEREMP_TEST_PG: " << std::get<QString>(parsed).toStdString();
             return false;
         }
-        m_adminAddress = std::get<server::DatabaseAddress>(parsed);
+        adminAddress_ = std::get<server::DatabaseAddress>(parsed);
         // A database of its own, so tests running in parallel never see each other's rows.
-        m_postgresDatabase = QStringLiteral("centeremp_server_%1_%2")
+        postgresDatabase_ = QStringLiteral("centeremp_server_%1_%2")
                                  .arg(QCoreApplication::applicationPid())
                                  .arg(QRandomGenerator::global()->bounded(1000000));
         {
-            TestDatabase admin(*m_adminAddress);
+            TestDatabase admin(*adminAddress_);
             if (!admin.isOpen())
                 return false;
-            admin.exec(QStringLiteral("CREATE DATABASE %1").arg(m_postgresDatabase));
+            admin.exec(QStringLiteral("CREATE DATABASE %1").arg(postgresDatabase_));
         }
-        address = *m_adminAddress;
-        address.databaseName = m_postgresDatabase;
+        address = *adminAddress_;
+        address.databaseName = postgresDatabase_;
         QString uri = u"postgresql://"_qs + QString::fromUtf8(QUrl::toPercentEncoding(address.user));
         if (!address.password.isEmpty())
             uri += u':' + QString::fromUtf8(QUrl::toPercentEncoding(address.password));
-        uri += u"@/"_qs + m_postgresDatabase + u"?host="_qs + QString::fromUtf8(QUrl::toPercentEncoding(address.host));
+        uri += u"@/"_qs + postgresDatabase_ + u"?host="_qs + QString::fromUtf8(QUrl::toPercentEncoding(address.host));
         if (address.port > 0)
             uri += u"&port="_qs + QString::number(address.port);
         databaseArgument = uri;
     }
-    if (!m_process.start(QStringList{u"--db"_qs, databaseArgument} + extraArguments))
+    if (!process_.start(QStringList{u"--db"_qs, databaseArgument} + extraArguments))
         return false;
-    m_db = std::make_unique<TestDatabase>(address);
-    return m_db->isOpen();
+    db_ = std::make_unique<TestDatabase>(address);
+    return db_->isOpen();
 }
 
 int LiveServer::stop()
 {
-    const int exitCode = m_process.stop();
-    m_db.reset();
-    if (m_adminAddress && !m_postgresDatabase.isEmpty()) {
-        TestDatabase admin(*m_adminAddress);
-        admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(m_postgresDatabase));
-        m_postgresDatabase.clear();
+    const int exitCode = process_.stop();
+    db_.reset();
+    if (adminAddress_ && !postgresDatabase_.isEmpty()) {
+        TestDatabase admin(*adminAddress_);
+        admin.exec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(postgresDatabase_));
+        postgresDatabase_.clear();
     }
     return exitCode;
 }

@@ -48,17 +48,17 @@ public:
     // Starts centeremp-server with these arguments plus --listen 127.0.0.1:0 and waits for
     // its "listening on" line. False (with a gtest failure) when it does not come.
     bool start(const QStringList &arguments);
-    quint16 port() const { return m_port; }
-    QString url() const { return m_url; }
+    quint16 port() const { return port_; }
+    QString url() const { return url_; }
     // SIGTERM (or SIGINT), then waits; returns the exit code, -1 when it had to be killed.
     int stop(bool interrupt = false);
     QByteArray standardError();
 
 private:
-    std::unique_ptr<QProcess> m_process;
-    quint16 m_port = 0;
-    QString m_url;
-    QByteArray m_stderr;
+    std::unique_ptr<QProcess> process_;
+    quint16 port_ = 0;
+    QString url_;
+    QByteArray stderr_;
 };
 
 // Runs the server binary to completion (for command-line errors); returns the exit code.
@@ -77,9 +77,9 @@ class TestDatabase
 public:
     explicit TestDatabase(const server::DatabaseAddress &address);
     ~TestDatabase();
-    bool isOpen() const { return m_db.isOpen(); }
-    bool isPostgres() const { return m_postgres; }
-    QSqlDatabase &connection() { return m_db; }
+    bool isOpen() const { return db_.isOpen(); }
+    bool isPostgres() const { return postgres_; }
+    QSqlDatabase &connection() { return db_; }
 
     void exec(const QString &sql);
     qint64 count(const QString &sql);
@@ -90,9 +90,9 @@ public:
     std::vector<std::pair<qint32, qint32>> assignments(); // (CenterID, EmployeeID) in key order
 
 private:
-    QString m_name;
-    bool m_postgres = false;
-    QSqlDatabase m_db;
+    QString name_;
+    bool postgres_ = false;
+    QSqlDatabase db_;
 };
 
 // A running server over a fresh database: a temporary SQLite file, or a new PostgreSQL
@@ -109,12 +109,12 @@ public:
     bool start(Backend backend, const QStringList &extraArguments = {});
     int stop();
 
-    TestDatabase &db() { return *m_db; }
-    ServerProcess &process() { return m_process; }
-    HttpReply get(const QByteArray &target) { return httpRequest(m_process.port(), "GET", target); }
+    TestDatabase &db() { return *db_; }
+    ServerProcess &process() { return process_; }
+    HttpReply get(const QByteArray &target) { return httpRequest(process_.port(), "GET", target); }
     HttpReply post(const QByteArray &body, const QByteArray &contentType = "application/x-www-form-urlencoded")
     {
-        return httpRequest(m_process.port(), "POST", "/CenterEmployee.asp", body, contentType);
+        return httpRequest(process_.port(), "POST", "/CenterEmployee.asp", body, contentType);
     }
 
     friend void PrintTo(Backend backend, std::ostream *out)
@@ -123,12 +123,12 @@ public:
     }
 
 private:
-    Backend m_backend = Backend::Sqlite;
-    QTemporaryDir m_dir;
-    QString m_postgresDatabase;
-    std::optional<server::DatabaseAddress> m_adminAddress;
-    std::unique_ptr<TestDatabase> m_db;
-    ServerProcess m_process;
+    Backend backend_ = Backend::Sqlite;
+    QTemporaryDir dir_;
+    QString postgresDatabase_;
+    std::optional<server::DatabaseAddress> adminAddress_;
+    std::unique_ptr<TestDatabase> db_;
+    ServerProcess process_;
 };
 
 } // namespace centeremp::servertest
