@@ -1,12 +1,12 @@
 #include "server/center_employee_service.h"
 
+#include "server/decimal_int32.h"
 #include "server/feed.h"
 #include "server/sql_batch.h"
 
 #include <QStringList>
 
 #include <algorithm>
-#include <limits>
 #include <optional>
 
 namespace centeremp::server {
@@ -20,29 +20,6 @@ constexpr QByteArrayView resourcePath = "/CenterEmployee.asp";
 bool isResource(QByteArrayView path)
 {
     return path.compare(resourcePath, Qt::CaseInsensitive) == 0;
-}
-
-// Optional '-' and decimal digits within 32 bits; nothing else (no '+', no blanks).
-std::optional<qint32> parseCenterId(QByteArrayView text)
-{
-    qsizetype i = 0;
-    const bool negative = !text.isEmpty() && text[0] == '-';
-    if (negative)
-        ++i;
-    if (i == text.size())
-        return std::nullopt;
-    qint64 magnitude = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return std::nullopt;
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > qint64(std::numeric_limits<qint32>::max()) + 1)
-            return std::nullopt;
-    }
-    const qint64 value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return qint32(value);
 }
 
 bool isFormContentType(const QByteArray &contentType)
@@ -147,7 +124,7 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest &request)
     }
     if (!centerText || centerText->isEmpty())
         return HttpResponse::text(400, QStringLiteral("missing centerID: use /CenterEmployee.asp?centerID=N"));
-    const auto centerId = parseCenterId(*centerText);
+    const auto centerId = parseInt32(*centerText);
     if (!centerId) {
         return HttpResponse::text(400, QStringLiteral("centerID \"%1\" is not a 32-bit integer")
                                            .arg(QString::fromUtf8(centerText->left(40))));

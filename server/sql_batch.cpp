@@ -1,8 +1,8 @@
 #include "server/sql_batch.h"
 
+#include "server/decimal_int32.h"
 #include "server/form_decoding.h"
 
-#include <limits>
 #include <optional>
 
 namespace centeremp::server {
@@ -47,36 +47,20 @@ public:
         fail(QStringLiteral("expected \"%1\"").arg(literal));
     }
 
-    // Optional '-', then decimal digits, within the range of a 32-bit signed integer.
-    qint32 integer()
-    {
-        if (failed())
-            return 0;
-        const qsizetype start = pos_;
-        const bool negative = skipIf(u'-');
-        const qsizetype digitsStart = pos_;
-        qint64 magnitude = 0;
-        bool overflow = false;
-        while (pos_ < text_.size() && text_[pos_] >= u'0' && text_[pos_] <= u'9') {
-            magnitude = magnitude * 10 + (text_[pos_].unicode() - u'0');
-            if (magnitude > qint64(std::numeric_limits<qint32>::max()) + 1) {
-                overflow = true;
-                magnitude = qint64(std::numeric_limits<qint32>::max()) + 1; // keeps the sum small
-            }
-            ++pos_;
-        }
-        if (pos_ == digitsStart || continuesLikeANumber()) {
-            pos_ = start;
+    // A 32-bit integer as scanInt32 reads it, which must not run on into letters, digits, '.' or '_'.
+    qint32 integer() {
+        if (failed()) return 0;
+        const Int32Scan number = scanInt32(text_.sliced(pos_));
+        if (number.result == Int32Scan::Result::NoDigits || continuesLikeANumber(pos_ + number.length)) {
             fail(QStringLiteral("expected a decimal integer"));
             return 0;
         }
-        const qint64 value = negative ? -magnitude : magnitude;
-        if (overflow || value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()) {
-            pos_ = start;
+        if (number.result == Int32Scan::Result::OutOfRange) {
             fail(QStringLiteral("integer out of the 32-bit range"));
             return 0;
         }
-        return qint32(value);
+        pos_ += number.length;
+        return number.value;
     }
 
     void expectEnd()
@@ -87,11 +71,9 @@ public:
 
 private:
     // "1.5", "1e3", "0x10": report the value as not an integer rather than as a missing comma.
-    bool continuesLikeANumber() const
-    {
-        if (pos_ >= text_.size())
-            return false;
-        const QChar c = text_[pos_];
+    bool continuesLikeANumber(qsizetype at) const {
+        if (at >= text_.size()) return false;
+        const QChar c = text_[at];
         return c.isLetterOrNumber() || c == u'.' || c == u'_';
     }
 
