@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace centeremp::server {
 
@@ -232,59 +233,77 @@ void HttpServer::work(int worker, Lane lane)
     handler = nullptr; // its database connection closes on the thread that opened it
 }
 
-bool HttpServer::start(const ListenAddress &address, QString *error)
-{
-    sockaddr_storage storage{};
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
+namespace {
+
+// Descriptors kept for the database connections and files: a few for the process, and some for
+// each worker.
+constexpr rlim_t reservedDescriptors = 64;
+constexpr rlim_t descriptorsPerWorker = 4;
+// The fewest connections served, however tight the descriptor limit.
+constexpr unsigned minimumConnections = 16;
+
+// The listening address as the socket wants it; an error message when it is not a literal.
+std::optional<QString> socketAddress(const ListenAddress& address, sockaddr_storage& storage) {
     const QByteArray host = address.host.toLatin1();
     if (address.isIpv6()) {
-        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
         in6->sin6_family = AF_INET6;
         in6->sin6_port = htons(address.port);
-        if (inet_pton(AF_INET6, host.constData(), &in6->sin6_addr) != 1) {
-            *error = QStringLiteral("invalid IPv6 address %1").arg(address.host);
-            return false;
-        }
-        flags |= MHD_USE_IPv6;
-    } else {
-        auto *in4 = reinterpret_cast<sockaddr_in *>(&storage);
-        in4->sin_family = AF_INET;
-        in4->sin_port = htons(address.port);
-        if (inet_pton(AF_INET, host.constData(), &in4->sin_addr) != 1) {
-            *error = QStringLiteral("invalid IPv4 address %1").arg(address.host);
-            return false;
-        }
+        if (inet_pton(AF_INET6, host.constData(), &in6->sin6_addr) != 1)
+            return QStringLiteral("invalid IPv6 address %1").arg(address.host);
+        return std::nullopt;
     }
-    // Every connection is a descriptor: take what the system allows, and keep some for the
-    // database connections and files.
+    auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
+    in4->sin_family = AF_INET;
+    in4->sin_port = htons(address.port);
+    if (inet_pton(AF_INET, host.constData(), &in4->sin_addr) != 1)
+        return QStringLiteral("invalid IPv4 address %1").arg(address.host);
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Every connection is a descriptor: take what the system allows, and keep some for the
+// database connections and files.
+unsigned HttpServer::connectionLimit() const {
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
         files.rlim_cur = files.rlim_max;
         setrlimit(RLIMIT_NOFILE, &files);
     }
-    const auto reserve = rlim_t(64 + 4 * LaneCount * workerCount_);
-    const unsigned connections = files.rlim_cur > reserve + 16
-                                     ? unsigned(std::min<rlim_t>(limits_.connections, files.rlim_cur - reserve))
-                                     : 16;
+    const rlim_t reserve = reservedDescriptors + descriptorsPerWorker * LaneCount * rlim_t(workerCount_);
+    if (files.rlim_cur <= reserve + minimumConnections) return minimumConnections;
+    return unsigned(std::min<rlim_t>(limits_.connections, files.rlim_cur - reserve));
+}
+
+bool HttpServer::start(const ListenAddress& address, QString* error) {
+    sockaddr_storage storage{};
+    if (auto problem = socketAddress(address, storage)) {
+        *error = *problem;
+        return false;
+    }
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
+    if (address.isIpv6()) flags |= MHD_USE_IPv6;
+    const unsigned connections = connectionLimit();
     for (int i = 0; i < workerCount_; ++i) {
         workers_.emplace_back(&HttpServer::work, this, i, Reading);
         workers_.emplace_back(&HttpServer::work, this, workerCount_ + i, Writing);
     }
     daemon_ = MHD_start_daemon(
-        flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,         //
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&storage),                    //
-        MHD_OPTION_CONNECTION_LIMIT, connections,                                        //
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(limits_.perClientConnections, connections), //
-        MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                      //
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,              //
-        MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                  //
+        flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,                  //
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),                              //
+        MHD_OPTION_CONNECTION_LIMIT, connections,                                                 //
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(limits_.perClientConnections, connections),  //
+        MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                                //
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,                        //
+        MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                           //
         MHD_OPTION_END);
     if (!daemon_) {
         stopWorkers();
         *error = QStringLiteral("cannot listen on %1 (address in use or not available?)").arg(address.url(address.port));
         return false;
     }
-    const MHD_DaemonInfo *info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
     port_ = info ? info->port : 0;
     if (port_ == 0) {
         stop();

@@ -90,6 +90,7 @@ private:
     bool dispatch(MHD_Connection *connection, Pending *pending);
     void work(int worker, Lane lane);
     void stopWorkers();
+    unsigned connectionLimit() const;
 
     HandlerFactory factory_;
     int workerCount_;
