@@ -151,7 +151,8 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
         if (name == u"--demo" && !reader.hasInlineValue())
             options.demo = true;
         else if (name == u"--db")
-            error = setOnce(haveDatabase, name, reader.value(), needsValue(name), &parseDatabaseOption, options.database);
+            error = setOnce(haveDatabase, name, reader.value(), needsValue(name), &parseDatabaseOption,
+                            options.database);
         else if (name == u"--listen")
             error = setOnce(haveListen, name, reader.value(), needsValue(name), &parseListenAddress, options.listen);
         else if (name == u"--threads")

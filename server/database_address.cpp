@@ -77,7 +77,8 @@ Problem readAuthorityAndPath(DatabaseAddress& address, QStringView rest) {
     if (const qsizetype slash = rest.indexOf(u'/'); slash >= 0) {
         authority = rest.first(slash);
         address.databaseName = percentDecoded(rest.sliced(slash + 1));
-        if (address.databaseName.contains(u'/')) return QStringLiteral("the database URI has more than one path segment");
+        if (address.databaseName.contains(u'/'))
+            return QStringLiteral("the database URI has more than one path segment");
     }
     if (const qsizetype at = authority.lastIndexOf(u'@'); at >= 0) {
         readUserInfo(address, authority.first(at));

@@ -244,20 +244,21 @@ constexpr unsigned minimumConnections = 16;
 
 // The listening address as the socket wants it; an error message when it is not a literal.
 std::optional<QString> socketAddress(const ListenAddress& address, sockaddr_storage& storage) {
-    const QByteArray host = address.host.toLatin1();
-    if (address.isIpv6()) {
+    const bool ipv6 = address.isIpv6();
+    void* host = nullptr;
+    if (ipv6) {
         auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
         in6->sin6_family = AF_INET6;
         in6->sin6_port = htons(address.port);
-        if (inet_pton(AF_INET6, host.constData(), &in6->sin6_addr) != 1)
-            return QStringLiteral("invalid IPv6 address %1").arg(address.host);
-        return std::nullopt;
+        host = &in6->sin6_addr;
+    } else {
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
+        in4->sin_family = AF_INET;
+        in4->sin_port = htons(address.port);
+        host = &in4->sin_addr;
     }
-    auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
-    in4->sin_family = AF_INET;
-    in4->sin_port = htons(address.port);
-    if (inet_pton(AF_INET, host.constData(), &in4->sin_addr) != 1)
-        return QStringLiteral("invalid IPv4 address %1").arg(address.host);
+    if (inet_pton(ipv6 ? AF_INET6 : AF_INET, address.host.toLatin1().constData(), host) != 1)
+        return QStringLiteral("invalid %1 address %2").arg(ipv6 ? u"IPv6"_qs : u"IPv4"_qs, address.host);
     return std::nullopt;
 }
 
@@ -300,7 +301,8 @@ bool HttpServer::start(const ListenAddress& address, QString* error) {
         MHD_OPTION_END);
     if (!daemon_) {
         stopWorkers();
-        *error = QStringLiteral("cannot listen on %1 (address in use or not available?)").arg(address.url(address.port));
+        *error =
+            QStringLiteral("cannot listen on %1 (address in use or not available?)").arg(address.url(address.port));
         return false;
     }
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);

@@ -120,7 +120,8 @@ double ServerInstance::peakMiB() const {
     QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {
-        if (line.startsWith(field)) return line.sliced(field.size()).trimmed().split(' ').front().toDouble() / kibPerMib;
+        if (line.startsWith(field))
+            return line.sliced(field.size()).trimmed().split(' ').front().toDouble() / kibPerMib;
     }
     return -1;
 }

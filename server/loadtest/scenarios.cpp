@@ -104,8 +104,8 @@ void runCrowd(quint16 port, int idleHosts, int slowSenders) {
     const auto idleDeadline = Clock::now() + std::chrono::seconds(20);
     for (int i = 0; i < idleHosts && Clock::now() < idleDeadline; ++i) {
         idle.push_back(std::make_unique<HttpClient>(port, std::chrono::seconds(3)));
-        idleLoaded += idle.back()->request("GET", "/CenterEmployee.asp?centerID=" + QByteArray::number(1 + i % operatorCentres))
-                              .status == 200;
+        const QByteArray target = "/CenterEmployee.asp?centerID=" + QByteArray::number(1 + i % operatorCentres);
+        idleLoaded += idle.back()->request("GET", target).status == 200;
     }
     std::atomic<bool> stop{false};
     std::thread trickle([&] {
@@ -182,8 +182,9 @@ void runLargeBatch(quint16 port, const char* label, const QByteArray& body, bool
 
 void runHostileBodies(const ServerInstance& server) {
     const qsizetype limit = server::maxBatchBytes - 16;
+    const QByteArray insert = insertField(7, 1);
     const QByteArray bodies[] = {QByteArray("a=&").repeated(limit / 3), QByteArray("SQL=&").repeated(limit / 5),
-                                 "SQL=" + QByteArray(limit, '1'), insertField(7, 1).repeated(limit / insertField(7, 1).size())};
+                                 "SQL=" + QByteArray(limit, '1'), insert.repeated(limit / insert.size())};
     const char *names[] = {"a=& repeated", "SQL=& repeated", "one 16 MiB field", "INSERT fields beyond 32767"};
     const double before = server.peakMiB();
     for (int i = 0; i < 4; ++i) {
