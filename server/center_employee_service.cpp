@@ -1,12 +1,12 @@
 #include "server/center_employee_service.h"
 
+#include "server/decimal_int32.h"
 #include "server/feed.h"
 #include "server/sql_batch.h"
 
 #include <QStringList>
 
 #include <algorithm>
-#include <limits>
 #include <optional>
 
 namespace centeremp::server {
@@ -20,29 +20,6 @@ constexpr QByteArrayView resourcePath = "/CenterEmployee.asp";
 bool isResource(QByteArrayView path)
 {
     return path.compare(resourcePath, Qt::CaseInsensitive) == 0;
-}
-
-// Optional '-' and decimal digits within 32 bits; nothing else (no '+', no blanks).
-std::optional<qint32> parseCenterId(QByteArrayView text)
-{
-    qsizetype i = 0;
-    const bool negative = !text.isEmpty() && text[0] == '-';
-    if (negative)
-        ++i;
-    if (i == text.size())
-        return std::nullopt;
-    qint64 magnitude = 0;
-    for (; i < text.size(); ++i) {
-        if (text[i] < '0' || text[i] > '9')
-            return std::nullopt;
-        magnitude = magnitude * 10 + (text[i] - '0');
-        if (magnitude > qint64(std::numeric_limits<qint32>::max()) + 1)
-            return std::nullopt;
-    }
-    const qint64 value = negative ? -magnitude : magnitude;
-    if (value > std::numeric_limits<qint32>::max())
-        return std::nullopt;
-    return qint32(value);
 }
 
 bool isFormContentType(const QByteArray &contentType)
@@ -81,7 +58,7 @@ QString savedText(const ApplyResult &applied)
 } // namespace
 
 CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, QString connectionName, Clock clock)
-    : m_database(std::move(database)), m_connectionName(std::move(connectionName)), m_clock(std::move(clock))
+    : database_(std::move(database)), connectionName_(std::move(connectionName)), clock_(std::move(clock))
 {
 }
 
@@ -107,15 +84,15 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest &request)
 
 EmployeeStore *CenterEmployeeService::store(HttpResponse *failure)
 {
-    if (!m_store)
-        m_store = std::make_unique<EmployeeStore>(m_database, m_connectionName);
-    if (!m_store->isOpen()) {
-        if (auto problem = m_store->open()) {
+    if (!store_)
+        store_ = std::make_unique<EmployeeStore>(database_, connectionName_);
+    if (!store_->isOpen()) {
+        if (auto problem = store_->open()) {
             *failure = databaseFailure(*problem);
             return nullptr;
         }
     }
-    return m_store.get();
+    return store_.get();
 }
 
 // The client learns what happened, never where the database lives or what its driver said:
@@ -123,8 +100,8 @@ EmployeeStore *CenterEmployeeService::store(HttpResponse *failure)
 HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure &failure, bool saving)
 {
     // Reconnect on the next request: the usual cause is a restarted or unreachable server.
-    if (m_store)
-        m_store->close();
+    if (store_)
+        store_->close();
     QString message = failure.timedOut ? QStringLiteral("time-out: the database stayed busy; try again")
                                        : QStringLiteral("database unavailable; try again later");
     if (saving)
@@ -147,7 +124,7 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest &request)
     }
     if (!centerText || centerText->isEmpty())
         return HttpResponse::text(400, QStringLiteral("missing centerID: use /CenterEmployee.asp?centerID=N"));
-    const auto centerId = parseCenterId(*centerText);
+    const auto centerId = parseInt32(*centerText);
     if (!centerId) {
         return HttpResponse::text(400, QStringLiteral("centerID \"%1\" is not a 32-bit integer")
                                            .arg(QString::fromUtf8(centerText->left(40))));
@@ -183,13 +160,13 @@ HttpResponse CenterEmployeeService::applyBatch(const HttpRequest &request)
     EmployeeStore *employees = store(&failure);
     if (!employees)
         return failure;
-    auto result = employees->apply(std::get<Batch>(parsed), m_clock());
+    auto result = employees->apply(std::get<Batch>(parsed), clock_());
     // Two batches crossing on the same pairs can deadlock in PostgreSQL, which cancels one of
     // them whole; nothing of it was kept, so it simply runs again.
     for (int retry = 0; retry < 2 && std::holds_alternative<StoreFailure>(result) &&
                         std::get<StoreFailure>(result).conflict;
          ++retry)
-        result = employees->apply(std::get<Batch>(parsed), m_clock());
+        result = employees->apply(std::get<Batch>(parsed), clock_());
     if (const auto *unassignable = std::get_if<UnassignableEmployee>(&result)) {
         return HttpResponse::text(422, QStringLiteral("nothing saved: field %1: employee %2 %3")
                                            .arg(unassignable->fieldNumber)
@@ -198,9 +175,9 @@ HttpResponse CenterEmployeeService::applyBatch(const HttpRequest &request)
                                                                      : QStringLiteral("does not exist")));
     }
     if (const auto *problem = std::get_if<StoreFailure>(&result)) {
-        if (problem->timedOut || !m_store->isOpen())
+        if (problem->timedOut || !store_->isOpen())
             return databaseFailure(*problem, true);
-        m_store->close();
+        store_->close();
         HttpResponse response = HttpResponse::text(500, QStringLiteral("nothing saved: the database refused the batch"));
         response.logNote = u"nothing saved: "_qs + problem->message;
         return response;

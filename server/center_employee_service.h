@@ -32,10 +32,10 @@ private:
     EmployeeStore *store(HttpResponse *failure);
     HttpResponse databaseFailure(const StoreFailure &failure, bool saving = false);
 
-    DatabaseAddress m_database;
-    QString m_connectionName;
-    Clock m_clock;
-    std::unique_ptr<EmployeeStore> m_store;
+    DatabaseAddress database_;
+    QString connectionName_;
+    Clock clock_;
+    std::unique_ptr<EmployeeStore> store_;
 };
 
 } // namespace centeremp::server

@@ -2,7 +2,16 @@
 
 #include <QHostAddress>
 
+#include <optional>
+
 namespace centeremp::server {
+
+namespace {
+
+constexpr uint maxPort = 65535;
+constexpr int maxThreads = 256;
+
+}  // namespace
 
 QString ListenAddress::url(quint16 actualPort) const
 {
@@ -19,8 +28,8 @@ std::variant<ListenAddress, QString> parseListenAddress(const QString &text)
     const QString portText = text.sliced(colon + 1);
     bool ok = false;
     const uint port = portText.toUInt(&ok);
-    if (!ok || port > 65535 || portText.isEmpty() || !portText.front().isDigit())
-        return QStringLiteral("--listen: invalid port \"%1\" (0 to 65535)").arg(portText);
+    if (!ok || port > maxPort || portText.isEmpty() || !portText.front().isDigit())
+        return QStringLiteral("--listen: invalid port \"%1\" (0 to %2)").arg(portText).arg(maxPort);
 
     const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
     if (bracketed)
@@ -58,70 +67,101 @@ QString usageText()
         "  --help               show this text\n");
 }
 
-std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(const QStringList &arguments)
-{
+namespace {
+
+std::variant<DatabaseAddress, QString> parseDatabaseOption(const QString& text) {
+    auto address = parseDatabaseAddress(text);
+    if (auto* error = std::get_if<QString>(&address)) return QStringLiteral("--db: %1").arg(*error);
+    return address;
+}
+
+QString threadsRange() { return QStringLiteral("--threads wants a number from 1 to %1").arg(maxThreads); }
+
+std::variant<int, QString> parseThreads(const QString& text) {
+    bool ok = false;
+    const int threads = text.toInt(&ok);
+    if (!ok || threads < 1 || threads > maxThreads || !text.front().isDigit()) return threadsRange();
+    return threads;
+}
+
+// An option that takes a value and may be given once: parse turns the text into the setting or
+// into the message for the operator; missingValue is that message when there is no text.
+template <typename T>
+std::optional<CommandLineError> setOnce(bool& given, const QString& name, const std::optional<QString>& text,
+                                        const QString& missingValue,
+                                        std::variant<T, QString> (*parse)(const QString&), T& setting) {
+    if (given) return CommandLineError{QStringLiteral("%1 given twice").arg(name)};
+    if (!text) return CommandLineError{missingValue};
+    auto parsed = parse(*text);
+    if (auto* error = std::get_if<QString>(&parsed)) return CommandLineError{*error};
+    setting = std::get<T>(std::move(parsed));
+    given = true;
+    return std::nullopt;
+}
+
+QString needsValue(const QString& name) { return QStringLiteral("%1 needs a value").arg(name); }
+
+// Walks the arguments; an option's value is the text after '=' in "--name=value", or else the
+// argument after it.
+class ArgumentReader {
+public:
+    explicit ArgumentReader(const QStringList& arguments) : arguments_(arguments) {}
+
+    bool next() {
+        ++index_;
+        if (index_ >= arguments_.size()) return false;
+        name_ = arguments_[index_];
+        inlineValue_.reset();
+        if (name_.startsWith(u"--")) {
+            if (const qsizetype equals = name_.indexOf(u'='); equals >= 0) {
+                inlineValue_ = name_.sliced(equals + 1);
+                name_.truncate(equals);
+            }
+        }
+        return true;
+    }
+    const QString& name() const { return name_; }
+    const QString& asGiven() const { return arguments_[index_]; }
+    bool hasInlineValue() const { return inlineValue_.has_value(); }
+    std::optional<QString> value() {
+        if (inlineValue_ || index_ + 1 >= arguments_.size()) return inlineValue_;
+        return arguments_[++index_];
+    }
+
+private:
+    const QStringList& arguments_;
+    qsizetype index_ = -1;
+    QString name_;
+    std::optional<QString> inlineValue_;
+};
+
+}  // namespace
+
+std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(const QStringList& arguments) {
     ServerOptions options;
     bool haveDatabase = false;
     bool haveListen = false;
-    for (qsizetype i = 0; i < arguments.size(); ++i) {
-        QString argument = arguments[i];
-        QString value;
-        bool inlineValue = false;
-        if (argument.startsWith(u"--")) {
-            if (const qsizetype equals = argument.indexOf(u'='); equals >= 0) {
-                value = argument.sliced(equals + 1);
-                argument.truncate(equals);
-                inlineValue = true;
-            }
-        }
-        auto takeValue = [&]() -> std::optional<QString> {
-            if (inlineValue)
-                return value;
-            if (i + 1 >= arguments.size())
-                return std::nullopt;
-            return arguments[++i];
-        };
-        if (argument == u"--help" || argument == u"-h") {
+    bool haveThreads = false;
+    ArgumentReader reader(arguments);
+    while (reader.next()) {
+        const QString& name = reader.name();
+        std::optional<CommandLineError> error;
+        if (name == u"--help" || name == u"-h")
             return HelpRequested{};
-        } else if (argument == u"--demo" && !inlineValue) {
+        if (name == u"--demo" && !reader.hasInlineValue())
             options.demo = true;
-        } else if (argument == u"--db") {
-            if (haveDatabase)
-                return CommandLineError{QStringLiteral("--db given twice")};
-            const auto text = takeValue();
-            if (!text)
-                return CommandLineError{QStringLiteral("--db needs a value")};
-            auto address = parseDatabaseAddress(*text);
-            if (auto *error = std::get_if<QString>(&address))
-                return CommandLineError{QStringLiteral("--db: %1").arg(*error)};
-            options.database = std::get<DatabaseAddress>(address);
-            haveDatabase = true;
-        } else if (argument == u"--listen") {
-            if (haveListen)
-                return CommandLineError{QStringLiteral("--listen given twice")};
-            const auto text = takeValue();
-            if (!text)
-                return CommandLineError{QStringLiteral("--listen needs a value")};
-            auto listen = parseListenAddress(*text);
-            if (auto *error = std::get_if<QString>(&listen))
-                return CommandLineError{*error};
-            options.listen = std::get<ListenAddress>(listen);
-            haveListen = true;
-        } else if (argument == u"--threads") {
-            if (options.threads != 0)
-                return CommandLineError{QStringLiteral("--threads given twice")};
-            const auto text = takeValue();
-            bool ok = false;
-            const int threads = text ? text->toInt(&ok) : 0;
-            if (!ok || threads < 1 || threads > 256 || !text->front().isDigit())
-                return CommandLineError{QStringLiteral("--threads wants a number from 1 to 256")};
-            options.threads = threads;
-        } else {
-            return CommandLineError{QStringLiteral("unknown argument \"%1\"").arg(arguments[i])};
-        }
+        else if (name == u"--db")
+            error = setOnce(haveDatabase, name, reader.value(), needsValue(name), &parseDatabaseOption,
+                            options.database);
+        else if (name == u"--listen")
+            error = setOnce(haveListen, name, reader.value(), needsValue(name), &parseListenAddress, options.listen);
+        else if (name == u"--threads")
+            error = setOnce(haveThreads, name, reader.value(), threadsRange(), &parseThreads, options.threads);
+        else
+            error = CommandLineError{QStringLiteral("unknown argument \"%1\"").arg(reader.asGiven())};
+        if (error) return *error;
     }
-    if (!haveDatabase)
-        return CommandLineError{QStringLiteral("--db is required")};
+    if (!haveDatabase) return CommandLineError{QStringLiteral("--db is required")};
     return options;
 }
 

@@ -48,13 +48,13 @@ class Sequence
 public:
     quint32 next()
     {
-        m_state = m_state * 1664525u + 1013904223u;
-        return m_state >> 8;
+        state_ = state_ * 1664525u + 1013904223u;
+        return state_ >> 8;
     }
     int below(int n) { return int(next() % quint32(n)); }
 
 private:
-    quint32 m_state = 20240611u;
+    quint32 state_ = 20240611u;
 };
 
 } // namespace

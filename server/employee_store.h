@@ -12,6 +12,7 @@
 #include <map>
 #include <memory>
 #include <optional>
+#include <span>
 #include <unordered_map>
 #include <utility>
 #include <variant>
@@ -58,6 +59,8 @@ struct SeedAssignment
     qint32 employeeId = 0;
 };
 
+class BatchOutcome;
+
 // The employees and centre assignments, over one Qt Sql connection. Qt Sql connections belong
 // to the thread that opened them, so one store is used by one thread only.
 class EmployeeStore
@@ -87,27 +90,42 @@ public:
                                            const std::vector<SeedAssignment> &assignments, const QDateTime &now);
 
 private:
-    bool isPostgres() const { return m_address.kind == DatabaseAddress::Kind::Postgres; }
-    QVariant timestampValue(const QDateTime &now) const;
+    bool isPostgres() const { return address_.kind == DatabaseAddress::Kind::Postgres; }
+    QVariant timestampValue(const QDateTime& now) const;
+
+    void configureConnection();
+    std::optional<StoreFailure> configureSqlite();
     std::optional<StoreFailure> createSchema();
-    QString idArray(const std::vector<qint32> &ids) const;
-    std::variant<std::unordered_map<qint32, bool>, StoreFailure> activeByIds(std::vector<qint32> ids);
-    std::optional<std::variant<UnassignableEmployee, StoreFailure>> checkAssignable(const Batch &batch);
+    std::optional<StoreFailure> createTables();
+
     std::variant<CenterFeed, StoreFailure> joinedFeed(qint32 centerId);
     std::variant<CenterFeed, StoreFailure> mergedFeed(qint32 centerId);
-    std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure>
-    insertPairs(const std::vector<std::pair<qint32, qint32>> &pairs, const QVariant &timestamp);
-    std::variant<std::vector<qint32>, StoreFailure> deleteIds(qint32 centerId, const std::vector<qint32> &ids);
+
+    QString idArray(const std::vector<qint32>& ids) const;
+    std::variant<std::unordered_map<qint32, bool>, StoreFailure> activeByIds(std::vector<qint32> ids);
+    std::optional<std::variant<UnassignableEmployee, StoreFailure>> checkAssignable(const Batch& batch);
+    QSqlQuery* boundInsert(const std::vector<std::pair<qint32, qint32>>& pairs, const QVariant& timestamp,
+                           QSqlError* error);
+    std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure> insertPairs(
+        const std::vector<std::pair<qint32, qint32>>& pairs, const QVariant& timestamp);
+    std::variant<std::vector<qint32>, StoreFailure> deleteIds(qint32 centerId, const std::vector<qint32>& ids);
+    std::optional<StoreFailure> applyInserts(std::span<const BatchStatement> run, const QVariant& timestamp,
+                                             BatchOutcome& outcome);
+    std::optional<StoreFailure> applyDelete(const DeleteStatement& remove, BatchOutcome& outcome);
+
+    std::optional<StoreFailure> insertSeedEmployees(const std::vector<SeedEmployee>& employees);
+    std::optional<StoreFailure> insertSeedAssignments(const std::vector<SeedAssignment>& assignments,
+                                                      const QDateTime& now);
 
     // Statements prepared once per connection and reused: a request then costs one round trip
     // per statement instead of a prepare, an execute and a deallocate.
     enum class Prepared { Feed, FeedAssigned, FeedEmployees, Lookup, Insert, Delete };
     QSqlQuery *prepared(Prepared which, const QString &text, QSqlError *error);
 
-    DatabaseAddress m_address;
-    QString m_connectionName;
-    QSqlDatabase m_db;
-    std::map<Prepared, std::unique_ptr<QSqlQuery>> m_prepared;
+    DatabaseAddress address_;
+    QString connectionName_;
+    QSqlDatabase db_;
+    std::map<Prepared, std::unique_ptr<QSqlQuery>> prepared_;
 };
 
 } // namespace centeremp::server

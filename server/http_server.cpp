@@ -13,6 +13,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 
 namespace centeremp::server {
 
@@ -86,7 +87,7 @@ struct HttpCallbacks
     {
         return HttpResponse::text(MHD_HTTP_CONTENT_TOO_LARGE,
                                   QStringLiteral("request body too large: at most %1 bytes are accepted")
-                                      .arg(server.m_limits.maxBodyBytes));
+                                      .arg(server.limits_.maxBodyBytes));
     }
 
     static HttpResponse busy(const QString &message)
@@ -115,7 +116,7 @@ struct HttpCallbacks
                 pending->declaredLength = -1;
         }
         // Refuse before reading a body that is announced as too large.
-        if (pending->declaredLength > server->m_limits.maxBodyBytes)
+        if (pending->declaredLength > server->limits_.maxBodyBytes)
             return queue(connection, pending, tooLarge(*server));
         return MHD_YES;
     }
@@ -127,18 +128,18 @@ struct HttpCallbacks
         pending->received += chunk;
         if (pending->tooLarge || pending->overBudget) {
             // Keep reading so the client gets its answer, but stop a sender that never ends.
-            return pending->received > 2 * server->m_limits.maxBodyBytes ? MHD_NO : MHD_YES;
+            return pending->received > 2 * server->limits_.maxBodyBytes ? MHD_NO : MHD_YES;
         }
-        if (pending->received > server->m_limits.maxBodyBytes) {
+        if (pending->received > server->limits_.maxBodyBytes) {
             pending->tooLarge = true;
-        } else if (server->m_bufferedBytes.fetch_add(chunk) + chunk > server->m_limits.maxBufferedBytes) {
-            server->m_bufferedBytes -= chunk;
+        } else if (server->bufferedBytes_.fetch_add(chunk) + chunk > server->limits_.maxBufferedBytes) {
+            server->bufferedBytes_ -= chunk;
             pending->overBudget = true;
         } else {
             pending->request.body.append(data, chunk);
             return MHD_YES;
         }
-        server->m_bufferedBytes -= pending->request.body.size();
+        server->bufferedBytes_ -= pending->request.body.size();
         pending->request.body = QByteArray();
         return MHD_YES;
     }
@@ -169,14 +170,14 @@ struct HttpCallbacks
         auto *pending = static_cast<HttpServer::Pending *>(*state);
         if (!pending)
             return;
-        server->m_bufferedBytes -= pending->request.body.size();
+        server->bufferedBytes_ -= pending->request.body.size();
         delete pending;
         *state = nullptr;
     }
 };
 
 HttpServer::HttpServer(HandlerFactory factory, int workers, HttpLimits limits)
-    : m_factory(std::move(factory)), m_workerCount(std::max(1, workers)), m_limits(limits)
+    : factory_(std::move(factory)), workerCount_(std::max(1, workers)), limits_(limits)
 {
 }
 
@@ -189,26 +190,26 @@ HttpServer::~HttpServer()
 // a worker has the answer.
 bool HttpServer::dispatch(MHD_Connection *connection, Pending *pending)
 {
-    std::lock_guard lock(m_mutex);
-    if (m_refusing)
+    std::lock_guard lock(mutex_);
+    if (refusing_)
         return false;
-    ++m_inFlight;
+    ++inFlight_;
     MHD_suspend_connection(connection);
     const Lane lane = pending->request.method == "POST" ? Writing : Reading;
-    m_queue[lane].emplace_back(connection, pending);
-    m_wake[lane].notify_one();
+    queue_[lane].emplace_back(connection, pending);
+    wake_[lane].notify_one();
     return true;
 }
 
 void HttpServer::work(int worker, Lane lane)
 {
-    Handler handler = m_factory(worker);
+    Handler handler = factory_(worker);
     for (;;) {
         Job job;
         {
-            std::unique_lock lock(m_mutex);
-            auto &queue = m_queue[lane];
-            m_wake[lane].wait(lock, [this, &queue] { return m_exit || !queue.empty(); });
+            std::unique_lock lock(mutex_);
+            auto &queue = queue_[lane];
+            wake_[lane].wait(lock, [this, &queue] { return exit_ || !queue.empty(); });
             if (queue.empty())
                 break;
             job = queue.front();
@@ -221,72 +222,92 @@ void HttpServer::work(int worker, Lane lane)
             pending->response = HttpResponse::text(MHD_HTTP_INTERNAL_SERVER_ERROR, QStringLiteral("internal error"));
             pending->response.logNote = QStringLiteral("internal error: %1").arg(QString::fromLocal8Bit(e.what()));
         }
-        m_bufferedBytes -= pending->request.body.size();
+        bufferedBytes_ -= pending->request.body.size();
         pending->request.body = QByteArray(); // the answer is all that is left to send
         pending->answered = true;
         MHD_resume_connection(connection);
-        std::lock_guard lock(m_mutex);
-        --m_inFlight;
-        m_idle.notify_all();
+        std::lock_guard lock(mutex_);
+        --inFlight_;
+        idle_.notify_all();
     }
     handler = nullptr; // its database connection closes on the thread that opened it
 }
 
-bool HttpServer::start(const ListenAddress &address, QString *error)
-{
-    sockaddr_storage storage{};
-    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
-    const QByteArray host = address.host.toLatin1();
-    if (address.isIpv6()) {
-        auto *in6 = reinterpret_cast<sockaddr_in6 *>(&storage);
+namespace {
+
+// Descriptors kept for the database connections and files: a few for the process, and some for
+// each worker.
+constexpr rlim_t reservedDescriptors = 64;
+constexpr rlim_t descriptorsPerWorker = 4;
+// The fewest connections served, however tight the descriptor limit.
+constexpr unsigned minimumConnections = 16;
+
+// The listening address as the socket wants it; an error message when it is not a literal.
+std::optional<QString> socketAddress(const ListenAddress& address, sockaddr_storage& storage) {
+    const bool ipv6 = address.isIpv6();
+    void* host = nullptr;
+    if (ipv6) {
+        auto* in6 = reinterpret_cast<sockaddr_in6*>(&storage);
         in6->sin6_family = AF_INET6;
         in6->sin6_port = htons(address.port);
-        if (inet_pton(AF_INET6, host.constData(), &in6->sin6_addr) != 1) {
-            *error = QStringLiteral("invalid IPv6 address %1").arg(address.host);
-            return false;
-        }
-        flags |= MHD_USE_IPv6;
+        host = &in6->sin6_addr;
     } else {
-        auto *in4 = reinterpret_cast<sockaddr_in *>(&storage);
+        auto* in4 = reinterpret_cast<sockaddr_in*>(&storage);
         in4->sin_family = AF_INET;
         in4->sin_port = htons(address.port);
-        if (inet_pton(AF_INET, host.constData(), &in4->sin_addr) != 1) {
-            *error = QStringLiteral("invalid IPv4 address %1").arg(address.host);
-            return false;
-        }
+        host = &in4->sin_addr;
     }
-    // Every connection is a descriptor: take what the system allows, and keep some for the
-    // database connections and files.
+    if (inet_pton(ipv6 ? AF_INET6 : AF_INET, address.host.toLatin1().constData(), host) != 1)
+        return QStringLiteral("invalid %1 address %2").arg(ipv6 ? u"IPv6"_qs : u"IPv4"_qs, address.host);
+    return std::nullopt;
+}
+
+}  // namespace
+
+// Every connection is a descriptor: take what the system allows, and keep some for the
+// database connections and files.
+unsigned HttpServer::connectionLimit() const {
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
         files.rlim_cur = files.rlim_max;
         setrlimit(RLIMIT_NOFILE, &files);
     }
-    const auto reserve = rlim_t(64 + 4 * LaneCount * m_workerCount);
-    const unsigned connections = files.rlim_cur > reserve + 16
-                                     ? unsigned(std::min<rlim_t>(m_limits.connections, files.rlim_cur - reserve))
-                                     : 16;
-    for (int i = 0; i < m_workerCount; ++i) {
-        m_workers.emplace_back(&HttpServer::work, this, i, Reading);
-        m_workers.emplace_back(&HttpServer::work, this, m_workerCount + i, Writing);
-    }
-    m_daemon = MHD_start_daemon(
-        flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,         //
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr *>(&storage),                    //
-        MHD_OPTION_CONNECTION_LIMIT, connections,                                        //
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(m_limits.perClientConnections, connections), //
-        MHD_OPTION_CONNECTION_TIMEOUT, m_limits.idleTimeoutSeconds,                      //
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, m_limits.connectionMemoryBytes,              //
-        MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                  //
-        MHD_OPTION_END);
-    if (!m_daemon) {
-        stopWorkers();
-        *error = QStringLiteral("cannot listen on %1 (address in use or not available?)").arg(address.url(address.port));
+    const rlim_t reserve = reservedDescriptors + descriptorsPerWorker * LaneCount * rlim_t(workerCount_);
+    if (files.rlim_cur <= reserve + minimumConnections) return minimumConnections;
+    return unsigned(std::min<rlim_t>(limits_.connections, files.rlim_cur - reserve));
+}
+
+bool HttpServer::start(const ListenAddress& address, QString* error) {
+    sockaddr_storage storage{};
+    if (auto problem = socketAddress(address, storage)) {
+        *error = *problem;
         return false;
     }
-    const MHD_DaemonInfo *info = MHD_get_daemon_info(m_daemon, MHD_DAEMON_INFO_BIND_PORT);
-    m_port = info ? info->port : 0;
-    if (m_port == 0) {
+    unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
+    if (address.isIpv6()) flags |= MHD_USE_IPv6;
+    const unsigned connections = connectionLimit();
+    for (int i = 0; i < workerCount_; ++i) {
+        workers_.emplace_back(&HttpServer::work, this, i, Reading);
+        workers_.emplace_back(&HttpServer::work, this, workerCount_ + i, Writing);
+    }
+    daemon_ = MHD_start_daemon(
+        flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,                  //
+        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),                              //
+        MHD_OPTION_CONNECTION_LIMIT, connections,                                                 //
+        MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(limits_.perClientConnections, connections),  //
+        MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                                //
+        MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,                        //
+        MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                           //
+        MHD_OPTION_END);
+    if (!daemon_) {
+        stopWorkers();
+        *error =
+            QStringLiteral("cannot listen on %1 (address in use or not available?)").arg(address.url(address.port));
+        return false;
+    }
+    const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
+    port_ = info ? info->port : 0;
+    if (port_ == 0) {
         stop();
         *error = QStringLiteral("cannot tell which port the server listens on");
         return false;
@@ -296,15 +317,15 @@ bool HttpServer::start(const ListenAddress &address, QString *error)
 
 void HttpServer::stop()
 {
-    if (m_daemon) {
-        const MHD_socket listening = MHD_quiesce_daemon(m_daemon); // no new connections
-        std::unique_lock lock(m_mutex);
-        m_refusing = true;
+    if (daemon_) {
+        const MHD_socket listening = MHD_quiesce_daemon(daemon_); // no new connections
+        std::unique_lock lock(mutex_);
+        refusing_ = true;
         // The daemon must not stop with a connection suspended: let every worker answer first.
-        m_idle.wait(lock, [this] { return m_inFlight == 0; });
+        idle_.wait(lock, [this] { return inFlight_ == 0; });
         lock.unlock();
-        MHD_stop_daemon(m_daemon);
-        m_daemon = nullptr;
+        MHD_stop_daemon(daemon_);
+        daemon_ = nullptr;
         if (listening != MHD_INVALID_SOCKET)
             ::close(listening); // quiescing handed the socket to us
     }
@@ -314,14 +335,14 @@ void HttpServer::stop()
 void HttpServer::stopWorkers()
 {
     {
-        std::lock_guard lock(m_mutex);
-        m_exit = true;
+        std::lock_guard lock(mutex_);
+        exit_ = true;
     }
-    for (auto &wake : m_wake)
+    for (auto &wake : wake_)
         wake.notify_all();
-    for (auto &worker : m_workers)
+    for (auto &worker : workers_)
         worker.join();
-    m_workers.clear();
+    workers_.clear();
 }
 
 } // namespace centeremp::server

@@ -74,9 +74,9 @@ public:
     HttpServer &operator=(const HttpServer &) = delete;
 
     bool start(const ListenAddress &address, QString *error);
-    quint16 port() const { return m_port; }
+    quint16 port() const { return port_; }
     // Request-body bytes held right now, received or waiting for a worker: zero when idle.
-    qsizetype bufferedBytes() const { return m_bufferedBytes.load(); }
+    qsizetype bufferedBytes() const { return bufferedBytes_.load(); }
     // Stops accepting, lets the requests in progress finish and answers them, then ends.
     void stop();
 
@@ -90,22 +90,23 @@ private:
     bool dispatch(MHD_Connection *connection, Pending *pending);
     void work(int worker, Lane lane);
     void stopWorkers();
+    unsigned connectionLimit() const;
 
-    HandlerFactory m_factory;
-    int m_workerCount;
-    HttpLimits m_limits;
-    MHD_Daemon *m_daemon = nullptr;
-    quint16 m_port = 0;
-    std::atomic<qsizetype> m_bufferedBytes{0};
+    HandlerFactory factory_;
+    int workerCount_;
+    HttpLimits limits_;
+    MHD_Daemon *daemon_ = nullptr;
+    quint16 port_ = 0;
+    std::atomic<qsizetype> bufferedBytes_{0};
 
-    std::mutex m_mutex; // guards the queue and the counters below
-    std::condition_variable m_wake[LaneCount];
-    std::condition_variable m_idle;
-    std::deque<Job> m_queue[LaneCount];
-    int m_inFlight = 0;     // suspended connections not yet resumed
-    bool m_refusing = false; // stopping: new requests are answered 503 at once
-    bool m_exit = false;
-    std::vector<std::thread> m_workers;
+    std::mutex mutex_; // guards the queue and the counters below
+    std::condition_variable wake_[LaneCount];
+    std::condition_variable idle_;
+    std::deque<Job> queue_[LaneCount];
+    int inFlight_ = 0;     // suspended connections not yet resumed
+    bool refusing_ = false; // stopping: new requests are answered 503 at once
+    bool exit_ = false;
+    std::vector<std::thread> workers_;
 };
 
 } // namespace centeremp::server

@@ -20,6 +20,10 @@ using namespace centeremp::server;
 
 namespace {
 
+// Exit codes: the database or the address could not be used; the command line was wrong.
+constexpr int exitCannotServe = 1;
+constexpr int exitBadCommandLine = 2;
+
 void printError(const QString &message)
 {
     std::fprintf(stderr, "centeremp-server: %s\n", message.toLocal8Bit().constData());
@@ -55,6 +59,27 @@ bool prepareDatabase(const ServerOptions &options)
     return true;
 }
 
+// Blocks the stop signals before the server's threads start, so they inherit the mask and the
+// main thread alone receives them in sigwait.
+sigset_t blockStopSignals() {
+    sigset_t stopSignals;
+    sigemptyset(&stopSignals);
+    sigaddset(&stopSignals, SIGINT);
+    sigaddset(&stopSignals, SIGTERM);
+    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
+    std::signal(SIGPIPE, SIG_IGN);
+    return stopSignals;
+}
+
+// Each worker gets a service of its own, with a database connection named after the worker.
+HttpServer::HandlerFactory serviceFactory(const ServerOptions& options) {
+    return [&options](int worker) -> HttpServer::Handler {
+        auto service = std::make_shared<CenterEmployeeService>(options.database,
+                                                               QStringLiteral("centeremp-worker-%1").arg(worker));
+        return [service](const HttpRequest& request) { return service->handle(request); };
+    };
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -69,34 +94,20 @@ int main(int argc, char *argv[])
     if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
         printError(error->message);
         std::fputs(usageText().toLocal8Bit().constData(), stderr);
-        return 2;
+        return exitBadCommandLine;
     }
     const auto &options = std::get<ServerOptions>(parsed);
 
     if (!prepareDatabase(options))
-        return 1;
+        return exitCannotServe;
 
-    // Block the stop signals before the server's threads start, so they inherit the mask and the
-    // main thread alone receives them in sigwait.
-    sigset_t stopSignals;
-    sigemptyset(&stopSignals);
-    sigaddset(&stopSignals, SIGINT);
-    sigaddset(&stopSignals, SIGTERM);
-    pthread_sigmask(SIG_BLOCK, &stopSignals, nullptr);
-    std::signal(SIGPIPE, SIG_IGN);
-
+    const sigset_t stopSignals = blockStopSignals();
     const int threads = options.threads > 0 ? options.threads : std::max(1, QThread::idealThreadCount());
-    HttpServer server(
-        [&options](int worker) -> HttpServer::Handler {
-            auto service = std::make_shared<CenterEmployeeService>(options.database,
-                                                                   QStringLiteral("centeremp-worker-%1").arg(worker));
-            return [service](const HttpRequest &request) { return service->handle(request); };
-        },
-        threads);
+    HttpServer server(serviceFactory(options), threads);
     QString error;
     if (!server.start(options.listen, &error)) {
         printError(error);
-        return 1;
+        return exitCannotServe;
     }
     std::printf("listening on %s\n", options.listen.url(server.port()).toLatin1().constData());
     std::fflush(stdout);

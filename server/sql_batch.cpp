@@ -1,8 +1,8 @@
 #include "server/sql_batch.h"
 
+#include "server/decimal_int32.h"
 #include "server/form_decoding.h"
 
-#include <limits>
 #include <optional>
 
 namespace centeremp::server {
@@ -20,19 +20,19 @@ constexpr QStringView deleteMiddle = u" AND EmployeeID IN(";
 class StatementReader
 {
 public:
-    explicit StatementReader(QStringView text) : m_text(text) {}
+    explicit StatementReader(QStringView text) : text_(text) {}
 
-    bool atEnd() const { return m_pos == m_text.size(); }
-    bool failed() const { return m_error.has_value(); }
-    QString error() const { return m_error.value_or(QString()); }
+    bool atEnd() const { return pos_ == text_.size(); }
+    bool failed() const { return error_.has_value(); }
+    QString error() const { return error_.value_or(QString()); }
 
-    bool peek(QChar c) const { return m_pos < m_text.size() && m_text[m_pos] == c; }
+    bool peek(QChar c) const { return pos_ < text_.size() && text_[pos_] == c; }
 
     bool skipIf(QChar c)
     {
         if (!peek(c))
             return false;
-        ++m_pos;
+        ++pos_;
         return true;
     }
 
@@ -40,43 +40,27 @@ public:
     {
         if (failed())
             return;
-        if (m_text.sliced(m_pos).startsWith(literal)) {
-            m_pos += literal.size();
+        if (text_.sliced(pos_).startsWith(literal)) {
+            pos_ += literal.size();
             return;
         }
         fail(QStringLiteral("expected \"%1\"").arg(literal));
     }
 
-    // Optional '-', then decimal digits, within the range of a 32-bit signed integer.
-    qint32 integer()
-    {
-        if (failed())
-            return 0;
-        const qsizetype start = m_pos;
-        const bool negative = skipIf(u'-');
-        const qsizetype digitsStart = m_pos;
-        qint64 magnitude = 0;
-        bool overflow = false;
-        while (m_pos < m_text.size() && m_text[m_pos] >= u'0' && m_text[m_pos] <= u'9') {
-            magnitude = magnitude * 10 + (m_text[m_pos].unicode() - u'0');
-            if (magnitude > qint64(std::numeric_limits<qint32>::max()) + 1) {
-                overflow = true;
-                magnitude = qint64(std::numeric_limits<qint32>::max()) + 1; // keeps the sum small
-            }
-            ++m_pos;
-        }
-        if (m_pos == digitsStart || continuesLikeANumber()) {
-            m_pos = start;
+    // A 32-bit integer as scanInt32 reads it, which must not run on into letters, digits, '.' or '_'.
+    qint32 integer() {
+        if (failed()) return 0;
+        const Int32Scan number = scanInt32(text_.sliced(pos_));
+        if (number.result == Int32Scan::Result::NoDigits || continuesLikeANumber(pos_ + number.length)) {
             fail(QStringLiteral("expected a decimal integer"));
             return 0;
         }
-        const qint64 value = negative ? -magnitude : magnitude;
-        if (overflow || value < std::numeric_limits<qint32>::min() || value > std::numeric_limits<qint32>::max()) {
-            m_pos = start;
+        if (number.result == Int32Scan::Result::OutOfRange) {
             fail(QStringLiteral("integer out of the 32-bit range"));
             return 0;
         }
-        return qint32(value);
+        pos_ += number.length;
+        return number.value;
     }
 
     void expectEnd()
@@ -87,23 +71,21 @@ public:
 
 private:
     // "1.5", "1e3", "0x10": report the value as not an integer rather than as a missing comma.
-    bool continuesLikeANumber() const
-    {
-        if (m_pos >= m_text.size())
-            return false;
-        const QChar c = m_text[m_pos];
+    bool continuesLikeANumber(qsizetype at) const {
+        if (at >= text_.size()) return false;
+        const QChar c = text_[at];
         return c.isLetterOrNumber() || c == u'.' || c == u'_';
     }
 
     void fail(const QString &what)
     {
-        if (!m_error)
-            m_error = QStringLiteral("%1 at character %2").arg(what).arg(m_pos + 1);
+        if (!error_)
+            error_ = QStringLiteral("%1 at character %2").arg(what).arg(pos_ + 1);
     }
 
-    QStringView m_text;
-    qsizetype m_pos = 0;
-    std::optional<QString> m_error;
+    QStringView text_;
+    qsizetype pos_ = 0;
+    std::optional<QString> error_;
 };
 
 Refusal refuse(const QString &detail)

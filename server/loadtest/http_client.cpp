@@ -15,7 +15,7 @@ namespace centeremp::loadtest {
 
 using Clock = std::chrono::steady_clock;
 
-HttpClient::HttpClient(quint16 port, std::chrono::milliseconds timeout) : m_port(port), m_timeout(timeout) {}
+HttpClient::HttpClient(quint16 port, std::chrono::milliseconds timeout) : port_(port), timeout_(timeout) {}
 
 HttpClient::~HttpClient()
 {
@@ -24,10 +24,10 @@ HttpClient::~HttpClient()
 
 void HttpClient::close()
 {
-    if (m_fd >= 0)
-        ::close(m_fd);
-    m_fd = -1;
-    m_buffer.clear();
+    if (fd_ >= 0)
+        ::close(fd_);
+    fd_ = -1;
+    buffer_.clear();
 }
 
 bool HttpClient::waitFor(short events, Clock::time_point deadline)
@@ -36,7 +36,7 @@ bool HttpClient::waitFor(short events, Clock::time_point deadline)
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0)
             return false;
-        pollfd entry{m_fd, events, 0};
+        pollfd entry{fd_, events, 0};
         const int ready = ::poll(&entry, 1, int(left));
         if (ready > 0)
             return true;
@@ -48,32 +48,32 @@ bool HttpClient::waitFor(short events, Clock::time_point deadline)
 bool HttpClient::connectOnly(std::string *error)
 {
     close();
-    m_fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
-    if (m_fd < 0) {
+    fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
+    if (fd_ < 0) {
         *error = std::string("socket: ") + std::strerror(errno);
         return false;
     }
     int one = 1;
-    ::setsockopt(m_fd, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
     sockaddr_in address{};
     address.sin_family = AF_INET;
-    address.sin_port = htons(m_port);
+    address.sin_port = htons(port_);
     address.sin_addr.s_addr = htonl(INADDR_LOOPBACK); // never anywhere but this machine
-    if (::connect(m_fd, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
+    if (::connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
         return true;
     if (errno != EINPROGRESS) {
         *error = std::string("connect: ") + std::strerror(errno);
         close();
         return false;
     }
-    if (!waitFor(POLLOUT, Clock::now() + m_timeout)) {
+    if (!waitFor(POLLOUT, Clock::now() + timeout_)) {
         *error = "time-out while connecting";
         close();
         return false;
     }
     int status = 0;
     socklen_t length = sizeof status;
-    ::getsockopt(m_fd, SOL_SOCKET, SO_ERROR, &status, &length);
+    ::getsockopt(fd_, SOL_SOCKET, SO_ERROR, &status, &length);
     if (status != 0) {
         *error = std::string("connect: ") + std::strerror(status);
         close();
@@ -85,14 +85,14 @@ bool HttpClient::connectOnly(std::string *error)
 bool HttpClient::sendRaw(const QByteArray &bytes)
 {
     std::string error;
-    return m_fd >= 0 && sendAll(bytes, Clock::now() + m_timeout, &error);
+    return fd_ >= 0 && sendAll(bytes, Clock::now() + timeout_, &error);
 }
 
 bool HttpClient::sendAll(const QByteArray &bytes, Clock::time_point deadline, std::string *error)
 {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(m_fd, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        const ssize_t n = ::send(fd_, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
         if (n > 0) {
             sent += n;
             continue;
@@ -116,20 +116,20 @@ Reply HttpClient::readReply(Clock::time_point deadline)
     qsizetype bodyLength = -1;
     char chunk[64 * 1024];
     for (;;) {
-        if (headEnd < 0 && (headEnd = m_buffer.indexOf("\r\n\r\n")) >= 0) {
-            const QByteArray head = m_buffer.first(headEnd).toLower();
-            reply.status = m_buffer.mid(9, 3).toInt();
+        if (headEnd < 0 && (headEnd = buffer_.indexOf("\r\n\r\n")) >= 0) {
+            const QByteArray head = buffer_.first(headEnd).toLower();
+            reply.status = buffer_.mid(9, 3).toInt();
             const qsizetype at = head.indexOf("\ncontent-length:");
             bodyLength = at < 0 ? 0 : head.mid(at + 16, head.indexOf('\r', at + 1) - at - 16).trimmed().toLongLong();
         }
-        if (headEnd >= 0 && m_buffer.size() >= headEnd + 4 + bodyLength) {
-            reply.body = m_buffer.mid(headEnd + 4, bodyLength);
-            m_buffer.remove(0, headEnd + 4 + bodyLength);
+        if (headEnd >= 0 && buffer_.size() >= headEnd + 4 + bodyLength) {
+            reply.body = buffer_.mid(headEnd + 4, bodyLength);
+            buffer_.remove(0, headEnd + 4 + bodyLength);
             return reply;
         }
-        const ssize_t n = ::recv(m_fd, chunk, sizeof chunk, 0);
+        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
         if (n > 0) {
-            m_buffer.append(chunk, n);
+            buffer_.append(chunk, n);
             continue;
         }
         if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
@@ -144,15 +144,15 @@ Reply HttpClient::readReply(Clock::time_point deadline)
 Reply HttpClient::request(const QByteArray &method, const QByteArray &target, const QByteArray &body, bool keepAlive)
 {
     std::string error;
-    if (m_fd < 0 && !connectOnly(&error))
+    if (fd_ < 0 && !connectOnly(&error))
         return Reply{0, {}, error};
-    QByteArray head = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(m_port) + "\r\n";
+    QByteArray head = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port_) + "\r\n";
     if (!keepAlive)
         head += "Connection: close\r\n";
     if (method == "POST")
         head += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                 QByteArray::number(body.size()) + "\r\n";
-    const auto deadline = Clock::now() + m_timeout;
+    const auto deadline = Clock::now() + timeout_;
     if (!sendAll(head + "\r\n" + body, deadline, &error)) {
         close();
         return Reply{0, {}, error};

@@ -34,17 +34,17 @@ public:
     bool connectOnly(std::string *error);
     bool sendRaw(const QByteArray &bytes);
     void close();
-    bool isConnected() const { return m_fd >= 0; }
+    bool isConnected() const { return fd_ >= 0; }
 
 private:
     bool waitFor(short events, std::chrono::steady_clock::time_point deadline);
     bool sendAll(const QByteArray &bytes, std::chrono::steady_clock::time_point deadline, std::string *error);
     Reply readReply(std::chrono::steady_clock::time_point deadline);
 
-    quint16 m_port;
-    std::chrono::milliseconds m_timeout;
-    int m_fd = -1;
-    QByteArray m_buffer; // bytes received beyond the last reply
+    quint16 port_;
+    std::chrono::milliseconds timeout_;
+    int fd_ = -1;
+    QByteArray buffer_; // bytes received beyond the last reply
 };
 
 } // namespace centeremp::loadtest

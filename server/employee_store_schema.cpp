@@ -1,0 +1,130 @@
+// EmployeeStore: connecting, and the tables it needs.
+
+#include "server/employee_store.h"
+#include "server/store_queries.h"
+
+#include <span>
+
+namespace centeremp::server {
+
+namespace {
+
+const char* const sqliteSchema[] = {
+    "CREATE TABLE IF NOT EXISTS employees ("
+    " ID INTEGER PRIMARY KEY CHECK (ID BETWEEN -2147483648 AND 2147483647),"
+    " name TEXT NOT NULL CHECK (length(trim(name)) > 0),"
+    " active INTEGER NOT NULL DEFAULT 1 CHECK (active IN (0, 1)))",
+    "CREATE TABLE IF NOT EXISTS CenterEmployeeCrossReference ("
+    " CenterID INTEGER NOT NULL CHECK (CenterID BETWEEN -2147483648 AND 2147483647),"
+    " EmployeeID INTEGER NOT NULL REFERENCES employees(ID),"
+    " RecordLastUpdated TEXT NOT NULL,"
+    " PRIMARY KEY (CenterID, EmployeeID))",
+    "CREATE INDEX IF NOT EXISTS CenterEmployeeCrossReference_EmployeeID"
+    " ON CenterEmployeeCrossReference (EmployeeID)",
+};
+
+// The bound time carries its UTC offset, so a column with a time zone stores the right
+// instant whatever the session's time zone is.
+const char* const postgresSchema[] = {
+    "CREATE TABLE IF NOT EXISTS employees ("
+    " ID INTEGER PRIMARY KEY,"
+    " name TEXT NOT NULL CHECK (length(trim(name)) > 0),"
+    " active BOOLEAN NOT NULL DEFAULT TRUE)",
+    "CREATE TABLE IF NOT EXISTS CenterEmployeeCrossReference ("
+    " CenterID INTEGER NOT NULL,"
+    " EmployeeID INTEGER NOT NULL REFERENCES employees(ID),"
+    " RecordLastUpdated TIMESTAMP WITH TIME ZONE NOT NULL,"
+    " PRIMARY KEY (CenterID, EmployeeID))",
+    "CREATE INDEX IF NOT EXISTS CenterEmployeeCrossReference_EmployeeID"
+    " ON CenterEmployeeCrossReference (EmployeeID)",
+};
+
+// Another process (a backup, an operator's sqlite3 shell) may hold the file briefly.
+constexpr auto sqliteBusyTimeout = "QSQLITE_BUSY_TIMEOUT=5000";
+
+}  // namespace
+
+std::optional<StoreFailure> EmployeeStore::open() {
+    if (!db_.isValid()) {
+        const QString driver = isPostgres() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
+        if (!QSqlDatabase::isDriverAvailable(driver))
+            return StoreFailure{QStringLiteral("the Qt Sql driver %1 is not installed").arg(driver)};
+        db_ = QSqlDatabase::addDatabase(driver, connectionName_);
+        configureConnection();
+    }
+    if (!db_.isOpen() && !db_.open())
+        return failure(QStringLiteral("cannot open the %1").arg(address_.describe()), db_.lastError());
+    if (!isPostgres()) {
+        if (auto problem = configureSqlite()) return problem;
+    }
+    return createSchema();
+}
+
+void EmployeeStore::configureConnection() {
+    if (!isPostgres()) {
+        db_.setDatabaseName(address_.sqlitePath);
+        db_.setConnectOptions(QString::fromLatin1(sqliteBusyTimeout));
+        return;
+    }
+    if (!address_.host.isEmpty()) db_.setHostName(address_.host);
+    if (address_.port > 0) db_.setPort(address_.port);
+    if (!address_.user.isEmpty()) db_.setUserName(address_.user);
+    if (!address_.password.isEmpty()) db_.setPassword(address_.password);
+    db_.setDatabaseName(address_.databaseName);
+    db_.setConnectOptions(address_.connectOptions);
+}
+
+std::optional<StoreFailure> EmployeeStore::configureSqlite() {
+    QSqlQuery pragma(db_);
+    if (!pragma.exec(QStringLiteral("PRAGMA foreign_keys = ON")))
+        return failure(QStringLiteral("cannot enable foreign keys"), pragma.lastError());
+    // Readers and the one writer then never wait for each other: a feed is served while a
+    // large batch is being written.
+    if (!pragma.exec(QStringLiteral("PRAGMA journal_mode = WAL")))
+        return failure(QStringLiteral("cannot switch to write-ahead logging"), pragma.lastError());
+    pragma.finish();
+    return std::nullopt;
+}
+
+std::optional<StoreFailure> EmployeeStore::createSchema() {
+    // Creating, even "if not exists", takes locks that wait for every writer; a worker that
+    // connects while a large batch runs must not, so only a database without them creates them.
+    QSqlQuery query(db_);
+    const QString present =
+        isPostgres() ? QStringLiteral("SELECT to_regclass('employees') IS NOT NULL AND "
+                                      "to_regclass('centeremployeecrossreference') IS NOT NULL AND "
+                                      "to_regclass('centeremployeecrossreference_employeeid') IS NOT NULL")
+                     : QStringLiteral("SELECT COUNT(*) = 3 FROM sqlite_master WHERE lower(name) IN ('employees', "
+                                      "'centeremployeecrossreference', 'centeremployeecrossreference_employeeid')");
+    if (!query.exec(present) || !query.next())
+        return failure(QStringLiteral("cannot look for the tables"), query.lastError());
+    const bool tablesPresent = query.value(0).toBool();
+    query.finish();
+    if (!tablesPresent) {
+        if (auto problem = createTables()) return problem;
+    }
+    // Tables made by someone else must still have the columns this server reads and writes.
+    if (!query.exec(QStringLiteral("SELECT ID, name, active FROM employees WHERE 1 = 0")))
+        return failure(QStringLiteral("the employees table lacks ID, name or active"), query.lastError());
+    if (!query.exec(QStringLiteral("SELECT CenterID, EmployeeID, RecordLastUpdated FROM CenterEmployeeCrossReference "
+                                   "WHERE 1 = 0")))
+        return failure(QStringLiteral("the CenterEmployeeCrossReference table lacks CenterID, EmployeeID or "
+                                      "RecordLastUpdated"),
+                       query.lastError());
+    query.finish();
+    return std::nullopt;
+}
+
+std::optional<StoreFailure> EmployeeStore::createTables() {
+    Transaction transaction(db_, Transaction::Mode::Write);
+    if (auto problem = transaction.startFailure()) return problem;
+    QSqlQuery query(db_);
+    for (const char* statement : isPostgres() ? std::span(postgresSchema) : std::span(sqliteSchema)) {
+        if (!query.exec(QString::fromLatin1(statement)))
+            return failure(QStringLiteral("cannot create the tables"), query.lastError());
+    }
+    if (!transaction.commit()) return failure(QStringLiteral("cannot commit the tables"), db_.lastError());
+    return std::nullopt;
+}
+
+}  // namespace centeremp::server

@@ -1,0 +1,63 @@
+#pragma once
+
+// What the load generator runs against: its options, fresh databases and server processes.
+
+#include <QList>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+#include <QTemporaryDir>
+
+namespace centeremp::loadtest {
+
+struct Options {
+    QString serverProgram;
+    QString postgresUri; // an existing database on the cluster; ours are created beside it
+    QList<int> levels{10, 50, 200};
+    int seconds = 8;
+    QStringList serverArguments; // passed to every instance, e.g. --threads 4
+    QStringList phases{u"operators"_qs, u"crowd"_qs, u"batches"_qs};
+};
+
+// The operators' world: this many employees, and centres with some of them assigned.
+constexpr int operatorEmployees = 1000;
+constexpr int operatorCentres = 100;
+constexpr qint32 largest = 32767;
+
+// Says what went wrong and ends the program.
+[[noreturn]] void fail(const QString& message);
+
+class Database {
+public:
+    // A fresh PostgreSQL database next to the one the URI names, or a SQLite file in a folder
+    // of our own when the URI is empty.
+    Database(const QString& adminUri, const QString& name);
+    ~Database();
+    QString argument() const { return argument_; }
+    // employees active employees; with assignSome, twenty of them on each operator centre.
+    void seed(int employees, bool assignSome);
+
+private:
+    void adminExec(const QString& sql);
+
+    QTemporaryDir dir_;
+    QString adminUri_;
+    QString name_;
+    QString argument_;
+};
+
+// centeremp-server on a free loopback port, over one database; stopped when destroyed.
+class ServerInstance {
+public:
+    ServerInstance(const Options& options, const QString& database);
+    ~ServerInstance();
+    quint16 port() const { return port_; }
+    // The most memory the process has held so far (VmHWM), in MiB.
+    double peakMiB() const;
+
+private:
+    QProcess process_;
+    quint16 port_ = 0;
+};
+
+}  // namespace centeremp::loadtest

@@ -1,0 +1,199 @@
+#include "server/loadtest/scenarios.h"
+
+#include "server/loadtest/http_client.h"
+#include "server/sql_batch.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace centeremp::loadtest {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using Millis = std::chrono::duration<double, std::milli>;
+
+struct Tally {
+    std::mutex mutex;
+    std::vector<double> millis;
+    long errors = 0;
+    std::string firstError;
+
+    void add(const Reply& reply, double ms) {
+        std::lock_guard lock(mutex);
+        millis.push_back(ms);
+        if (reply.status != 200) {
+            ++errors;
+            if (firstError.empty())
+                firstError = reply.status ? "status " + std::to_string(reply.status) : reply.error;
+        }
+    }
+    double percentile(double p) {
+        if (millis.empty())
+            return 0;
+        std::sort(millis.begin(), millis.end());
+        return millis[std::min(millis.size() - 1, std::size_t(p * double(millis.size())))];
+    }
+};
+
+Reply timed(HttpClient& client, Tally& tally, const QByteArray& method, const QByteArray& target,
+            const QByteArray& body = {}, bool keepAlive = true) {
+    const auto start = Clock::now();
+    Reply reply = client.request(method, target, body, keepAlive);
+    tally.add(reply, Millis(Clock::now() - start).count());
+    return reply;
+}
+
+// One operator: load a centre, commit one small change, again; every fifth cycle on a new
+// connection, the rest on the kept-alive one. Bounded by the deadline and by a cycle count.
+void operatorLoop(quint16 port, int number, Clock::time_point deadline, Tally& tally) {
+    HttpClient client(port);
+    for (int cycle = 0; cycle < 100000 && Clock::now() < deadline; ++cycle) {
+        const qint32 centre = 1 + (number * 7 + cycle) % operatorCentres;
+        const qint32 employee = 1 + (number * 13 + cycle * 31) % operatorEmployees;
+        const bool fresh = cycle % 5 == 4;
+        timed(client, tally, "GET", "/CenterEmployee.asp?centerID=" + QByteArray::number(centre));
+        const QByteArray body = cycle % 2 ? deleteField(centre, employee, 1) : insertField(centre, employee);
+        timed(client, tally, "POST", "/CenterEmployee.asp", body, !fresh);
+    }
+}
+
+}  // namespace
+
+QByteArray insertField(qint32 centre, qint32 employee) {
+    return "SQL=INSERT+INTO+CenterEmployeeCrossReference+%28CenterID%2CEmployeeID%2CRecordLastUpdated%29+VALUES+%28" +
+           QByteArray::number(centre) + "%2C" + QByteArray::number(employee) + "%2CGETDATE%28%29%29+&";
+}
+
+QByteArray deleteField(qint32 centre, qint32 first, qint32 count) {
+    QByteArray field = "SQL=DELETE+FROM+CenterEmployeeCrossReference+WHERE+CenterID%3D" + QByteArray::number(centre) +
+                       "+AND+EmployeeID+IN%28";
+    for (qint32 id = first; id < first + count; ++id)
+        field += QByteArray::number(id) + (id + 1 < first + count ? "%2C" : "");
+    return field + "%29&";
+}
+
+void runLevel(const std::vector<quint16>& ports, int operators, int seconds) {
+    Tally tally;
+    const auto start = Clock::now();
+    const auto deadline = start + std::chrono::seconds(seconds);
+    std::vector<std::thread> threads;
+    for (int i = 0; i < operators; ++i) // round robin, as a load balancer would
+        threads.emplace_back(operatorLoop, ports[std::size_t(i) % ports.size()], i, deadline, std::ref(tally));
+    for (auto& thread : threads)
+        thread.join();
+    const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
+    std::printf("  %3d operators, %zu instance(s): %7.0f requests/s  p50 %6.1f ms  p99 %6.1f ms  errors %ld%s%s\n",
+                operators, ports.size(), double(tally.millis.size()) / elapsed, tally.percentile(0.5),
+                tally.percentile(0.99), tally.errors, tally.firstError.empty() ? "" : "  first: ",
+                tally.firstError.c_str());
+    std::fflush(stdout);
+}
+
+// 1000 hosts that loaded their centre and keep the connection open, 100 clients that send
+// their request head one byte at a time; meanwhile new operators load and commit.
+void runCrowd(quint16 port, int idleHosts, int slowSenders) {
+    std::vector<std::unique_ptr<HttpClient>> idle;
+    int idleLoaded = 0;
+    const auto idleDeadline = Clock::now() + std::chrono::seconds(20);
+    for (int i = 0; i < idleHosts && Clock::now() < idleDeadline; ++i) {
+        idle.push_back(std::make_unique<HttpClient>(port, std::chrono::seconds(3)));
+        const QByteArray target = "/CenterEmployee.asp?centerID=" + QByteArray::number(1 + i % operatorCentres);
+        idleLoaded += idle.back()->request("GET", target).status == 200;
+    }
+    std::atomic<bool> stop{false};
+    std::thread trickle([&] {
+        std::vector<std::unique_ptr<HttpClient>> slow;
+        std::string error;
+        for (int i = 0; i < slowSenders; ++i) {
+            slow.push_back(std::make_unique<HttpClient>(port));
+            slow.back()->connectOnly(&error);
+        }
+        const QByteArray head = "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
+        for (int step = 0; !stop && step < 600; ++step) { // at most a minute
+            for (auto& client : slow)
+                client->sendRaw(head.mid(std::min<qsizetype>(step, head.size() - 1), 1));
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    Tally tally;
+    for (int i = 0; i < 10; ++i) {
+        HttpClient newcomer(port);
+        timed(newcomer, tally, "GET", "/CenterEmployee.asp?centerID=" + QByteArray::number(1 + i));
+        timed(newcomer, tally, "POST", "/CenterEmployee.asp", insertField(1 + i, 500 + i));
+    }
+    stop = true;
+    trickle.join();
+    std::printf("  %d idle keep-alive hosts (%d loaded), %d slow senders: a new operator's requests "
+                "max %.1f ms, p50 %.1f ms, errors %ld%s%s\n",
+                idleHosts, idleLoaded, slowSenders, tally.percentile(1.0), tally.percentile(0.5), tally.errors,
+                tally.firstError.empty() ? "" : "  first: ", tally.firstError.c_str());
+    std::fflush(stdout);
+}
+
+void runLargeBatch(quint16 port, const char* label, const QByteArray& body, bool probing) {
+    std::atomic<bool> done{!probing};
+    Tally feeds;
+    Tally refusals;
+    // Two operators meanwhile, each on its own: one loading a centre, one whose request the
+    // server answers without the database (it shows the serving itself).
+    std::thread feeder([&] {
+        HttpClient client(port);
+        while (!done) {
+            timed(client, feeds, "GET", "/CenterEmployee.asp?centerID=1");
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::thread prober([&] {
+        while (!done) {
+            HttpClient fresh(port);
+            timed(fresh, refusals, "GET", "/CenterEmployee.asp?centerID=x");
+            std::this_thread::sleep_for(std::chrono::milliseconds(5));
+        }
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    HttpClient client(port, std::chrono::seconds(120));
+    const auto start = Clock::now();
+    const Reply reply = client.request("POST", "/CenterEmployee.asp", body);
+    const double ms = Millis(Clock::now() - start).count();
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    done = true;
+    feeder.join();
+    prober.join();
+    refusals.errors = 0; // those are 400s on purpose
+    if (!probing) {
+        std::printf("  %s alone: %.0f ms, status %d \"%s\"\n", label, ms, reply.status,
+                    reply.body.left(40).trimmed().constData());
+        return;
+    }
+    std::printf("  %s: %.0f ms, status %d \"%s\"; meanwhile a feed GET max %.1f ms (%zu), a small GET max %.1f ms "
+                "(%zu)\n",
+                label, ms, reply.status, reply.body.left(40).trimmed().constData(), feeds.percentile(1.0),
+                feeds.millis.size(), refusals.percentile(1.0), refusals.millis.size());
+    std::fflush(stdout);
+}
+
+void runHostileBodies(const ServerInstance& server) {
+    const qsizetype limit = server::maxBatchBytes - 16;
+    const QByteArray insert = insertField(7, 1);
+    const QByteArray bodies[] = {QByteArray("a=&").repeated(limit / 3), QByteArray("SQL=&").repeated(limit / 5),
+                                 "SQL=" + QByteArray(limit, '1'), insert.repeated(limit / insert.size())};
+    const char *names[] = {"a=& repeated", "SQL=& repeated", "one 16 MiB field", "INSERT fields beyond 32767"};
+    const double before = server.peakMiB();
+    for (int i = 0; i < 4; ++i) {
+        HttpClient client(server.port(), std::chrono::seconds(30));
+        const Reply reply = client.request("POST", "/CenterEmployee.asp", bodies[i]);
+        std::printf("  16 MiB hostile body (%s): status %d; server peak memory %.0f MiB -> %.0f MiB\n", names[i],
+                    reply.status, before, server.peakMiB());
+    }
+    std::fflush(stdout);
+}
+
+}  // namespace centeremp::loadtest

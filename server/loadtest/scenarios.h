@@ -1,0 +1,26 @@
+#pragma once
+
+// What the load generator measures: each run prints one line of what the clients saw.
+
+#include "server/loadtest/fixtures.h"
+
+#include <QByteArray>
+
+#include <vector>
+
+namespace centeremp::loadtest {
+
+// Form fields as the control posts them, each ending in '&'.
+QByteArray insertField(qint32 centre, qint32 employee);
+QByteArray deleteField(qint32 centre, qint32 first, qint32 count);  // the IDs first .. first + count - 1
+
+// That many operators for that many seconds, spread round robin over the servers' ports.
+void runLevel(const std::vector<quint16>& ports, int operators, int seconds);
+// Idle keep-alive hosts and slow senders, and how a new operator fares among them.
+void runCrowd(quint16 port, int idleHosts, int slowSenders);
+// The largest batch, alone or (probing) with small requests from other operators while it runs.
+void runLargeBatch(quint16 port, const char* label, const QByteArray& body, bool probing);
+// Bodies just under the body limit built to cost the most to decode, and the server's memory.
+void runHostileBodies(const ServerInstance& server);
+
+}  // namespace centeremp::loadtest

@@ -1,0 +1,36 @@
+#pragma once
+
+// The built centeremp-server as a child process of a test.
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+namespace centeremp::servertest {
+
+class ServerProcess {
+public:
+    ~ServerProcess();
+    // Starts centeremp-server with these arguments plus --listen 127.0.0.1:0 and waits for
+    // its "listening on" line. False (with a gtest failure) when it does not come.
+    bool start(const QStringList& arguments);
+    quint16 port() const { return port_; }
+    QString url() const { return url_; }
+    // SIGTERM (or SIGINT), then waits; returns the exit code, -1 when it had to be killed.
+    int stop(bool interrupt = false);
+    QByteArray standardError();
+
+private:
+    std::unique_ptr<QProcess> process_;
+    quint16 port_ = 0;
+    QString url_;
+    QByteArray stderr_;
+};
+
+// Runs the server binary to completion (for command-line errors); returns the exit code.
+int runServerToExit(const QStringList& arguments, QByteArray* standardError, QByteArray* standardOutput = nullptr);
+
+}  // namespace centeremp::servertest
