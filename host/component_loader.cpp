@@ -4,6 +4,15 @@
 
 #include <QFileInfo>
 
+namespace {
+
+// What a host reports when the object has no member of that name, or cannot be asked.
+ExceptionInfo notSupported(const QString& name) {
+    return {438, name, QStringLiteral("Object doesn't support this property or method")};
+}
+
+}  // namespace
+
 ComponentLoader::~ComponentLoader() = default;  // the library stays loaded while the process lives
 
 bool ComponentLoader::registerLibrary(QString* error) {
@@ -64,12 +73,12 @@ IDispatchLike* ComponentLoader::create(const QString& progId, QString* error) {
 std::optional<ExceptionInfo> putProperty(IDispatchLike& object, const QString& name, const QString& value) {
     std::int32_t dispId = 0;
     if (object.getIDsOfNames(name, &dispId) != hresult::Ok)
-        return ExceptionInfo{438, name, QStringLiteral("Object doesn't support this property or method")};
+        return notSupported(name);
     QVariantList arguments{value};
     ExceptionInfo exception;
     const HResult result = object.invoke(dispId, InvokeKind::PropertyPut, arguments, nullptr, &exception);
     if (result == hresult::Ok) return std::nullopt;
-    if (result != hresult::Exception) exception = {438, name, QStringLiteral("Object doesn't support this property or method")};
+    if (result != hresult::Exception) exception = notSupported(name);
     return exception;
 }
 
@@ -82,7 +91,7 @@ QVariant callMethod(IDispatchLike& object, const QString& name, QVariantList arg
     if (status == hresult::Ok) status = object.invoke(dispId, InvokeKind::Method, arguments, &result, error);
     if (status != hresult::Ok) {
         *failed = true;
-        if (status != hresult::Exception) *error = {438, name, QStringLiteral("Object doesn't support this property or method")};
+        if (status != hresult::Exception) *error = notSupported(name);
     }
     return result;
 }

@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <string_view>
 
 namespace {
 
@@ -59,27 +60,38 @@ void assignProperties(IDispatchLike& control, const Options& options, QTextStrea
     }
 }
 
-}  // namespace
+// The control's interfaces the host uses; each holds one reference.
+struct Control {
+    IDispatchLike* object;
+    IOperatorDriverLike* driver;
+    IControlWindowLike* window;
+};
 
-int main(int argc, char** argv) {
-    // A script needs no window: without a display it runs on the offscreen platform.
+// Whether the host runs a script. A script needs no window: without a display it runs on the
+// offscreen platform, which has to be chosen before the application object exists.
+bool preferOffscreenForScripts(int argc, char** argv) {
     bool scripted = false;
     for (int i = 1; i < argc; ++i) scripted |= std::string_view(argv[i]) == "--script";
     if (scripted && qEnvironmentVariableIsEmpty("DISPLAY") && qEnvironmentVariableIsEmpty("WAYLAND_DISPLAY") &&
         qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    return scripted;
+}
 
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("centeremp-host"));
-
+Options parseOptions(const QApplication& app) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("Hosts the CenterEmployee control."));
     parser.addHelpOption();
     parser.addOption({QStringLiteral("center"), QStringLiteral("Assigns CenterID."), QStringLiteral("ID")});
     parser.addOption({QStringLiteral("server"), QStringLiteral("Assigns ServerName."), QStringLiteral("URL")});
-    parser.addOption({QStringLiteral("script"), QStringLiteral("Runs an operator script (- for stdin)."), QStringLiteral("FILE")});
-    parser.addOption({QStringLiteral("screenshot"), QStringLiteral("Shows the window, saves a screenshot, prints the state and exits."), QStringLiteral("PNG")});
-    parser.addOption({QStringLiteral("library"), QStringLiteral("The control library to register when it is not registered."), QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("script"), QStringLiteral("Runs an operator script (- for stdin)."),
+                      QStringLiteral("FILE")});
+    parser.addOption({QStringLiteral("screenshot"),
+                      QStringLiteral("Shows the window, saves a screenshot, prints the state and exits."),
+                      QStringLiteral("PNG")});
+    parser.addOption({QStringLiteral("library"),
+                      QStringLiteral("The control library to register when it is not registered."),
+                      QStringLiteral("FILE")});
     parser.process(app);
 
     Options options;
@@ -87,58 +99,84 @@ int main(int argc, char** argv) {
     if (parser.isSet(QStringLiteral("server"))) options.server = parser.value(QStringLiteral("server"));
     options.script = parser.value(QStringLiteral("script"));
     options.screenshot = parser.value(QStringLiteral("screenshot"));
-    options.library = parser.isSet(QStringLiteral("library")) ? parser.value(QStringLiteral("library")) : defaultLibrary();
+    options.library =
+        parser.isSet(QStringLiteral("library")) ? parser.value(QStringLiteral("library")) : defaultLibrary();
+    return options;
+}
+
+Control createControl(ComponentLoader& loader) {
+    QString error;
+    IDispatchLike* object = loader.create(QStringLiteral("TarvoCenterEmp.CenterEmployee"), &error);
+    if (!object) fail(error, 1);
+    return {object, query<IOperatorDriverLike>(*object, iids::OperatorDriver),
+            query<IControlWindowLike>(*object, iids::ControlWindow)};
+}
+
+void release(const Control& control) {
+    control.driver->release();
+    control.window->release();
+    control.object->release();
+}
+
+void saveShot(const QPixmap& shot, const QString& file) {
+    if (!shot.save(file)) std::fprintf(stderr, "centeremp-host: cannot save %s\n", qPrintable(file));
+}
+
+// Runs the script headless; 2 when a line cannot be understood.
+int runScript(const Control& control, const Options& options) {
+    QTextStream out(stdout);
+    control.driver->recordSurface();
+    control.window->window();
+    assignProperties(*control.object, options, &out);
+    const bool fromStdin = options.script == QLatin1String("-");
+    std::ifstream file;
+    if (!fromStdin) {
+        file.open(QFile::encodeName(options.script).toStdString());
+        if (!file) fail(QStringLiteral("cannot read the script %1").arg(options.script), 2);
+    }
+    ScriptRunner runner(*control.object, *control.driver, out);
+    const QString problem = runner.run(fromStdin ? std::cin : file);
+    if (!problem.isEmpty()) std::fprintf(stderr, "centeremp-host: %s\n", qPrintable(problem));
+    if (!options.screenshot.isEmpty()) {
+        // What the control looks like at the end of the script, drawn by its own widgets.
+        QWidget* widget = control.window->window();
+        widget->show();
+        QApplication::processEvents();
+        saveShot(widget->grab(), options.screenshot);
+    }
+    return problem.isEmpty() ? 0 : 2;
+}
+
+// Shows the control in a window until it is closed; with a screenshot asked for, takes it,
+// prints the state and quits.
+int showWindow(const Control& control, const Options& options) {
+    QWidget* widget = control.window->window();
+    widget->setWindowTitle(QStringLiteral("TarvoCenterEmp - Center Employee"));
+    widget->show();
+    assignProperties(*control.object, options, nullptr);
+    QTextStream out(stdout);
+    if (!options.screenshot.isEmpty()) {
+        QTimer::singleShot(800, widget, [&] {
+            saveShot(widget->screen()->grabWindow(0), options.screenshot);
+            control.driver->recordSurface();
+            out << control.driver->dump() << '\n' << Qt::flush;
+            QApplication::quit();
+        });
+    }
+    return QApplication::exec();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const bool scripted = preferOffscreenForScripts(argc, argv);
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("centeremp-host"));
+    const Options options = parseOptions(app);
 
     ComponentLoader loader(options.library);
-    QString error;
-    IDispatchLike* control = loader.create(QStringLiteral("TarvoCenterEmp.CenterEmployee"), &error);
-    if (!control) fail(error, 1);
-    auto* driver = query<IOperatorDriverLike>(*control, iids::OperatorDriver);
-    auto* window = query<IControlWindowLike>(*control, iids::ControlWindow);
-
-    QTextStream out(stdout);
-    int exitCode = 0;
-    if (scripted) {
-        driver->recordSurface();
-        window->window();
-        assignProperties(*control, options, &out);
-        std::ifstream file;
-        if (options.script != QLatin1String("-")) {
-            file.open(QFile::encodeName(options.script).toStdString());
-            if (!file) fail(QStringLiteral("cannot read the script %1").arg(options.script), 2);
-        }
-        ScriptRunner runner(*control, *driver, out);
-        const QString problem = runner.run(options.script == QLatin1String("-") ? std::cin : file);
-        if (!problem.isEmpty()) {
-            std::fprintf(stderr, "centeremp-host: %s\n", qPrintable(problem));
-            exitCode = 2;
-        }
-        if (!options.screenshot.isEmpty()) {
-            // What the control looks like at the end of the script, drawn by its own widgets.
-            QWidget* widget = window->window();
-            widget->show();
-            QApplication::processEvents();
-            if (!widget->grab().save(options.screenshot))
-                std::fprintf(stderr, "centeremp-host: cannot save %s\n", qPrintable(options.screenshot));
-        }
-    } else {
-        QWidget* widget = window->window();
-        widget->setWindowTitle(QStringLiteral("TarvoCenterEmp - Center Employee"));
-        widget->show();
-        assignProperties(*control, options, nullptr);
-        if (!options.screenshot.isEmpty()) {
-            QTimer::singleShot(800, widget, [&] {
-                const QPixmap shot = widget->screen()->grabWindow(0);
-                if (!shot.save(options.screenshot)) std::fprintf(stderr, "centeremp-host: cannot save %s\n", qPrintable(options.screenshot));
-                driver->recordSurface();
-                out << driver->dump() << '\n' << Qt::flush;
-                QApplication::quit();
-            });
-        }
-        exitCode = app.exec();
-    }
-    driver->release();
-    window->release();
-    control->release();
+    const Control control = createControl(loader);
+    const int exitCode = scripted ? runScript(control, options) : showWindow(control, options);
+    release(control);
     return exitCode;
 }

@@ -16,6 +16,9 @@ std::optional<int> toInt(const QString& word) {
     return ok ? std::optional<int>(value) : std::nullopt;
 }
 
+// How many arguments follow the command word.
+qsizetype argCount(const QStringList& words) { return words.size() - 1; }
+
 QString usage(const QString& command, const QString& form) {
     return QStringLiteral("%1 takes: %2").arg(command, form);
 }
@@ -56,89 +59,120 @@ QString ScriptRunner::runLine(const QString& line) {
     return execute(words);
 }
 
-QString ScriptRunner::execute(const QStringList& w) {
-    const QString& command = w[0];
-    const auto argc = w.size() - 1;
+struct ScriptRunner::Command {
+    QLatin1String word;
+    QString (ScriptRunner::*handle)(const QStringList& words);
+};
 
-    if (command == QLatin1String("set")) {
-        if (argc != 2 || (w[1] != QLatin1String("CenterID") && w[1] != QLatin1String("ServerName")))
-            return usage(command, QStringLiteral("CenterID|ServerName TEXT"));
-        if (const auto error = putProperty(control_, w[1], w[2]))
-            print(QStringLiteral("error %1 %2").arg(error->number).arg(error->description));
-        return {};
+QString ScriptRunner::execute(const QStringList& words) {
+    static const Command commands[] = {
+        {QLatin1String("set"), &ScriptRunner::set},
+        {QLatin1String("click"), &ScriptRunner::click},
+        {QLatin1String("dblclick"), &ScriptRunner::listNumber<&IOperatorDriverLike::doubleClick>},
+        {QLatin1String("rightclick"), &ScriptRunner::listNumber<&IOperatorDriverLike::rightClick>},
+        {QLatin1String("release"), &ScriptRunner::listNumber<&IOperatorDriverLike::releaseButton>},
+        {QLatin1String("header"), &ScriptRunner::listNumber<&IOperatorDriverLike::header>},
+        {QLatin1String("menu"), &ScriptRunner::menu},
+        {QLatin1String("press"), &ScriptRunner::press},
+        {QLatin1String("option"), &ScriptRunner::option},
+        {QLatin1String("type"), &ScriptRunner::type},
+        {QLatin1String("call"), &ScriptRunner::call},
+        {QLatin1String("wait"), &ScriptRunner::wait},
+        {QLatin1String("time"), &ScriptRunner::time},
+        {QLatin1String("dump"), &ScriptRunner::dump},
+    };
+    for (const Command& command : commands)
+        if (words[0] == command.word) return (this->*command.handle)(words);
+    return QStringLiteral("unknown command %1").arg(words[0]);
+}
+
+QString ScriptRunner::set(const QStringList& w) {
+    if (argCount(w) != 2 || (w[1] != QLatin1String("CenterID") && w[1] != QLatin1String("ServerName")))
+        return usage(w[0], QStringLiteral("CenterID|ServerName TEXT"));
+    if (const auto error = putProperty(control_, w[1], w[2]))
+        print(QStringLiteral("error %1 %2").arg(error->number).arg(error->description));
+    return {};
+}
+
+QString ScriptRunner::click(const QStringList& w) {
+    const auto argc = argCount(w);
+    if (argc == 2 && w[2] == QLatin1String("empty")) return driver_.clickEmpty(w[1]);
+    const QString form = QStringLiteral("LIST ROW [ctrl|shift] or LIST empty");
+    const auto row = argc >= 2 ? toInt(w[2]) : std::nullopt;
+    if (!row || argc > 3) return usage(w[0], form);
+    ListClick how = ListClick::Plain;
+    if (argc == 3) {
+        if (w[3] == QLatin1String("ctrl")) how = ListClick::Ctrl;
+        else if (w[3] == QLatin1String("shift")) how = ListClick::Shift;
+        else return usage(w[0], form);
     }
-    if (command == QLatin1String("click")) {
-        if (argc == 2 && w[2] == QLatin1String("empty")) return driver_.clickEmpty(w[1]);
-        const auto row = argc >= 2 ? toInt(w[2]) : std::nullopt;
-        if (!row || argc > 3) return usage(command, QStringLiteral("LIST ROW [ctrl|shift] or LIST empty"));
-        ListClick how = ListClick::Plain;
-        if (argc == 3) {
-            if (w[3] == QLatin1String("ctrl")) how = ListClick::Ctrl;
-            else if (w[3] == QLatin1String("shift")) how = ListClick::Shift;
-            else return usage(command, QStringLiteral("LIST ROW [ctrl|shift] or LIST empty"));
-        }
-        return driver_.click(w[1], *row, how);
+    return driver_.click(w[1], *row, how);
+}
+
+template <QString (IOperatorDriverLike::*act)(const QString& list, int number)>
+QString ScriptRunner::listNumber(const QStringList& w) {
+    const auto number = argCount(w) == 2 ? toInt(w[2]) : std::nullopt;
+    if (!number) return usage(w[0], QStringLiteral("LIST NUMBER"));
+    return (driver_.*act)(w[1], *number);
+}
+
+QString ScriptRunner::menu(const QStringList& w) {
+    if (argCount(w) != 1) return usage(w[0], QStringLiteral("CAPTION"));
+    return driver_.chooseMenu(w[1]);
+}
+
+QString ScriptRunner::press(const QStringList& w) {
+    if (argCount(w) != 1) return usage(w[0], QStringLiteral("NAME"));
+    return driver_.press(w[1]);
+}
+
+QString ScriptRunner::option(const QStringList& w) {
+    const auto index = argCount(w) == 2 ? toInt(w[2]) : std::nullopt;
+    if (!index) return usage(w[0], QStringLiteral("NAME INDEX"));
+    return driver_.option(w[1], *index);
+}
+
+QString ScriptRunner::type(const QStringList& w) {
+    if (argCount(w) != 2) return usage(w[0], QStringLiteral("NAME TEXT"));
+    return driver_.type(w[1], w[2]);
+}
+
+QString ScriptRunner::call(const QStringList& w) {
+    const auto argc = argCount(w);
+    bool failed = false;
+    ExceptionInfo error;
+    if (argc == 1 && w[1] == QLatin1String("SaveToDatabase")) {
+        callMethod(control_, w[1], {}, &error, &failed);
+    } else if (argc == 2 && w[1] == QLatin1String("urlEncode")) {
+        const QVariant result = callMethod(control_, w[1], {w[2]}, &error, &failed);
+        if (!failed) print(QStringLiteral("urlEncode ") + result.toString());
+    } else {
+        return usage(w[0], QStringLiteral("SaveToDatabase, or urlEncode TEXT"));
     }
-    if (command == QLatin1String("dblclick") || command == QLatin1String("rightclick") ||
-        command == QLatin1String("release") || command == QLatin1String("header")) {
-        const auto number = argc == 2 ? toInt(w[2]) : std::nullopt;
-        if (!number) return usage(command, QStringLiteral("LIST NUMBER"));
-        if (command == QLatin1String("dblclick")) return driver_.doubleClick(w[1], *number);
-        if (command == QLatin1String("rightclick")) return driver_.rightClick(w[1], *number);
-        if (command == QLatin1String("release")) return driver_.releaseButton(w[1], *number);
-        return driver_.header(w[1], *number);
-    }
-    if (command == QLatin1String("menu")) {
-        if (argc != 1) return usage(command, QStringLiteral("CAPTION"));
-        return driver_.chooseMenu(w[1]);
-    }
-    if (command == QLatin1String("press")) {
-        if (argc != 1) return usage(command, QStringLiteral("NAME"));
-        return driver_.press(w[1]);
-    }
-    if (command == QLatin1String("option")) {
-        const auto index = argc == 2 ? toInt(w[2]) : std::nullopt;
-        if (!index) return usage(command, QStringLiteral("NAME INDEX"));
-        return driver_.option(w[1], *index);
-    }
-    if (command == QLatin1String("type")) {
-        if (argc != 2) return usage(command, QStringLiteral("NAME TEXT"));
-        return driver_.type(w[1], w[2]);
-    }
-    if (command == QLatin1String("call")) {
-        bool failed = false;
-        ExceptionInfo error;
-        if (argc == 1 && w[1] == QLatin1String("SaveToDatabase")) {
-            callMethod(control_, w[1], {}, &error, &failed);
-        } else if (argc == 2 && w[1] == QLatin1String("urlEncode")) {
-            const QVariant result = callMethod(control_, w[1], {w[2]}, &error, &failed);
-            if (!failed) print(QStringLiteral("urlEncode ") + result.toString());
-        } else {
-            return usage(command, QStringLiteral("SaveToDatabase, or urlEncode TEXT"));
-        }
-        if (failed) print(QStringLiteral("error %1 %2").arg(error.number).arg(error.description));
-        return {};
-    }
-    if (command == QLatin1String("wait")) {
-        const auto ms = argc == 1 ? toInt(w[1]) : std::nullopt;
-        if (!ms || *ms < 0) return usage(command, QStringLiteral("MS"));
-        QEventLoop loop;
-        QTimer::singleShot(*ms, &loop, &QEventLoop::quit);
-        loop.exec();
-        return {};
-    }
-    if (command == QLatin1String("time")) {
-        if (argc != 0) return usage(command, QStringLiteral("nothing"));
-        QCoreApplication::processEvents();
-        const qint64 now = clock_.nsecsElapsed();
-        print(QStringLiteral("time %1").arg(double(now - lastTime_) / 1e6, 0, 'f', 1));
-        lastTime_ = now;
-        return {};
-    }
-    if (command == QLatin1String("dump")) {
-        if (argc != 0) return usage(command, QStringLiteral("nothing"));
-        print(driver_.dump());
-        return {};
-    }
-    return QStringLiteral("unknown command %1").arg(command);
+    if (failed) print(QStringLiteral("error %1 %2").arg(error.number).arg(error.description));
+    return {};
+}
+
+QString ScriptRunner::wait(const QStringList& w) {
+    const auto ms = argCount(w) == 1 ? toInt(w[1]) : std::nullopt;
+    if (!ms || *ms < 0) return usage(w[0], QStringLiteral("MS"));
+    QEventLoop loop;
+    QTimer::singleShot(*ms, &loop, &QEventLoop::quit);
+    loop.exec();
+    return {};
+}
+
+QString ScriptRunner::time(const QStringList& w) {
+    if (argCount(w) != 0) return usage(w[0], QStringLiteral("nothing"));
+    QCoreApplication::processEvents();
+    const qint64 now = clock_.nsecsElapsed();
+    print(QStringLiteral("time %1").arg(double(now - lastTime_) / 1e6, 0, 'f', 1));
+    lastTime_ = now;
+    return {};
+}
+
+QString ScriptRunner::dump(const QStringList& w) {
+    if (argCount(w) != 0) return usage(w[0], QStringLiteral("nothing"));
+    print(driver_.dump());
+    return {};
 }

@@ -20,8 +20,24 @@ public:
     QString runLine(const QString& line);
 
 private:
+    struct Command;
     QString execute(const QStringList& words);
     void print(const QString& line);
+
+    // One handler a command, named after it: words[0] is the command, the rest its arguments.
+    // Each returns why the line cannot be understood, or an empty text.
+    QString set(const QStringList& w);
+    QString click(const QStringList& w);
+    template <QString (IOperatorDriverLike::*act)(const QString& list, int number)>
+    QString listNumber(const QStringList& w);  // dblclick, rightclick, release and header
+    QString menu(const QStringList& w);
+    QString press(const QStringList& w);
+    QString option(const QStringList& w);
+    QString type(const QStringList& w);
+    QString call(const QStringList& w);
+    QString wait(const QStringList& w);
+    QString time(const QStringList& w);
+    QString dump(const QStringList& w);
 
     IDispatchLike& control_;
     IOperatorDriverLike& driver_;

@@ -11,69 +11,62 @@ int hexValue(QChar c) {
     return -1;
 }
 
+// Appends what the escape after a backslash stands for; i is just after the backslash and is
+// left after the escape. Returns why the escape is refused, or an empty text.
+QString appendEscape(const QString& line, qsizetype& i, QString& word) {
+    const QChar escaped = line[i++];
+    switch (escaped.unicode()) {
+    case '"': word += u'"'; return {};
+    case '\\': word += u'\\'; return {};
+    case 'n': word += u'\n'; return {};
+    case 'r': word += u'\r'; return {};
+    case 't': word += u'\t'; return {};
+    case 'u': break;
+    default: return QStringLiteral("unknown escape \\%1").arg(escaped);
+    }
+    int value = 0;
+    for (int k = 0; k < 4; ++k, ++i) {
+        const int digit = i < line.size() ? hexValue(line[i]) : -1;
+        if (digit < 0) return QStringLiteral("\\u needs four hexadecimal digits");
+        value = value * 16 + digit;
+    }
+    word += QChar(char16_t(value));
+    return {};
+}
+
+// Reads the quoted word whose opening quote is at i into word, leaving i after the closing
+// quote. Returns why the word is refused, or an empty text.
+QString readQuoted(const QString& line, qsizetype& i, QString& word) {
+    ++i;
+    while (i < line.size()) {
+        const QChar c = line[i++];
+        if (c == u'"') {
+            if (i < line.size() && !isBlank(line[i])) return QStringLiteral("a closing quote must end its word");
+            return {};
+        }
+        if (c != u'\\') {
+            word += c;
+        } else if (i < line.size()) {
+            if (QString error = appendEscape(line, i, word); !error.isEmpty()) return error;
+        }
+    }
+    return QStringLiteral("a quoted word is not closed");
+}
+
 }  // namespace
 
 ScriptWords splitScriptLine(const QString& line) {
     ScriptWords result;
     qsizetype i = 0;
-    const qsizetype n = line.size();
     while (true) {
-        while (i < n && isBlank(line[i])) ++i;
-        if (i >= n) break;
+        while (i < line.size() && isBlank(line[i])) ++i;
+        if (i >= line.size()) return result;
         QString word;
         if (line[i] != u'"') {
-            while (i < n && !isBlank(line[i])) word += line[i++];
-            result.words << word;
-            continue;
-        }
-        ++i;  // opening quote
-        bool closed = false;
-        while (i < n) {
-            const QChar c = line[i++];
-            if (c == u'"') {
-                closed = true;
-                break;
-            }
-            if (c != u'\\') {
-                word += c;
-                continue;
-            }
-            if (i >= n) break;
-            const QChar escaped = line[i++];
-            switch (escaped.unicode()) {
-            case '"': word += u'"'; break;
-            case '\\': word += u'\\'; break;
-            case 'n': word += u'\n'; break;
-            case 'r': word += u'\r'; break;
-            case 't': word += u'\t'; break;
-            case 'u': {
-                int value = 0;
-                for (int k = 0; k < 4; ++k) {
-                    const int digit = i < n ? hexValue(line[i]) : -1;
-                    if (digit < 0) {
-                        result.error = QStringLiteral("\\u needs four hexadecimal digits");
-                        return result;
-                    }
-                    value = value * 16 + digit;
-                    ++i;
-                }
-                word += QChar(char16_t(value));
-                break;
-            }
-            default:
-                result.error = QStringLiteral("unknown escape \\%1").arg(escaped);
-                return result;
-            }
-        }
-        if (!closed) {
-            result.error = QStringLiteral("a quoted word is not closed");
-            return result;
-        }
-        if (i < n && !isBlank(line[i])) {
-            result.error = QStringLiteral("a closing quote must end its word");
+            while (i < line.size() && !isBlank(line[i])) word += line[i++];
+        } else if (result.error = readQuoted(line, i, word); !result.error.isEmpty()) {
             return result;
         }
         result.words << word;
     }
-    return result;
 }

@@ -140,7 +140,9 @@ TEST_P(CommitButtonFailure, KeepsTheMovesAndOffersARetry) {
         EXPECT_TRUE(h.ui.messages[i].text.startsWith(c.messages[i].first)) << h.ui.messages[i].text.toStdString();
         EXPECT_EQ(h.ui.messages[i].style, c.messages[i].second);
     }
-    if (c.badId) EXPECT_TRUE(server.requests().empty());
+    if (c.badId) {
+        EXPECT_TRUE(server.requests().empty());
+    }
     // Nothing was reloaded over the moves: at most the one POST reached the server.
     EXPECT_LE(server.requests().size(), 1u);
 }

@@ -51,16 +51,6 @@ TEST(Initialisation, ColumnsFollowTheListWidth) {
     }
 }
 
-TEST(Initialisation, WiderListsGetProportionalColumns) {
-    // The same rule on a list of 5100 twips gives 1000 and 4000.
-    ReportList list(QStringLiteral("l"), 5100);
-    const Int16 w = Int16::from(5100);
-    list.addColumn(QStringLiteral("ID"), double(w) / 5.1);
-    list.addColumn(QStringLiteral("Name"), double(Int16::from(4) * w) / 5.1);
-    EXPECT_NEAR(list.columns()[0].width, 1000.0, 1e-9);
-    EXPECT_NEAR(list.columns()[1].width, 4000.0, 1e-9);
-}
-
 TEST(Initialisation, FreshControlShowsTheDesignState) {
     ControlHarness h;
     Form& f = h.form();
@@ -144,6 +134,21 @@ TEST(FormView, WidgetsSitAtTheirDesignPlacesAndDrawTheState) {
     // A host that resizes the control moves nothing.
     view.resize(2000, 1500);
     EXPECT_EQ(add->geometry().left(), int(std::lround(4065 * toPixels)));
+}
+
+TEST(FormView, ListsDrawTheirColumnWidthsAndHideTheIdCopy) {
+    // The widths initialisation gave the columns (see ColumnsFollowTheListWidth), in pixels.
+    ControlHarness h;
+    CenterEmployeeView view(h.form());
+    const double toPixels = view.logicalDpiX() / 1440.0;
+    for (const char* name : {"lstEmployees", "lstSelectedEmployees"}) {
+        const auto* list = qobject_cast<QTreeView*>(view.child(QString::fromUtf8(name)));
+        ASSERT_NE(list, nullptr) << name;
+        EXPECT_EQ(list->columnWidth(0), int(std::lround(779.41 * toPixels))) << name;
+        EXPECT_EQ(list->columnWidth(1), int(std::lround(3117.65 * toPixels))) << name;
+        EXPECT_FALSE(list->isColumnHidden(0) || list->isColumnHidden(1)) << name;
+        EXPECT_TRUE(list->isColumnHidden(2)) << name;
+    }
 }
 
 TEST(FormView, OperatorInputThroughTheWidgetsReachesTheState) {

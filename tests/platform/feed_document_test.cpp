@@ -1,5 +1,6 @@
 #include "platform/feed_document.h"
 #include "platform/runtime_error.h"
+#include "support/control_harness.h"
 
 #include <gtest/gtest.h>
 
@@ -43,6 +44,7 @@ TEST(FeedDocument, AMissingPositionRaises) {
 // Bodies a conforming XML 1.0 processor refuses, and bodies that would make the reader fetch,
 // guess or expand without bound: no root, and a reason in the operator's words.
 struct RefusedBody {
+    const char* what;
     const char* body;
     const char* reason;  // part of the failure text
 };
@@ -66,27 +68,30 @@ TEST_P(RefusedFeed, LeavesNoRootAndSaysWhy) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Table, RefusedFeed, ::testing::Values(
-    RefusedBody{"", "no element found"},
-    RefusedBody{"not xml", "syntax error"},
-    RefusedBody{"<r><a></r>", "mismatched tag"},
-    RefusedBody{"\xff\xfe<", "line 1"},
-    RefusedBody{"<r><a>1</a></r>\ntrailing", "junk after document element, line 2"},
-    RefusedBody{"<r/><s/>", "junk after document element"},
-    RefusedBody{"leading<r/>", "not well-formed"},
-    RefusedBody{"<r><a>Smith & Sons</a></r>", "not well-formed"},
-    RefusedBody{"<r><a>&nbsp;</a></r>", "undefined entity"},
-    RefusedBody{"<r><a x=\"1\" x=\"2\"/></r>", "duplicate attribute"},
-    RefusedBody{"<r><a>\x01</a></r>", "not well-formed"},
-    RefusedBody{"<r><a>&#0;</a></r>", "invalid character number"},
-    RefusedBody{"<r><?xml version=\"1.0\"?><a/></r>", "not at start of entity"},
-    RefusedBody{"<!DOCTYPE r SYSTEM \"http://127.0.0.1:1/feed.dtd\"><r><a>&x;</a></r>", "entity x"},
-    RefusedBody{"<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">"
+    RefusedBody{"empty", "", "no element found"},
+    RefusedBody{"not XML", "not xml", "syntax error"},
+    RefusedBody{"mismatched tag", "<r><a></r>", "mismatched tag"},
+    RefusedBody{"UTF-16 mark with an odd byte", "\xff\xfe<", "line 1"},
+    RefusedBody{"text after the root", "<r><a>1</a></r>\ntrailing", "junk after document element, line 2"},
+    RefusedBody{"two roots", "<r/><s/>", "junk after document element"},
+    RefusedBody{"text before the root", "leading<r/>", "not well-formed"},
+    RefusedBody{"bare ampersand", "<r><a>Smith & Sons</a></r>", "not well-formed"},
+    RefusedBody{"undefined entity", "<r><a>&nbsp;</a></r>", "undefined entity"},
+    RefusedBody{"duplicate attribute", "<r><a x=\"1\" x=\"2\"/></r>", "duplicate attribute"},
+    RefusedBody{"control character", "<r><a>\x01</a></r>", "not well-formed"},
+    RefusedBody{"reference to NUL", "<r><a>&#0;</a></r>", "invalid character number"},
+    RefusedBody{"declaration inside", "<r><?xml version=\"1.0\"?><a/></r>", "not at start of entity"},
+    RefusedBody{"external entity", "<!DOCTYPE r SYSTEM \"http://127.0.0.1:1/feed.dtd\"><r><a>&x;</a></r>",
+                "entity x"},
+    RefusedBody{"entity amplification",
+                "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">"
                 "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
                 "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
                 "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
                 "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">]><r><a>&e;</a></r>",
                 "amplification"},
-    RefusedBody{kTooDeep.c_str(), "more than 256 deep"}));
+    RefusedBody{"nested too deep", kTooDeep.c_str(), "more than 256 deep"}),
+    [](const auto& info) { return caseName(info.param.what); });
 
 TEST(FeedDocument, DeepContentOnlyAddsItsText) {
     // Levels below the ones the readers address are no nodes, but their text is not lost.

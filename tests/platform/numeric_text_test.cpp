@@ -1,6 +1,8 @@
 #include "platform/numeric_text.h"
 
 #include <gtest/gtest.h>
+#include <cctype>
+#include <string>
 
 namespace {
 
@@ -11,6 +13,25 @@ struct Int32Case {
 };
 
 class ToInt32 : public ::testing::TestWithParam<Int32Case> {};
+
+// A test name that spells the text: signs, points and blanks in words, other bytes in hex.
+std::string spelled(const char* text) {
+    std::string name = *text ? "" : "empty";
+    for (const char* p = text; *p; ++p) {
+        const auto byte = static_cast<unsigned char>(*p);
+        switch (byte) {
+        case '+': name += "plus"; break;
+        case '-': name += "minus"; break;
+        case '.': name += "point"; break;
+        case ' ': name += "blank"; break;
+        case '\t': name += "tab"; break;
+        default:
+            if (std::isalnum(byte)) name += char(byte);
+            else name += 'x' + QByteArray(1, char(byte)).toHex().toStdString();
+        }
+    }
+    return name;
+}
 
 TEST_P(ToInt32, ConvertsOrRaises) {
     const Int32Case& c = GetParam();
@@ -44,7 +65,8 @@ INSTANTIATE_TEST_SUITE_P(Table, ToInt32,
                       Int32Case{"-", std::nullopt, errors::TypeMismatch},
                       Int32Case{".", std::nullopt, errors::TypeMismatch},
                       Int32Case{"1e3", std::nullopt, errors::TypeMismatch},
-                      Int32Case{"\xd9\xa3", std::nullopt, errors::TypeMismatch}));  // Arabic-Indic 3
+                      Int32Case{"\xd9\xa3", std::nullopt, errors::TypeMismatch}),  // Arabic-Indic 3
+    [](const auto& info) { return spelled(info.param.text); });
 
 // The converted value, or nothing when the conversion raised overflow.
 template <typename Convert>

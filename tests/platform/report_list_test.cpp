@@ -1,7 +1,10 @@
 #include "platform/report_list.h"
+#include "view/report_list_model.h"
 #include "platform/runtime_error.h"
 #include "support/control_harness.h"
 
+#include <QAbstractItemModelTester>
+#include <QCoreApplication>
 #include <gtest/gtest.h>
 
 namespace {
@@ -148,6 +151,44 @@ TEST(ReportList, RemoveSelectedTakesAllSelectedRowsAndKeepsTheOrder) {
     EXPECT_EQ(list.removeSelected(), 3);
     EXPECT_EQ(texts(list), QStringList({"2", "5"}));
     EXPECT_EQ(list.currentRow(), nullptr);
+}
+
+// Qt's model checker, in its warning mode, reports each fault it finds as a warning.
+QStringList modelWarnings;
+void keepWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
+    if (type != QtDebugMsg && type != QtInfoMsg) modelWarnings << message;
+}
+
+TEST(ReportListModel, PassesQtsModelCheckWhileRowsComeGoSortAndClear) {
+    ReportList list(QStringLiteral("l"), 3975);
+    for (const char* header : {"ID", "Name", "ID"}) list.addColumn(QString::fromUtf8(header), 100);
+    ReportListModel model(list);
+    const auto shownNames = [&model] {
+        QCoreApplication::processEvents();  // the model refreshes once per batch of changes
+        QStringList shown;
+        for (int row = 0; row < model.rowCount(); ++row) shown << model.index(row, 1).data().toString();
+        return shown;
+    };
+    modelWarnings.clear();
+    const QtMessageHandler previous = qInstallMessageHandler(keepWarnings);
+    {
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
+        fillList(list, {{"3", "c"}, {"1", "a"}, {"2", "b"}});
+        EXPECT_EQ(shownNames(), QStringList({"a", "b", "c"}));
+        list.setSortKey(1);
+        list.setSortOrder(1);
+        EXPECT_EQ(shownNames(), QStringList({"c", "b", "a"}));
+        list.setMultiSelect(true);
+        for (int position : {1, 3}) list.setSelected(list.item(position), true);
+        list.removeSelected();  // as a move takes rows out
+        EXPECT_EQ(shownNames(), QStringList({"b"}));
+        fillList(list, {{"4", "d"}});
+        EXPECT_EQ(shownNames(), QStringList({"d", "b"}));
+        list.clear();
+        EXPECT_EQ(shownNames(), QStringList());
+    }
+    qInstallMessageHandler(previous);
+    EXPECT_TRUE(modelWarnings.isEmpty()) << modelWarnings.join(u'\n').toStdString();
 }
 
 }  // namespace

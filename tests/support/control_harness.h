@@ -4,12 +4,12 @@
 #include "platform/http_feed_source.h"
 #include "platform/http_transfer.h"
 #include "platform/recording_ui_services.h"
+#include "support/qt_printers.h"
 
 #include <QString>
 #include <QStringList>
 #include <initializer_list>
 #include <cctype>
-#include <ostream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -42,9 +42,6 @@ std::vector<QStringList> rowsOf(const ReportList& list);
 std::vector<int> selectedPositions(const ReportList& list);
 // Fills both lists directly, as a load would, without a server.
 void fillList(ReportList& list, std::initializer_list<std::pair<const char*, const char*>> rows);
-
-// Readable failure messages for texts.
-inline void PrintTo(const QString& text, std::ostream* os) { *os << '"' << text.toStdString() << '"'; }
 
 // A test-name suffix from a case's description: letters and digits, the rest underscores.
 inline std::string caseName(const char* what) {
