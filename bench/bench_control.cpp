@@ -1,7 +1,6 @@
 // Every operator action at 32767 rows, and the whole load from a real server, timed.
 // The one-frame budget is 16 ms per action.
 
-#include "view/center_employee_view.h"
 #include "commit/commit.h"
 #include "finding/column_sorting.h"
 #include "finding/find_panel.h"
@@ -10,11 +9,12 @@
 #include "platform/numeric_text.h"
 #include "server/employee_store.h"
 #include "support/control_harness.h"
+#include "view/center_employee_view.h"
 
+#include <benchmark/benchmark.h>
 #include <QApplication>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <benchmark/benchmark.h>
 
 namespace {
 
@@ -67,7 +67,9 @@ void BM_MoveAllRows(benchmark::State& state) {
         }
         state.ResumeTiming();
     }
-    state.SetLabel(QStringLiteral("%1 32767 rows%2").arg(back ? "<<" : ">>", state.range(1) ? ", views refreshed" : ", state only").toStdString());
+    state.SetLabel(QStringLiteral("%1 32767 rows%2")
+                       .arg(back ? "<<" : ">>", state.range(1) ? ", views refreshed" : ", state only")
+                       .toStdString());
 }
 BENCHMARK(BM_MoveAllRows)->Args({0, 1})->Args({1, 1})->Args({0, 0})->Args({1, 0})->Unit(benchmark::kMillisecond);
 

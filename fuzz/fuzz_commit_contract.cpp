@@ -31,8 +31,10 @@ using centeremp::server::Statement;
 // An ID text: mostly numbers the control really holds, sometimes anything at all.
 QString idText(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0: return QString::number(in.ConsumeIntegral<qint32>());
-    case 1: return QString::number(in.ConsumeIntegralInRange<qint64>(-99999999999LL, 99999999999LL));
+    case 0:
+        return QString::number(in.ConsumeIntegral<qint32>());
+    case 1:
+        return QString::number(in.ConsumeIntegralInRange<qint64>(-99999999999LL, 99999999999LL));
     default: {
         const std::string bytes = in.ConsumeRandomLengthString(24);
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
@@ -44,9 +46,12 @@ QString idText(FuzzedDataProvider& in) {
 QString idColumn(FuzzedDataProvider& in, const QString& id, bool& pending) {
     const int kind = in.ConsumeIntegralInRange(0, 3);
     QString column;
-    if (kind == 0) column = numeric_text::formatPadded(id);
-    else if (kind == 1) column = numeric_text::formatPadded(id) + kMarkAssign;
-    else if (kind == 2) column = numeric_text::formatPadded(id) + kMarkUnassign;
+    if (kind == 0)
+        column = numeric_text::formatPadded(id);
+    else if (kind == 1)
+        column = numeric_text::formatPadded(id) + kMarkAssign;
+    else if (kind == 2)
+        column = numeric_text::formatPadded(id) + kMarkUnassign;
     else {
         const std::string bytes = in.ConsumeRandomLengthString(12);
         column = QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
@@ -88,15 +93,19 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int i = 1; i <= selected.count(); ++i) {
         const ListRow* row = selected.item(i);
         if (!isPending(row->subItem(2))) continue;
-        if (!numeric_text::isPlainInt32(row->text())) invalid << row->text();
-        else meant.push_back(InsertStatement{centerId, row->text().toInt()});
+        if (!numeric_text::isPlainInt32(row->text()))
+            invalid << row->text();
+        else
+            meant.push_back(InsertStatement{centerId, row->text().toInt()});
     }
     DeleteStatement removal{centerId, {}};
     for (int i = 1; i <= employees.count(); ++i) {
         const ListRow* row = employees.item(i);
         if (!isPending(row->subItem(2))) continue;
-        if (!numeric_text::isPlainInt32(row->text())) invalid << row->text();
-        else removal.employeeIds.push_back(row->text().toInt());
+        if (!numeric_text::isPlainInt32(row->text()))
+            invalid << row->text();
+        else
+            removal.employeeIds.push_back(row->text().toInt());
     }
     if (!removal.employeeIds.empty()) meant.push_back(removal);
 
@@ -114,7 +123,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     try {
         body = requestBody(batch.statements);
     } catch (const RuntimeError& e) {
-        if (e.number() != errors::Overflow || batch.statements.size() <= 32767) fail("requestBody raised", e.description());
+        if (e.number() != errors::Overflow || batch.statements.size() <= 32767)
+            fail("requestBody raised", e.description());
         return 0;  // more statements than the 16-bit counter sends: nothing goes out
     }
     if (meant.empty()) {
@@ -132,7 +142,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (statements.size() != meant.size()) fail("the server read another number of statements");
     for (size_t i = 0; i < meant.size(); ++i) {
         if (statements[i].fieldNumber != int(i) + 1) fail("statement field numbers are off");
-        if (!(statements[i].statement == meant[i])) fail("the server read another statement at", QString::number(i + 1));
+        if (!(statements[i].statement == meant[i]))
+            fail("the server read another statement at", QString::number(i + 1));
     }
     return 0;
 }

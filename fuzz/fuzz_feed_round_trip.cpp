@@ -55,7 +55,8 @@ QString expectedName(const QString& name) {
             shown += name[++i];
             continue;
         }
-        const bool legal = c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD);
+        const bool legal =
+            c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) || (c >= 0xE000 && c <= 0xFFFD);
         shown += legal ? QChar(c) : QChar(0xFFFD);
     }
     return shown;
@@ -66,9 +67,9 @@ QString fuzzedName(FuzzedDataProvider& in) {
     QString name;
     for (size_t i = 0; i < length && in.remaining_bytes() > 0; ++i) {
         // Mostly characters of interest, so short inputs reach the edges of the XML character range.
-        static const char16_t interesting[] = {u' ', u'\t', u'\n', u'\r', 0x0, 0x1, 0x1F, u'&', u'<', u'>', u'"', u'\'',
-                                               0x85, 0xA0, 0xFEFF, 0xFFFE, 0xFFFF, 0xFFFD, 0xD800, 0xDBFF, 0xDC00,
-                                               0xDFFF, 0x2028, 0xE9, 0x20AC, u']', u'a'};
+        static const char16_t interesting[] = {u' ',   u'\t',  u'\n',  u'\r',  0x0,    0x1,    0x1F,   u'&',   u'<',
+                                               u'>',   u'"',   u'\'',  0x85,   0xA0,   0xFEFF, 0xFFFE, 0xFFFF, 0xFFFD,
+                                               0xD800, 0xDBFF, 0xDC00, 0xDFFF, 0x2028, 0xE9,   0x20AC, u']',   u'a'};
         const uint8_t pick = in.ConsumeIntegral<uint8_t>();
         name += pick < std::size(interesting) ? QChar(interesting[pick]) : QChar(in.ConsumeIntegral<char16_t>());
     }
@@ -96,7 +97,8 @@ std::vector<Row> expectedRows(const std::vector<Employee>& employees, int sortOr
 void compare(const ReportList& list, const std::vector<Employee>& sent) {
     const std::vector<Row> expected = expectedRows(sent, list.sortOrder());
     if (list.count() != int(expected.size()))
-        fail("row count differs in", list.name() + QStringLiteral(": %1 shown, %2 sent").arg(list.count()).arg(expected.size()));
+        fail("row count differs in",
+             list.name() + QStringLiteral(": %1 shown, %2 sent").arg(list.count()).arg(expected.size()));
     if (list.sortKey() != 2) fail("the list is not in ID order:", list.name());
     for (int i = 1; i <= list.count(); ++i) {
         const ListRow* row = list.item(i);

@@ -92,12 +92,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ::close(fuzzed);
 
     const int probe = connectTo(server->port());
-    static const char request[] = "POST /probe HTTP/1.1\r\nHost: fuzz\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello";
+    static const char request[] =
+        "POST /probe HTTP/1.1\r\nHost: fuzz\r\nContent-Length: 5\r\nConnection: close\r\n\r\nhello";
     sendAll(probe, request, sizeof request - 1);
     QByteArray reply;
     for (int attempt = 0; attempt < 25 && !reply.contains("ok 5\n"); ++attempt) reply += readUntilClosed(probe);
     ::close(probe);
-    if (!reply.startsWith("HTTP/1.1 200") || !reply.endsWith("ok 5\n")) fail("a well-formed request was not answered:", reply);
+    if (!reply.startsWith("HTTP/1.1 200") || !reply.endsWith("ok 5\n"))
+        fail("a well-formed request was not answered:", reply);
 
     // The server learns of the closed connections on its own thread; give it a moment.
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);

@@ -78,7 +78,8 @@ std::map<qint32, int> idsOf(const std::vector<Employee>& employees) {
 
 void checkPosted(const QByteArray& body, qint32 centerId, const Form& form, const CenterFeed& loaded) {
     const auto parsed = parseBatch(body);
-    if (const auto* refusal = std::get_if<BatchRefusal>(&parsed)) fail("the server refuses the posted body:", refusal->reason);
+    if (const auto* refusal = std::get_if<BatchRefusal>(&parsed))
+        fail("the server refuses the posted body:", refusal->reason);
     std::map<qint32, int> inserted, deleted;
     int deletes = 0;
     for (const BatchStatement& s : std::get<Batch>(parsed).statements) {
@@ -126,8 +127,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Small IDs so that the same employee turns up in both lists now and then, as it may while
     // another operator changes the centre between two loads.
     const int nonSelected = in.ConsumeIntegralInRange(0, 12), selected = in.ConsumeIntegralInRange(0, 12);
-    for (int i = 0; i < nonSelected; ++i) loaded.nonSelected.push_back({in.ConsumeIntegralInRange(-3, 40), fuzzedText(in, 8)});
-    for (int i = 0; i < selected; ++i) loaded.selected.push_back({in.ConsumeIntegralInRange(-3, 40), fuzzedText(in, 8)});
+    for (int i = 0; i < nonSelected; ++i)
+        loaded.nonSelected.push_back({in.ConsumeIntegralInRange(-3, 40), fuzzedText(in, 8)});
+    for (int i = 0; i < selected; ++i)
+        loaded.selected.push_back({in.ConsumeIntegralInRange(-3, 40), fuzzedText(in, 8)});
     feed.body = buildCenterFeed(loaded);
     transfer.posted.clear();
     ui.messages.clear();
@@ -146,16 +149,26 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         const int row = in.ConsumeIntegralInRange(1, std::max(list.count(), 1));
         const bool onRow = list.count() > 0;
         switch (in.ConsumeIntegralInRange(0, 11)) {
-        case 0: if (onRow) list.operatorClick(row, ClickModifier::None); break;
-        case 1: if (onRow) list.operatorClick(row, in.ConsumeBool() ? ClickModifier::Ctrl : ClickModifier::Shift); break;
-        case 2: list.operatorClickEmpty(); break;
-        case 3: if (onRow) list.operatorDoubleClick(row); break;
+        case 0:
+            if (onRow) list.operatorClick(row, ClickModifier::None);
+            break;
+        case 1:
+            if (onRow) list.operatorClick(row, in.ConsumeBool() ? ClickModifier::Ctrl : ClickModifier::Shift);
+            break;
+        case 2:
+            list.operatorClickEmpty();
+            break;
+        case 3:
+            if (onRow) list.operatorDoubleClick(row);
+            break;
         case 4: {
             CommandButton* buttons[] = {&form.cmdAdd, &form.cmdAddAll, &form.cmdDelete, &form.cmdRemoveAll};
             buttons[in.ConsumeIntegralInRange(0, 3)]->press();
             break;
         }
-        case 5: list.operatorHeaderClick(in.ConsumeIntegralInRange(0, 2)); break;
+        case 5:
+            list.operatorHeaderClick(in.ConsumeIntegralInRange(0, 2));
+            break;
         case 6:
             if (!onRow) break;
             list.operatorRightPress(row);
@@ -164,8 +177,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ui.openMenu->items().front().onClick();
             ui.openMenu = nullptr;
             break;
-        case 7: form.optFind.press(in.ConsumeIntegralInRange(0, 1)); break;
-        case 8: form.optList.press(in.ConsumeIntegralInRange(0, 1)); break;
+        case 7:
+            form.optFind.press(in.ConsumeIntegralInRange(0, 1));
+            break;
+        case 8:
+            form.optList.press(in.ConsumeIntegralInRange(0, 1));
+            break;
         case 9: {
             const bool byId = in.ConsumeBool();
             QString text = fuzzedText(in, 6);
@@ -177,12 +194,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 10:
         case 11: {
             const size_t before = transfer.posted.size();
-            const bool pending = !pendingIds(form.lstEmployees).empty() || !pendingIds(form.lstSelectedEmployees).empty();
+            const bool pending =
+                !pendingIds(form.lstEmployees).empty() || !pendingIds(form.lstSelectedEmployees).empty();
             const bool direct = in.ConsumeBool();
             const bool pressable = form.cmdCommit.enabled();
             ui.messages.clear();  // a find that matched nothing says so; that is not the commit's
-            if (direct) control.SaveToDatabase();
-            else form.cmdCommit.press();
+            if (direct)
+                control.SaveToDatabase();
+            else
+                form.cmdCommit.press();
             if ((direct || pressable) && transfer.posted.size() != before + (pending ? 1 : 0))
                 fail("a commit posted other than once for pending rows");
             if (!ui.messages.empty()) fail("the commit showed a message:", ui.messages.front().text);

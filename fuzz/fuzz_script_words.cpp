@@ -17,11 +17,21 @@ QString quoteWord(const QString& word) {
     QString quoted = QStringLiteral("\"");
     for (const QChar c : word) {
         switch (c.unicode()) {
-        case u'"': quoted += QStringLiteral("\\\""); break;
-        case u'\\': quoted += QStringLiteral("\\\\"); break;
-        case u'\n': quoted += QStringLiteral("\\n"); break;
-        case u'\r': quoted += QStringLiteral("\\r"); break;
-        default: quoted += c; break;
+        case u'"':
+            quoted += QStringLiteral("\\\"");
+            break;
+        case u'\\':
+            quoted += QStringLiteral("\\\\");
+            break;
+        case u'\n':
+            quoted += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            quoted += QStringLiteral("\\r");
+            break;
+        default:
+            quoted += c;
+            break;
         }
     }
     return quoted + u'"';
@@ -42,9 +52,8 @@ QString quoteLine(const QStringList& words) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // Even sizes as raw UTF-16 (lone surrogates and all), odd sizes as UTF-8 text as scripts are read.
-    const QString line = size % 2 == 0
-                             ? QString(reinterpret_cast<const QChar*>(data), qsizetype(size / 2))
-                             : QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
+    const QString line = size % 2 == 0 ? QString(reinterpret_cast<const QChar*>(data), qsizetype(size / 2))
+                                       : QString::fromUtf8(reinterpret_cast<const char*>(data), qsizetype(size));
     const ScriptWords split = splitScriptLine(line);
     if (!split.error.isEmpty()) return 0;
     for (const QString& word : split.words)

@@ -1,8 +1,8 @@
 // The server's request handling on a throw-away SQLite file. This checks what the service
 // promises: the log line written for the request is one line whatever the request and the answer
-// hold; the assignments change only for a POST answered 200, and then exactly as its batch says; a feed answer is a document the
-// control can read and lists the centre's active employees, assigned or not, as a plain join of
-// the tables says; nothing a client sends makes the database look unavailable.
+// hold; the assignments change only for a POST answered 200, and then exactly as its batch says; a feed answer is a
+// document the control can read and lists the centre's active employees, assigned or not, as a plain join of the tables
+// says; nothing a client sends makes the database look unavailable.
 
 #include "fuzz/request_text.h"
 #include "platform/feed_document.h"
@@ -56,9 +56,10 @@ Pairs applied(Pairs pairs, const Batch& batch) {
 // The centre's active employees from one join, ordered by ID: the reference for the feed.
 std::pair<std::vector<qint32>, std::vector<qint32>> centre(QSqlDatabase& db, qint32 centerId) {
     QSqlQuery query(db);
-    query.prepare(QStringLiteral("SELECT e.ID, x.EmployeeID IS NOT NULL FROM employees e "
-                                 "LEFT JOIN CenterEmployeeCrossReference x ON x.CenterID = ? AND x.EmployeeID = e.ID "
-                                 "WHERE e.active ORDER BY e.ID"));
+    query.prepare(
+        QStringLiteral("SELECT e.ID, x.EmployeeID IS NOT NULL FROM employees e "
+                       "LEFT JOIN CenterEmployeeCrossReference x ON x.CenterID = ? AND x.EmployeeID = e.ID "
+                       "WHERE e.active ORDER BY e.ID"));
     query.addBindValue(centerId);
     if (!query.exec()) fail("cannot read the centre");
     std::pair<std::vector<qint32>, std::vector<qint32>> lists;
@@ -118,8 +119,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     // What the HTTP layer logs for this request: a note if the answer has one, else its body.
     const QString note = response.logNote.isEmpty() ? QString::fromUtf8(response.body) : response.logNote;
-    const QByteArray line = requestLogLine(QDateTime::currentDateTimeUtc(), request.method, request.path,
-                                           response.status, 0, note);
+    const QByteArray line =
+        requestLogLine(QDateTime::currentDateTimeUtc(), request.method, request.path, response.status, 0, note);
     if (!line.endsWith('\n')) fail("a log line without its newline:", line);
     for (qsizetype i = 0; i + 1 < line.size(); ++i)
         if (line[i] < 0x20 || line[i] > 0x7e) fail("a log line that is not one line of printable text:", line);
@@ -130,7 +131,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!std::holds_alternative<Batch>(parsed)) fail("saved a batch its parser refuses");
         if (after != applied(before, std::get<Batch>(parsed))) fail("the database differs from what the batch says");
     } else if (after != before) {
-        fail("the database changed for a request not answered 200 to a POST, status", QByteArray::number(response.status));
+        fail("the database changed for a request not answered 200 to a POST, status",
+             QByteArray::number(response.status));
     }
     if (response.status == 200 && request.method != "POST") {
         if (!response.contentType.startsWith("text/xml")) fail("a feed answer that is not XML:", response.contentType);
@@ -143,7 +145,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (idsIn(root.child(1)) != nonSelected) fail("the feed's non-selected employees differ from the join");
         if (idsIn(root.child(2)) != selected) fail("the feed's selected employees differ from the join");
         const FeedNode counts = root.child(0).child(0);
-        if (counts.child(0).text().toInt() != int(nonSelected.size()) || counts.child(1).text().toInt() != int(selected.size()))
+        if (counts.child(0).text().toInt() != int(nonSelected.size()) ||
+            counts.child(1).text().toInt() != int(selected.size()))
             fail("the feed's counts differ from its rows");
     }
     return 0;

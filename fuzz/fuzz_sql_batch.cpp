@@ -28,8 +28,9 @@ QString ids(const std::vector<qint32>& employeeIds) {
 // The statement texts exactly as the control builds them.
 QString controlText(const Statement& statement) {
     if (const auto* insert = std::get_if<InsertStatement>(&statement))
-        return QStringLiteral("INSERT INTO CenterEmployeeCrossReference (CenterID,EmployeeID,RecordLastUpdated) "
-                              "VALUES (%1,%2,GETDATE()) ")
+        return QStringLiteral(
+                   "INSERT INTO CenterEmployeeCrossReference (CenterID,EmployeeID,RecordLastUpdated) "
+                   "VALUES (%1,%2,GETDATE()) ")
             .arg(insert->centerId)
             .arg(insert->employeeId);
     const auto& removal = std::get<DeleteStatement>(statement);
@@ -45,7 +46,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const auto* batch = std::get_if<Batch>(&result);
     if (!batch) return 0;
     if (batch->statements.empty()) fail("accepted a batch without statements");
-    if (batch->statements.size() > size_t(maxBatchStatements)) fail("accepted more statements than the control can send");
+    if (batch->statements.size() > size_t(maxBatchStatements))
+        fail("accepted more statements than the control can send");
     QStringList texts;
     int previousField = 0;
     for (const BatchStatement& s : batch->statements) {
@@ -60,6 +62,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!reread) fail("the control's form of an accepted batch is refused");
     if (reread->statements.size() != batch->statements.size()) fail("the control's form reads as another count");
     for (size_t i = 0; i < batch->statements.size(); ++i)
-        if (!(reread->statements[i].statement == batch->statements[i].statement)) fail("the control's form reads otherwise");
+        if (!(reread->statements[i].statement == batch->statements[i].statement))
+            fail("the control's form reads otherwise");
     return 0;
 }

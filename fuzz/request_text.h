@@ -22,7 +22,8 @@ inline centeremp::server::HttpRequest requestFromText(QByteArray text) {
     for (const QByteArray& pair : query.split('&')) {
         if (pair.isEmpty()) continue;
         const qsizetype equals = pair.indexOf('=');
-        request.query.emplace_back(equals < 0 ? pair : pair.left(equals), equals < 0 ? QByteArray() : pair.mid(equals + 1));
+        request.query.emplace_back(equals < 0 ? pair : pair.left(equals),
+                                   equals < 0 ? QByteArray() : pair.mid(equals + 1));
     }
     request.body = text;
     return request;

@@ -72,8 +72,7 @@ IDispatchLike* ComponentLoader::create(const QString& progId, QString* error) {
 
 std::optional<ExceptionInfo> putProperty(IDispatchLike& object, const QString& name, const QString& value) {
     std::int32_t dispId = 0;
-    if (object.getIDsOfNames(name, &dispId) != hresult::Ok)
-        return notSupported(name);
+    if (object.getIDsOfNames(name, &dispId) != hresult::Ok) return notSupported(name);
     QVariantList arguments{value};
     ExceptionInfo exception;
     const HResult result = object.invoke(dispId, InvokeKind::PropertyPut, arguments, nullptr, &exception);

@@ -29,8 +29,8 @@ struct Options {
 QString defaultLibrary() {
     // Beside the host in the build tree (bin/ and lib/), or in the same folder once installed.
     const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate : {dir + QStringLiteral("/../lib/libTarvoCenterEmp.so"),
-                                     dir + QStringLiteral("/libTarvoCenterEmp.so")})
+    for (const QString& candidate :
+         {dir + QStringLiteral("/../lib/libTarvoCenterEmp.so"), dir + QStringLiteral("/libTarvoCenterEmp.so")})
         if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
     return QStringLiteral("libTarvoCenterEmp.so");
 }
@@ -54,8 +54,10 @@ void assignProperties(IDispatchLike& control, const Options& options, QTextStrea
         if (!value) continue;
         if (const auto error = putProperty(control, name, *value)) {
             const QString line = QStringLiteral("error %1 %2").arg(error->number).arg(error->description);
-            if (out) *out << line << '\n' << Qt::flush;
-            else std::fprintf(stderr, "centeremp-host: %s: %s\n", qPrintable(name), qPrintable(line));
+            if (out)
+                *out << line << '\n' << Qt::flush;
+            else
+                std::fprintf(stderr, "centeremp-host: %s: %s\n", qPrintable(name), qPrintable(line));
         }
     }
 }
@@ -84,8 +86,8 @@ Options parseOptions(const QApplication& app) {
     parser.addHelpOption();
     parser.addOption({QStringLiteral("center"), QStringLiteral("Assigns CenterID."), QStringLiteral("ID")});
     parser.addOption({QStringLiteral("server"), QStringLiteral("Assigns ServerName."), QStringLiteral("URL")});
-    parser.addOption({QStringLiteral("script"), QStringLiteral("Runs an operator script (- for stdin)."),
-                      QStringLiteral("FILE")});
+    parser.addOption(
+        {QStringLiteral("script"), QStringLiteral("Runs an operator script (- for stdin)."), QStringLiteral("FILE")});
     parser.addOption({QStringLiteral("screenshot"),
                       QStringLiteral("Shows the window, saves a screenshot, prints the state and exits."),
                       QStringLiteral("PNG")});

@@ -19,9 +19,7 @@ std::optional<int> toInt(const QString& word) {
 // How many arguments follow the command word.
 qsizetype argCount(const QStringList& words) { return words.size() - 1; }
 
-QString usage(const QString& command, const QString& form) {
-    return QStringLiteral("%1 takes: %2").arg(command, form);
-}
+QString usage(const QString& command, const QString& form) { return QStringLiteral("%1 takes: %2").arg(command, form); }
 
 }  // namespace
 
@@ -102,9 +100,12 @@ QString ScriptRunner::click(const QStringList& w) {
     if (!row || argc > 3) return usage(w[0], form);
     ListClick how = ListClick::Plain;
     if (argc == 3) {
-        if (w[3] == QLatin1String("ctrl")) how = ListClick::Ctrl;
-        else if (w[3] == QLatin1String("shift")) how = ListClick::Shift;
-        else return usage(w[0], form);
+        if (w[3] == QLatin1String("ctrl"))
+            how = ListClick::Ctrl;
+        else if (w[3] == QLatin1String("shift"))
+            how = ListClick::Shift;
+        else
+            return usage(w[0], form);
     }
     return driver_.click(w[1], *row, how);
 }

@@ -17,36 +17,27 @@ constexpr QByteArrayView resourcePath = "/CenterEmployee.asp";
 
 // Operators type this path by hand into the control's settings; match it without regard to
 // ASCII case so "centeremployee.asp" works too.
-bool isResource(QByteArrayView path)
-{
-    return path.compare(resourcePath, Qt::CaseInsensitive) == 0;
-}
+bool isResource(QByteArrayView path) { return path.compare(resourcePath, Qt::CaseInsensitive) == 0; }
 
-bool isFormContentType(const QByteArray &contentType)
-{
-    if (contentType.isEmpty())
-        return true; // the control has always set it, but a bare body means the same thing
+bool isFormContentType(const QByteArray& contentType) {
+    if (contentType.isEmpty()) return true;  // the control has always set it, but a bare body means the same thing
     const QByteArray mediaType = contentType.split(';').front().trimmed();
     return mediaType.compare("application/x-www-form-urlencoded", Qt::CaseInsensitive) == 0;
 }
 
 // " 123, 456 and 30 more": enough to find them, short enough for a message box.
-QString idList(const std::vector<qint32> &ids)
-{
+QString idList(const std::vector<qint32>& ids) {
     constexpr std::size_t shown = 10;
     QStringList names;
-    for (std::size_t i = 0; i < std::min(ids.size(), shown); ++i)
-        names << QString::number(ids[i]);
+    for (std::size_t i = 0; i < std::min(ids.size(), shown); ++i) names << QString::number(ids[i]);
     QString text = names.join(u", ");
-    if (ids.size() > shown)
-        text += QStringLiteral(" and %1 more").arg(ids.size() - shown);
+    if (ids.size() > shown) text += QStringLiteral(" and %1 more").arg(ids.size() - shown);
     return text;
 }
 
 // The first line is what operators have always been told; the statements that changed nothing
 // because someone else had already made that change follow on lines of their own.
-QString savedText(const ApplyResult &applied)
-{
+QString savedText(const ApplyResult& applied) {
     QString text = QStringLiteral("Saved: %1 assigned, %2 removed.").arg(applied.assigned).arg(applied.removed);
     if (!applied.alreadyAssigned.empty())
         text += QStringLiteral("\nAlready assigned by someone else: %1.").arg(idList(applied.alreadyAssigned));
@@ -55,17 +46,14 @@ QString savedText(const ApplyResult &applied)
     return text;
 }
 
-} // namespace
+}  // namespace
 
 CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, QString connectionName, Clock clock)
-    : database_(std::move(database)), connectionName_(std::move(connectionName)), clock_(std::move(clock))
-{
-}
+    : database_(std::move(database)), connectionName_(std::move(connectionName)), clock_(std::move(clock)) {}
 
 CenterEmployeeService::~CenterEmployeeService() = default;
 
-HttpResponse CenterEmployeeService::handle(const HttpRequest &request)
-{
+HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
     HttpResponse response;
     if (!isResource(request.path)) {
         response = HttpResponse::text(404, QStringLiteral("not found: only /CenterEmployee.asp is served here"));
@@ -74,18 +62,16 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest &request)
     } else if (request.method == "POST") {
         response = applyBatch(request);
     } else {
-        response = HttpResponse::text(405, QStringLiteral("method %1 not allowed: use GET or POST")
-                                               .arg(QString::fromLatin1(request.method)));
+        response = HttpResponse::text(
+            405, QStringLiteral("method %1 not allowed: use GET or POST").arg(QString::fromLatin1(request.method)));
         response.headers.emplace_back("Allow", "GET, HEAD, POST");
     }
     response.headers.emplace_back("Cache-Control", "no-store");
     return response;
 }
 
-EmployeeStore *CenterEmployeeService::store(HttpResponse *failure)
-{
-    if (!store_)
-        store_ = std::make_unique<EmployeeStore>(database_, connectionName_);
+EmployeeStore* CenterEmployeeService::store(HttpResponse* failure) {
+    if (!store_) store_ = std::make_unique<EmployeeStore>(database_, connectionName_);
     if (!store_->isOpen()) {
         if (auto problem = store_->open()) {
             *failure = databaseFailure(*problem);
@@ -97,46 +83,39 @@ EmployeeStore *CenterEmployeeService::store(HttpResponse *failure)
 
 // The client learns what happened, never where the database lives or what its driver said:
 // that goes to the log.
-HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure &failure, bool saving)
-{
+HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure& failure, bool saving) {
     // Reconnect on the next request: the usual cause is a restarted or unreachable server.
-    if (store_)
-        store_->close();
+    if (store_) store_->close();
     QString message = failure.timedOut ? QStringLiteral("time-out: the database stayed busy; try again")
                                        : QStringLiteral("database unavailable; try again later");
-    if (saving)
-        message.prepend(u"nothing saved: "_qs);
+    if (saving) message.prepend(u"nothing saved: "_qs);
     HttpResponse response = HttpResponse::text(503, message);
     response.headers.emplace_back("Retry-After", "5");
     response.logNote = QStringLiteral("%1 (%2)").arg(message, failure.message);
     return response;
 }
 
-HttpResponse CenterEmployeeService::feed(const HttpRequest &request)
-{
+HttpResponse CenterEmployeeService::feed(const HttpRequest& request) {
     std::optional<QByteArray> centerText;
-    for (const auto &[name, value] : request.query) {
-        if (name.compare("centerID", Qt::CaseInsensitive) != 0)
-            continue;
-        if (centerText)
-            return HttpResponse::text(400, QStringLiteral("centerID given more than once"));
+    for (const auto& [name, value] : request.query) {
+        if (name.compare("centerID", Qt::CaseInsensitive) != 0) continue;
+        if (centerText) return HttpResponse::text(400, QStringLiteral("centerID given more than once"));
         centerText = value;
     }
     if (!centerText || centerText->isEmpty())
         return HttpResponse::text(400, QStringLiteral("missing centerID: use /CenterEmployee.asp?centerID=N"));
     const auto centerId = parseInt32(*centerText);
     if (!centerId) {
-        return HttpResponse::text(400, QStringLiteral("centerID \"%1\" is not a 32-bit integer")
-                                           .arg(QString::fromUtf8(centerText->left(40))));
+        return HttpResponse::text(
+            400,
+            QStringLiteral("centerID \"%1\" is not a 32-bit integer").arg(QString::fromUtf8(centerText->left(40))));
     }
 
     HttpResponse failure;
-    EmployeeStore *employees = store(&failure);
-    if (!employees)
-        return failure;
+    EmployeeStore* employees = store(&failure);
+    if (!employees) return failure;
     auto result = employees->centerFeed(*centerId);
-    if (auto *problem = std::get_if<StoreFailure>(&result))
-        return databaseFailure(*problem);
+    if (auto* problem = std::get_if<StoreFailure>(&result)) return databaseFailure(*problem);
 
     HttpResponse response;
     response.contentType = "text/xml; charset=utf-8";
@@ -144,45 +123,43 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest &request)
     return response;
 }
 
-HttpResponse CenterEmployeeService::applyBatch(const HttpRequest &request)
-{
+HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request) {
     if (!isFormContentType(request.contentType)) {
         return HttpResponse::text(415, QStringLiteral("expected an application/x-www-form-urlencoded body, got %1")
                                            .arg(QString::fromLatin1(request.contentType.left(80))));
     }
     auto parsed = parseBatch(request.body);
-    if (const auto *refusal = std::get_if<BatchRefusal>(&parsed)) {
+    if (const auto* refusal = std::get_if<BatchRefusal>(&parsed)) {
         const int status = refusal->kind == BatchRefusal::Kind::TooLarge ? 413 : 400;
         return HttpResponse::text(status, QStringLiteral("nothing saved: %1").arg(refusal->reason));
     }
 
     HttpResponse failure;
-    EmployeeStore *employees = store(&failure);
-    if (!employees)
-        return failure;
+    EmployeeStore* employees = store(&failure);
+    if (!employees) return failure;
     auto result = employees->apply(std::get<Batch>(parsed), clock_());
     // Two batches crossing on the same pairs can deadlock in PostgreSQL, which cancels one of
     // them whole; nothing of it was kept, so it simply runs again.
-    for (int retry = 0; retry < 2 && std::holds_alternative<StoreFailure>(result) &&
-                        std::get<StoreFailure>(result).conflict;
-         ++retry)
+    for (int retry = 0;
+         retry < 2 && std::holds_alternative<StoreFailure>(result) && std::get<StoreFailure>(result).conflict; ++retry)
         result = employees->apply(std::get<Batch>(parsed), clock_());
-    if (const auto *unassignable = std::get_if<UnassignableEmployee>(&result)) {
-        return HttpResponse::text(422, QStringLiteral("nothing saved: field %1: employee %2 %3")
-                                           .arg(unassignable->fieldNumber)
-                                           .arg(unassignable->employeeId)
-                                           .arg(unassignable->exists ? QStringLiteral("is inactive and cannot be assigned")
-                                                                     : QStringLiteral("does not exist")));
+    if (const auto* unassignable = std::get_if<UnassignableEmployee>(&result)) {
+        return HttpResponse::text(422,
+                                  QStringLiteral("nothing saved: field %1: employee %2 %3")
+                                      .arg(unassignable->fieldNumber)
+                                      .arg(unassignable->employeeId)
+                                      .arg(unassignable->exists ? QStringLiteral("is inactive and cannot be assigned")
+                                                                : QStringLiteral("does not exist")));
     }
-    if (const auto *problem = std::get_if<StoreFailure>(&result)) {
-        if (problem->timedOut || !store_->isOpen())
-            return databaseFailure(*problem, true);
+    if (const auto* problem = std::get_if<StoreFailure>(&result)) {
+        if (problem->timedOut || !store_->isOpen()) return databaseFailure(*problem, true);
         store_->close();
-        HttpResponse response = HttpResponse::text(500, QStringLiteral("nothing saved: the database refused the batch"));
+        HttpResponse response =
+            HttpResponse::text(500, QStringLiteral("nothing saved: the database refused the batch"));
         response.logNote = u"nothing saved: "_qs + problem->message;
         return response;
     }
     return HttpResponse::text(200, savedText(std::get<ApplyResult>(result)));
 }
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

@@ -15,8 +15,7 @@ namespace centeremp::server {
 // batch of SQL=... statements. Each worker thread of the HTTP server has its own service, with
 // its own database connection (named after the worker), opened on the first request and used,
 // reopened and closed on that thread only.
-class CenterEmployeeService
-{
+class CenterEmployeeService {
 public:
     using Clock = std::function<QDateTime()>;
 
@@ -24,13 +23,13 @@ public:
                           Clock clock = &QDateTime::currentDateTimeUtc);
     ~CenterEmployeeService();
 
-    HttpResponse handle(const HttpRequest &request);
+    HttpResponse handle(const HttpRequest& request);
 
 private:
-    HttpResponse feed(const HttpRequest &request);
-    HttpResponse applyBatch(const HttpRequest &request);
-    EmployeeStore *store(HttpResponse *failure);
-    HttpResponse databaseFailure(const StoreFailure &failure, bool saving = false);
+    HttpResponse feed(const HttpRequest& request);
+    HttpResponse applyBatch(const HttpRequest& request);
+    EmployeeStore* store(HttpResponse* failure);
+    HttpResponse databaseFailure(const StoreFailure& failure, bool saving = false);
 
     DatabaseAddress database_;
     QString connectionName_;
@@ -38,4 +37,4 @@ private:
     std::unique_ptr<EmployeeStore> store_;
 };
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

@@ -13,17 +13,14 @@ constexpr int maxThreads = 256;
 
 }  // namespace
 
-QString ListenAddress::url(quint16 actualPort) const
-{
+QString ListenAddress::url(quint16 actualPort) const {
     return isIpv6() ? QStringLiteral("http://[%1]:%2").arg(host).arg(actualPort)
                     : QStringLiteral("http://%1:%2").arg(host).arg(actualPort);
 }
 
-std::variant<ListenAddress, QString> parseListenAddress(const QString &text)
-{
+std::variant<ListenAddress, QString> parseListenAddress(const QString& text) {
     const qsizetype colon = text.lastIndexOf(u':');
-    if (colon < 0)
-        return QStringLiteral("--listen wants ADDRESS:PORT, got \"%1\"").arg(text);
+    if (colon < 0) return QStringLiteral("--listen wants ADDRESS:PORT, got \"%1\"").arg(text);
     QString host = text.first(colon);
     const QString portText = text.sliced(colon + 1);
     bool ok = false;
@@ -32,10 +29,8 @@ std::variant<ListenAddress, QString> parseListenAddress(const QString &text)
         return QStringLiteral("--listen: invalid port \"%1\" (0 to %2)").arg(portText).arg(maxPort);
 
     const bool bracketed = host.startsWith(u'[') && host.endsWith(u']');
-    if (bracketed)
-        host = host.sliced(1, host.size() - 2);
-    if (host.compare(u"localhost", Qt::CaseInsensitive) == 0)
-        host = QStringLiteral("127.0.0.1");
+    if (bracketed) host = host.sliced(1, host.size() - 2);
+    if (host.compare(u"localhost", Qt::CaseInsensitive) == 0) host = QStringLiteral("127.0.0.1");
     QHostAddress address;
     if (host.isEmpty() || !address.setAddress(host) || host.contains(u'%'))
         return QStringLiteral("--listen: \"%1\" is not an IP address").arg(host);
@@ -46,8 +41,7 @@ std::variant<ListenAddress, QString> parseListenAddress(const QString &text)
     return ListenAddress{address.toString(), quint16(port)};
 }
 
-QString usageText()
-{
+QString usageText() {
     return QStringLiteral(
         "usage: centeremp-server --db FILE|postgresql://... [--listen ADDRESS:PORT] [--threads N] [--demo]\n"
         "\n"
@@ -88,8 +82,8 @@ std::variant<int, QString> parseThreads(const QString& text) {
 // into the message for the operator; missingValue is that message when there is no text.
 template <typename T>
 std::optional<CommandLineError> setOnce(bool& given, const QString& name, const std::optional<QString>& text,
-                                        const QString& missingValue,
-                                        std::variant<T, QString> (*parse)(const QString&), T& setting) {
+                                        const QString& missingValue, std::variant<T, QString> (*parse)(const QString&),
+                                        T& setting) {
     if (given) return CommandLineError{QStringLiteral("%1 given twice").arg(name)};
     if (!text) return CommandLineError{missingValue};
     auto parsed = parse(*text);
@@ -146,13 +140,12 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
     while (reader.next()) {
         const QString& name = reader.name();
         std::optional<CommandLineError> error;
-        if (name == u"--help" || name == u"-h")
-            return HelpRequested{};
+        if (name == u"--help" || name == u"-h") return HelpRequested{};
         if (name == u"--demo" && !reader.hasInlineValue())
             options.demo = true;
         else if (name == u"--db")
-            error = setOnce(haveDatabase, name, reader.value(), needsValue(name), &parseDatabaseOption,
-                            options.database);
+            error =
+                setOnce(haveDatabase, name, reader.value(), needsValue(name), &parseDatabaseOption, options.database);
         else if (name == u"--listen")
             error = setOnce(haveListen, name, reader.value(), needsValue(name), &parseListenAddress, options.listen);
         else if (name == u"--threads")
@@ -165,4 +158,4 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
     return options;
 }
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

@@ -107,8 +107,9 @@ Problem readSetting(DatabaseAddress& address, const QString& key, const QString&
         }
         passedOn << key + u'=' + value;
     } else {
-        return QStringLiteral("unknown setting \"%1\" in the database URI (accepted: host, port, user, "
-                              "password, dbname, %2)")
+        return QStringLiteral(
+                   "unknown setting \"%1\" in the database URI (accepted: host, port, user, "
+                   "password, dbname, %2)")
             .arg(key, passThroughSettings.join(QStringLiteral(", ")));
     }
     return std::nullopt;
@@ -142,27 +143,21 @@ std::variant<DatabaseAddress, QString> parsePostgresUri(const QString& text, qsi
     return address;
 }
 
-} // namespace
+}  // namespace
 
-QString DatabaseAddress::describe() const
-{
-    if (kind == Kind::Sqlite)
-        return QStringLiteral("SQLite file %1").arg(sqlitePath);
+QString DatabaseAddress::describe() const {
+    if (kind == Kind::Sqlite) return QStringLiteral("SQLite file %1").arg(sqlitePath);
     QString where = host.isEmpty() ? QStringLiteral("the default socket") : host;
-    if (port > 0)
-        where += QStringLiteral(" port %1").arg(port);
+    if (port > 0) where += QStringLiteral(" port %1").arg(port);
     return QStringLiteral("PostgreSQL database \"%1\" on %2 as %3")
         .arg(databaseName.isEmpty() ? QStringLiteral("(default)") : databaseName, where,
              user.isEmpty() ? QStringLiteral("(default user)") : user);
 }
 
-std::variant<DatabaseAddress, QString> parseDatabaseAddress(const QString &text)
-{
-    if (text.isEmpty())
-        return QStringLiteral("the database location is empty");
+std::variant<DatabaseAddress, QString> parseDatabaseAddress(const QString& text) {
+    if (text.isEmpty()) return QStringLiteral("the database location is empty");
     for (const QStringView scheme : {QStringView(u"postgresql://"), QStringView(u"postgres://")}) {
-        if (text.startsWith(scheme, Qt::CaseInsensitive))
-            return parsePostgresUri(text, scheme.size());
+        if (text.startsWith(scheme, Qt::CaseInsensitive)) return parsePostgresUri(text, scheme.size());
     }
     if (const qsizetype colon = text.indexOf(u"://"); colon > 0) {
         return QStringLiteral("unsupported database URI scheme \"%1\" (use a SQLite file path or postgresql://...)")
@@ -174,4 +169,4 @@ std::variant<DatabaseAddress, QString> parseDatabaseAddress(const QString &text)
     return address;
 }
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

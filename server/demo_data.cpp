@@ -11,43 +11,43 @@ namespace centeremp::server {
 namespace {
 
 const QStringList firstNames = {
-    QStringLiteral("Ann"),     QStringLiteral("Bob"),    QStringLiteral("Carla"),   QStringLiteral("David"),   QStringLiteral("Elena"),  QStringLiteral("Frank"),   QStringLiteral("Grace"),
-    QStringLiteral("Henry"),   QStringLiteral("Ingrid"), QStringLiteral("James"),   QStringLiteral("Karen"),   QStringLiteral("Luis"),   QStringLiteral("Maria"),   QStringLiteral("Noah"),
-    QStringLiteral("Olivia"),  QStringLiteral("Peter"),  QStringLiteral("Quinn"),   QStringLiteral("Rosa"),    QStringLiteral("Samuel"), QStringLiteral("Tanya"),   QStringLiteral("Umar"),
-    QStringLiteral("Valerie"), QStringLiteral("Walter"), QStringLiteral("Ximena"),  QStringLiteral("Yusuf"),   QStringLiteral("Zoë"),    QStringLiteral("André"),   QStringLiteral("Chloé"),
-    QStringLiteral("Søren"),   QStringLiteral("Jürgen"), QStringLiteral("Renée"),   QStringLiteral("Begoña"),   QStringLiteral("Priya"),  QStringLiteral("Mei"),     QStringLiteral("Aisha"),
-    QStringLiteral("Tomás"),   QStringLiteral("Björn"),  QStringLiteral("Fatima"),  QStringLiteral("Kenji"),   QStringLiteral("Linda"),
+    QStringLiteral("Ann"),    QStringLiteral("Bob"),     QStringLiteral("Carla"),  QStringLiteral("David"),
+    QStringLiteral("Elena"),  QStringLiteral("Frank"),   QStringLiteral("Grace"),  QStringLiteral("Henry"),
+    QStringLiteral("Ingrid"), QStringLiteral("James"),   QStringLiteral("Karen"),  QStringLiteral("Luis"),
+    QStringLiteral("Maria"),  QStringLiteral("Noah"),    QStringLiteral("Olivia"), QStringLiteral("Peter"),
+    QStringLiteral("Quinn"),  QStringLiteral("Rosa"),    QStringLiteral("Samuel"), QStringLiteral("Tanya"),
+    QStringLiteral("Umar"),   QStringLiteral("Valerie"), QStringLiteral("Walter"), QStringLiteral("Ximena"),
+    QStringLiteral("Yusuf"),  QStringLiteral("Zoë"),     QStringLiteral("André"),  QStringLiteral("Chloé"),
+    QStringLiteral("Søren"),  QStringLiteral("Jürgen"),  QStringLiteral("Renée"),  QStringLiteral("Begoña"),
+    QStringLiteral("Priya"),  QStringLiteral("Mei"),     QStringLiteral("Aisha"),  QStringLiteral("Tomás"),
+    QStringLiteral("Björn"),  QStringLiteral("Fatima"),  QStringLiteral("Kenji"),  QStringLiteral("Linda"),
 };
 
 const QStringList lastNames = {
-    QStringLiteral("Smith"),    QStringLiteral("Johnson"),  QStringLiteral("Garcia"),   QStringLiteral("Brown"),   QStringLiteral("Miller"),  QStringLiteral("Davis"),
-    QStringLiteral("Rodriguez"), QStringLiteral("Martinez"), QStringLiteral("Wilson"),  QStringLiteral("Anderson"), QStringLiteral("Taylor"), QStringLiteral("Thomas"),
-    QStringLiteral("Moore"),    QStringLiteral("Jackson"),  QStringLiteral("Martin"),   QStringLiteral("Lee"),     QStringLiteral("Thompson"), QStringLiteral("White"),
-    QStringLiteral("Harris"),   QStringLiteral("Clark"),    QStringLiteral("Lewis"),    QStringLiteral("Walker"),  QStringLiteral("Young"),   QStringLiteral("King"),
-    QStringLiteral("Müller"),   QStringLiteral("Lefèvre"),  QStringLiteral("Ødegaard"), QStringLiteral("Peña"),    QStringLiteral("Gonçalves"), QStringLiteral("Novák"),
-    QStringLiteral("Šimek"),    QStringLiteral("Nakamura"), QStringLiteral("Okafor"),   QStringLiteral("Kowalski"), QStringLiteral("Nowak"),  QStringLiteral("Fischer"),
+    QStringLiteral("Smith"),     QStringLiteral("Johnson"),  QStringLiteral("Garcia"),    QStringLiteral("Brown"),
+    QStringLiteral("Miller"),    QStringLiteral("Davis"),    QStringLiteral("Rodriguez"), QStringLiteral("Martinez"),
+    QStringLiteral("Wilson"),    QStringLiteral("Anderson"), QStringLiteral("Taylor"),    QStringLiteral("Thomas"),
+    QStringLiteral("Moore"),     QStringLiteral("Jackson"),  QStringLiteral("Martin"),    QStringLiteral("Lee"),
+    QStringLiteral("Thompson"),  QStringLiteral("White"),    QStringLiteral("Harris"),    QStringLiteral("Clark"),
+    QStringLiteral("Lewis"),     QStringLiteral("Walker"),   QStringLiteral("Young"),     QStringLiteral("King"),
+    QStringLiteral("Müller"),    QStringLiteral("Lefèvre"),  QStringLiteral("Ødegaard"),  QStringLiteral("Peña"),
+    QStringLiteral("Gonçalves"), QStringLiteral("Novák"),    QStringLiteral("Šimek"),     QStringLiteral("Nakamura"),
+    QStringLiteral("Okafor"),    QStringLiteral("Kowalski"), QStringLiteral("Nowak"),     QStringLiteral("Fischer"),
 };
 
 // Names that exercise escaping and the Windows-1252 range; placed at fixed positions.
 const std::pair<std::size_t, QString> specialNames[] = {
-    {5, QStringLiteral("José Müller")},
-    {12, QStringLiteral("Seán O'Brien")},
-    {18, QStringLiteral("Dana \"DJ\" Jones")},
-    {27, QStringLiteral("Smith & Wesson Cleaning")},
-    {33, QStringLiteral("<Temp> Night Shift")},
-    {41, QStringLiteral("François Lefèvre")},
-    {56, QStringLiteral("Maëlle Cœur")},
-    {63, QStringLiteral("Žaneta Nováková")},
-    {78, QStringLiteral("Ängel O'Connor & Søn")},
-    {90, QStringLiteral("Mary-Jane Okoro")},
+    {5, QStringLiteral("José Müller")},           {12, QStringLiteral("Seán O'Brien")},
+    {18, QStringLiteral("Dana \"DJ\" Jones")},    {27, QStringLiteral("Smith & Wesson Cleaning")},
+    {33, QStringLiteral("<Temp> Night Shift")},   {41, QStringLiteral("François Lefèvre")},
+    {56, QStringLiteral("Maëlle Cœur")},          {63, QStringLiteral("Žaneta Nováková")},
+    {78, QStringLiteral("Ängel O'Connor & Søn")}, {90, QStringLiteral("Mary-Jane Okoro")},
 };
 
 // A small fixed-seed generator: the data must not change between runs or platforms.
-class Sequence
-{
+class Sequence {
 public:
-    quint32 next()
-    {
+    quint32 next() {
         state_ = state_ * 1664525u + 1013904223u;
         return state_ >> 8;
     }
@@ -57,27 +57,25 @@ private:
     quint32 state_ = 20240611u;
 };
 
-} // namespace
+}  // namespace
 
-DemoData makeDemoData()
-{
+DemoData makeDemoData() {
     DemoData data;
     Sequence random;
     std::set<QString> used;
     qint32 id = 100;
     while (data.employees.size() < 320) {
-        id += 1 + (random.below(10) == 0 ? random.below(4) : 0); // a few gaps, as after deletions
+        id += 1 + (random.below(10) == 0 ? random.below(4) : 0);  // a few gaps, as after deletions
         QString name;
-        for (const auto &[position, specialName] : specialNames) {
-            if (position == data.employees.size())
-                name = specialName;
+        for (const auto& [position, specialName] : specialNames) {
+            if (position == data.employees.size()) name = specialName;
         }
         while (name.isEmpty() || used.count(name)) {
             name = firstNames[random.below(int(firstNames.size()))] + u' ' +
                    lastNames[random.below(int(lastNames.size()))];
         }
         used.insert(name);
-        const bool active = (data.employees.size() % 37) != 20; // a handful have left
+        const bool active = (data.employees.size() % 37) != 20;  // a handful have left
         data.employees.push_back({id, name, active});
     }
 
@@ -86,15 +84,13 @@ DemoData makeDemoData()
     for (qint32 center = 1; center <= 5; ++center) {
         const int count = 15 + random.below(20);
         while (int(std::count_if(assigned.begin(), assigned.end(),
-                                 [center](const auto &pair) { return pair.first == center; })) < count) {
-            const SeedEmployee &employee = data.employees[random.below(int(data.employees.size()))];
-            if (employee.active)
-                assigned.insert({center, employee.id});
+                                 [center](const auto& pair) { return pair.first == center; })) < count) {
+            const SeedEmployee& employee = data.employees[random.below(int(data.employees.size()))];
+            if (employee.active) assigned.insert({center, employee.id});
         }
     }
-    for (const auto &[center, employee] : assigned)
-        data.assignments.push_back({center, employee});
+    for (const auto& [center, employee] : assigned) data.assignments.push_back({center, employee});
     return data;
 }
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

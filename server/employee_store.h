@@ -20,17 +20,15 @@
 
 namespace centeremp::server {
 
-struct StoreFailure
-{
-    QString message; // for the server's log: may say where the database lives
-    bool timedOut = false; // the database stayed locked or busy longer than we wait
-    bool conflict = false; // lost a deadlock or serialization race: the batch may simply run again
+struct StoreFailure {
+    QString message;        // for the server's log: may say where the database lives
+    bool timedOut = false;  // the database stayed locked or busy longer than we wait
+    bool conflict = false;  // lost a deadlock or serialization race: the batch may simply run again
 };
 
-struct ApplyResult
-{
-    qint64 assigned = 0; // pairs that were not there before
-    qint64 removed = 0;  // pairs that were there before
+struct ApplyResult {
+    qint64 assigned = 0;  // pairs that were not there before
+    qint64 removed = 0;   // pairs that were there before
     // Statements that changed nothing because the database already held that state when the
     // batch reached the pair (someone else got there first), in statement order: the employee
     // IDs of INSERTs whose pair was there, and of DELETE IDs whose pair was not.
@@ -39,22 +37,19 @@ struct ApplyResult
 };
 
 // An INSERT named an employee that cannot be assigned; the batch was not applied.
-struct UnassignableEmployee
-{
+struct UnassignableEmployee {
     int fieldNumber = 0;
     qint32 employeeId = 0;
-    bool exists = false; // true: the employee exists but is inactive
+    bool exists = false;  // true: the employee exists but is inactive
 };
 
-struct SeedEmployee
-{
+struct SeedEmployee {
     qint32 id = 0;
     QString name;
     bool active = true;
 };
 
-struct SeedAssignment
-{
+struct SeedAssignment {
     qint32 centerId = 0;
     qint32 employeeId = 0;
 };
@@ -63,13 +58,12 @@ class BatchOutcome;
 
 // The employees and centre assignments, over one Qt Sql connection. Qt Sql connections belong
 // to the thread that opened them, so one store is used by one thread only.
-class EmployeeStore
-{
+class EmployeeStore {
 public:
     EmployeeStore(DatabaseAddress address, QString connectionName);
     ~EmployeeStore();
-    EmployeeStore(const EmployeeStore &) = delete;
-    EmployeeStore &operator=(const EmployeeStore &) = delete;
+    EmployeeStore(const EmployeeStore&) = delete;
+    EmployeeStore& operator=(const EmployeeStore&) = delete;
 
     // Connects, and creates the tables when they are missing.
     std::optional<StoreFailure> open();
@@ -82,12 +76,12 @@ public:
     // Applies every statement in order within one transaction, or nothing. Assigning a pair
     // that exists and removing one that does not change nothing, so a retried batch is harmless.
     // Each run of INSERTs and each DELETE is one set-based statement, whatever its size.
-    std::variant<ApplyResult, UnassignableEmployee, StoreFailure> apply(const Batch &batch, const QDateTime &now);
+    std::variant<ApplyResult, UnassignableEmployee, StoreFailure> apply(const Batch& batch, const QDateTime& now);
 
     // True when neither table has a row.
     std::variant<bool, StoreFailure> isEmpty();
-    std::optional<StoreFailure> insertSeed(const std::vector<SeedEmployee> &employees,
-                                           const std::vector<SeedAssignment> &assignments, const QDateTime &now);
+    std::optional<StoreFailure> insertSeed(const std::vector<SeedEmployee>& employees,
+                                           const std::vector<SeedAssignment>& assignments, const QDateTime& now);
 
 private:
     bool isPostgres() const { return address_.kind == DatabaseAddress::Kind::Postgres; }
@@ -120,7 +114,7 @@ private:
     // Statements prepared once per connection and reused: a request then costs one round trip
     // per statement instead of a prepare, an execute and a deallocate.
     enum class Prepared { Feed, FeedAssigned, FeedEmployees, Lookup, Insert, Delete };
-    QSqlQuery *prepared(Prepared which, const QString &text, QSqlError *error);
+    QSqlQuery* prepared(Prepared which, const QString& text, QSqlError* error);
 
     DatabaseAddress address_;
     QString connectionName_;
@@ -128,4 +122,4 @@ private:
     std::map<Prepared, std::unique_ptr<QSqlQuery>> prepared_;
 };
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

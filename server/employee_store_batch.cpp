@@ -120,19 +120,19 @@ std::optional<std::variant<UnassignableEmployee, StoreFailure>> EmployeeStore::c
 
 // The INSERT of these pairs, prepared and bound: two arrays PostgreSQL unnests side by side, or
 // one JSON array of [centre, employee] pairs for SQLite. Null when it cannot be prepared.
-QSqlQuery* EmployeeStore::boundInsert(const std::vector<std::pair<qint32, qint32>>& pairs,
-                                      const QVariant& timestamp, QSqlError* error) {
+QSqlQuery* EmployeeStore::boundInsert(const std::vector<std::pair<qint32, qint32>>& pairs, const QVariant& timestamp,
+                                      QSqlError* error) {
     const QString insertInto =
         QStringLiteral("INSERT INTO CenterEmployeeCrossReference (CenterID, EmployeeID, RecordLastUpdated) ");
     const QString onConflict = QStringLiteral(" ON CONFLICT DO NOTHING RETURNING CenterID, EmployeeID");
     if (isPostgres()) {
-        QSqlQuery* query = prepared(
-            Prepared::Insert,
-            insertInto +
-                QStringLiteral("SELECT pair.c, pair.e, CAST(? AS TIMESTAMP WITH TIME ZONE) FROM "
-                               "unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[])) AS pair (c, e)") +
-                onConflict,
-            error);
+        QSqlQuery* query =
+            prepared(Prepared::Insert,
+                     insertInto +
+                         QStringLiteral("SELECT pair.c, pair.e, CAST(? AS TIMESTAMP WITH TIME ZONE) FROM "
+                                        "unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[])) AS pair (c, e)") +
+                         onConflict,
+                     error);
         if (!query) return nullptr;
         std::vector<qint32> centers, employees;
         for (const auto& [center, employee] : pairs) {
@@ -198,8 +198,8 @@ std::variant<std::vector<qint32>, StoreFailure> EmployeeStore::deleteIds(qint32 
 
 // A run of INSERTs as one statement. In key order: the index grows at one end, and concurrent
 // batches lock in one order.
-std::optional<StoreFailure> EmployeeStore::applyInserts(std::span<const BatchStatement> run,
-                                                        const QVariant& timestamp, BatchOutcome& outcome) {
+std::optional<StoreFailure> EmployeeStore::applyInserts(std::span<const BatchStatement> run, const QVariant& timestamp,
+                                                        BatchOutcome& outcome) {
     std::vector<std::pair<qint32, qint32>> wanted;
     for (const BatchStatement& entry : run) {
         const auto& insert = std::get<InsertStatement>(entry.statement);

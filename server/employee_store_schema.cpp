@@ -90,11 +90,13 @@ std::optional<StoreFailure> EmployeeStore::createSchema() {
     // Creating, even "if not exists", takes locks that wait for every writer; a worker that
     // connects while a large batch runs must not, so only a database without them creates them.
     QSqlQuery query(db_);
-    const QString present =
-        isPostgres() ? QStringLiteral("SELECT to_regclass('employees') IS NOT NULL AND "
+    const QString present = isPostgres()
+                                ? QStringLiteral(
+                                      "SELECT to_regclass('employees') IS NOT NULL AND "
                                       "to_regclass('centeremployeecrossreference') IS NOT NULL AND "
                                       "to_regclass('centeremployeecrossreference_employeeid') IS NOT NULL")
-                     : QStringLiteral("SELECT COUNT(*) = 3 FROM sqlite_master WHERE lower(name) IN ('employees', "
+                                : QStringLiteral(
+                                      "SELECT COUNT(*) = 3 FROM sqlite_master WHERE lower(name) IN ('employees', "
                                       "'centeremployeecrossreference', 'centeremployeecrossreference_employeeid')");
     if (!query.exec(present) || !query.next())
         return failure(QStringLiteral("cannot look for the tables"), query.lastError());

@@ -13,8 +13,7 @@ constexpr char32_t replacementCharacter = 0xFFFD;
 // The longest output for one UTF-16 code unit: "&quot;" and "&apos;".
 constexpr qsizetype maxBytesPerCodeUnit = 6;
 
-char *putUtf8(char *out, char32_t cp)
-{
+char* putUtf8(char* out, char32_t cp) {
     if (cp < 0x80) {
         *out++ = char(cp);
     } else if (cp < 0x800) {
@@ -33,25 +32,21 @@ char *putUtf8(char *out, char32_t cp)
     return out;
 }
 
-template<std::size_t N>
-char *putLiteral(char *out, const char (&literal)[N])
-{
+template <std::size_t N>
+char* putLiteral(char* out, const char (&literal)[N]) {
     std::memcpy(out, literal, N - 1);
     return out + N - 1;
 }
 
-bool isBlank(QStringView text)
-{
+bool isBlank(QStringView text) {
     for (QChar c : text) {
-        if (!c.isSpace())
-            return false;
+        if (!c.isSpace()) return false;
     }
     return true;
 }
 
-void appendEmployees(QByteArray &out, const std::vector<Employee> &employees)
-{
-    for (const Employee &employee : employees) {
+void appendEmployees(QByteArray& out, const std::vector<Employee>& employees) {
+    for (const Employee& employee : employees) {
         char number[16];
         const auto converted = std::to_chars(std::begin(number), std::end(number), employee.id);
         out.append("<Employee><ID>");
@@ -62,15 +57,14 @@ void appendEmployees(QByteArray &out, const std::vector<Employee> &employees)
     }
 }
 
-} // namespace
+}  // namespace
 
-void appendXmlText(QByteArray &out, QStringView text)
-{
+void appendXmlText(QByteArray& out, QStringView text) {
     // Written through a pointer into room reserved for the worst case, then trimmed: this
     // runs for every name of every feed, and per-character appends dominated the cost.
     const qsizetype start = out.size();
     out.resize(start + text.size() * maxBytesPerCodeUnit);
-    char *p = out.data() + start;
+    char* p = out.data() + start;
     const qsizetype size = text.size();
     for (qsizetype i = 0; i < size; ++i) {
         const char16_t c = text[i].unicode();
@@ -79,15 +73,32 @@ void appendXmlText(QByteArray &out, QStringView text)
             continue;
         }
         switch (c) {
-        case u'&': p = putLiteral(p, "&amp;"); continue;
-        case u'<': p = putLiteral(p, "&lt;"); continue;
-        case u'>': p = putLiteral(p, "&gt;"); continue;
-        case u'"': p = putLiteral(p, "&quot;"); continue;
-        case u'\'': p = putLiteral(p, "&apos;"); continue;
-        case u'\n': p = putLiteral(p, "&#10;"); continue;
-        case u'\r': p = putLiteral(p, "&#13;"); continue;
-        case u'\t': *p++ = '\t'; continue;
-        default: break;
+        case u'&':
+            p = putLiteral(p, "&amp;");
+            continue;
+        case u'<':
+            p = putLiteral(p, "&lt;");
+            continue;
+        case u'>':
+            p = putLiteral(p, "&gt;");
+            continue;
+        case u'"':
+            p = putLiteral(p, "&quot;");
+            continue;
+        case u'\'':
+            p = putLiteral(p, "&apos;");
+            continue;
+        case u'\n':
+            p = putLiteral(p, "&#10;");
+            continue;
+        case u'\r':
+            p = putLiteral(p, "&#13;");
+            continue;
+        case u'\t':
+            *p++ = '\t';
+            continue;
+        default:
+            break;
         }
         if (c < 0x20) {
             p = putUtf8(p, replacementCharacter);
@@ -107,8 +118,7 @@ void appendXmlText(QByteArray &out, QStringView text)
     out.resize(p - out.constData());
 }
 
-QByteArray buildCenterFeed(const CenterFeed &feed)
-{
+QByteArray buildCenterFeed(const CenterFeed& feed) {
     QByteArray out;
     // About 50 bytes of markup per employee plus the name.
     out.reserve(256 + qsizetype(feed.nonSelected.size() + feed.selected.size()) * 80);
@@ -125,4 +135,4 @@ QByteArray buildCenterFeed(const CenterFeed &feed)
     return out;
 }
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

@@ -8,16 +8,14 @@
 
 namespace centeremp::server {
 
-struct Employee
-{
+struct Employee {
     qint32 id = 0;
     QString name;
 };
 
 // What one centre's page shows: active employees not assigned to it, and those assigned to
 // it, each ordered by ID.
-struct CenterFeed
-{
+struct CenterFeed {
     std::vector<Employee> nonSelected;
     std::vector<Employee> selected;
 };
@@ -29,15 +27,15 @@ struct CenterFeed
 //     NonSelectedEmployees/Employee*/(ID, Name)
 //     SelectedEmployees/Employee*/(ID, Name)
 // Built as text in one buffer: a DOM would cost far more for tens of thousands of rows.
-QByteArray buildCenterFeed(const CenterFeed &feed);
+QByteArray buildCenterFeed(const CenterFeed& feed);
 
 // Appends text as UTF-8 character data: markup characters are escaped, and characters XML 1.0
 // cannot carry (most C0 controls, lone surrogates, U+FFFE/U+FFFF) become U+FFFD so that the
 // document always parses. CR and LF are written as character references so they survive.
-void appendXmlText(QByteArray &out, QStringView text);
+void appendXmlText(QByteArray& out, QStringView text);
 
 // The control needs a text node in every Name element; an empty or blank name (possible only
 // in a database this server did not create) is shown as this instead.
 inline constexpr QStringView unnamedEmployee = u"(no name)";
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

@@ -17,103 +17,88 @@
 
 namespace centeremp::server {
 
-HttpResponse HttpResponse::text(int status, const QString &message)
-{
+HttpResponse HttpResponse::text(int status, const QString& message) {
     HttpResponse response;
     response.status = status;
     response.contentType = "text/plain; charset=utf-8";
     response.body = message.toUtf8();
-    if (!response.body.endsWith('\n'))
-        response.body.append('\n');
+    if (!response.body.endsWith('\n')) response.body.append('\n');
     return response;
 }
 
-struct HttpServer::Pending
-{
+struct HttpServer::Pending {
     HttpRequest request;
     QElapsedTimer timer;
     qsizetype declaredLength = -1;
     qsizetype received = 0;
     bool tooLarge = false;
     bool overBudget = false;
-    bool answered = false; // set by the worker before it resumes the connection
+    bool answered = false;  // set by the worker before it resumes the connection
     HttpResponse response;
 };
 
 namespace {
 
 // The part of a reply worth a look in the log: what a person was told, not the XML.
-QString logNoteFor(const HttpResponse &response)
-{
-    if (!response.logNote.isEmpty())
-        return response.logNote;
-    if (response.contentType.startsWith("text/xml"))
-        return {};
+QString logNoteFor(const HttpResponse& response) {
+    if (!response.logNote.isEmpty()) return response.logNote;
+    if (response.contentType.startsWith("text/xml")) return {};
     return QString::fromUtf8(response.body).trimmed().left(300);
 }
 
-} // namespace
+}  // namespace
 
-struct HttpCallbacks
-{
-    static MHD_Result queue(MHD_Connection *connection, HttpServer::Pending *pending, const HttpResponse &response)
-    {
+struct HttpCallbacks {
+    static MHD_Result queue(MHD_Connection* connection, HttpServer::Pending* pending, const HttpResponse& response) {
         writeLog(requestLogLine(QDateTime::currentDateTimeUtc(), pending->request.method, pending->request.path,
                                 response.status, pending->timer.elapsed(), logNoteFor(response)));
-        MHD_Response *reply = MHD_create_response_from_buffer(std::size_t(response.body.size()),
-                                                              const_cast<char *>(response.body.constData()),
-                                                              MHD_RESPMEM_MUST_COPY);
-        if (!reply)
-            return MHD_NO;
+        MHD_Response* reply = MHD_create_response_from_buffer(
+            std::size_t(response.body.size()), const_cast<char*>(response.body.constData()), MHD_RESPMEM_MUST_COPY);
+        if (!reply) return MHD_NO;
         if (!response.contentType.isEmpty())
             MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, response.contentType.constData());
-        for (const auto &[name, value] : response.headers)
+        for (const auto& [name, value] : response.headers)
             MHD_add_response_header(reply, name.constData(), value.constData());
         const MHD_Result result = MHD_queue_response(connection, unsigned(response.status), reply);
         MHD_destroy_response(reply);
         return result;
     }
 
-    static MHD_Result collectQuery(void *cls, MHD_ValueKind, const char *key, size_t keySize, const char *value,
-                                   size_t valueSize)
-    {
-        auto *query = static_cast<std::vector<std::pair<QByteArray, QByteArray>> *>(cls);
+    static MHD_Result collectQuery(void* cls, MHD_ValueKind, const char* key, size_t keySize, const char* value,
+                                   size_t valueSize) {
+        auto* query = static_cast<std::vector<std::pair<QByteArray, QByteArray>>*>(cls);
         query->emplace_back(QByteArray(key, qsizetype(keySize)),
                             value ? QByteArray(value, qsizetype(valueSize)) : QByteArray());
         return MHD_YES;
     }
 
-    static HttpResponse tooLarge(const HttpServer &server)
-    {
-        return HttpResponse::text(MHD_HTTP_CONTENT_TOO_LARGE,
-                                  QStringLiteral("request body too large: at most %1 bytes are accepted")
-                                      .arg(server.limits_.maxBodyBytes));
+    static HttpResponse tooLarge(const HttpServer& server) {
+        return HttpResponse::text(
+            MHD_HTTP_CONTENT_TOO_LARGE,
+            QStringLiteral("request body too large: at most %1 bytes are accepted").arg(server.limits_.maxBodyBytes));
     }
 
-    static HttpResponse busy(const QString &message)
-    {
+    static HttpResponse busy(const QString& message) {
         HttpResponse response = HttpResponse::text(MHD_HTTP_SERVICE_UNAVAILABLE, message);
         response.headers.emplace_back("Retry-After", "5");
         return response;
     }
 
-    static MHD_Result begin(HttpServer *server, MHD_Connection *connection, const char *url, const char *method,
-                            void **state)
-    {
-        auto *pending = new HttpServer::Pending;
+    static MHD_Result begin(HttpServer* server, MHD_Connection* connection, const char* url, const char* method,
+                            void** state) {
+        auto* pending = new HttpServer::Pending;
         *state = pending;
         pending->timer.start();
         pending->request.method = method;
         pending->request.path = url;
         MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, &collectQuery, &pending->request.query);
-        if (const char *type = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE))
+        if (const char* type = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE))
             pending->request.contentType = type;
-        if (const char *length = MHD_lookup_connection_value(connection, MHD_HEADER_KIND,
-                                                             MHD_HTTP_HEADER_CONTENT_LENGTH)) {
+        if (const char* length =
+                MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH)) {
             bool ok = false;
             pending->declaredLength = QByteArray(length).toLongLong(&ok);
-            if (!ok)
-                pending->declaredLength = -1;
+            if (!ok) pending->declaredLength = -1;
         }
         // Refuse before reading a body that is announced as too large.
         if (pending->declaredLength > server->limits_.maxBodyBytes)
@@ -121,8 +106,7 @@ struct HttpCallbacks
         return MHD_YES;
     }
 
-    static MHD_Result receive(HttpServer *server, HttpServer::Pending *pending, const char *data, size_t *size)
-    {
+    static MHD_Result receive(HttpServer* server, HttpServer::Pending* pending, const char* data, size_t* size) {
         const auto chunk = qsizetype(*size);
         *size = 0;
         pending->received += chunk;
@@ -144,19 +128,14 @@ struct HttpCallbacks
         return MHD_YES;
     }
 
-    static MHD_Result onRequest(void *cls, MHD_Connection *connection, const char *url, const char *method,
-                                const char *, const char *uploadData, size_t *uploadDataSize, void **state)
-    {
-        auto *server = static_cast<HttpServer *>(cls);
-        auto *pending = static_cast<HttpServer::Pending *>(*state);
-        if (!pending)
-            return begin(server, connection, url, method, state);
-        if (*uploadDataSize > 0)
-            return receive(server, pending, uploadData, uploadDataSize);
-        if (pending->answered)
-            return queue(connection, pending, pending->response);
-        if (pending->tooLarge)
-            return queue(connection, pending, tooLarge(*server));
+    static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
+                                const char* uploadData, size_t* uploadDataSize, void** state) {
+        auto* server = static_cast<HttpServer*>(cls);
+        auto* pending = static_cast<HttpServer::Pending*>(*state);
+        if (!pending) return begin(server, connection, url, method, state);
+        if (*uploadDataSize > 0) return receive(server, pending, uploadData, uploadDataSize);
+        if (pending->answered) return queue(connection, pending, pending->response);
+        if (pending->tooLarge) return queue(connection, pending, tooLarge(*server));
         if (pending->overBudget)
             return queue(connection, pending, busy(QStringLiteral("too many large requests at once; try again")));
         if (!server->dispatch(connection, pending))
@@ -164,12 +143,10 @@ struct HttpCallbacks
         return MHD_YES;
     }
 
-    static void onCompleted(void *cls, MHD_Connection *, void **state, MHD_RequestTerminationCode)
-    {
-        auto *server = static_cast<HttpServer *>(cls);
-        auto *pending = static_cast<HttpServer::Pending *>(*state);
-        if (!pending)
-            return;
+    static void onCompleted(void* cls, MHD_Connection*, void** state, MHD_RequestTerminationCode) {
+        auto* server = static_cast<HttpServer*>(cls);
+        auto* pending = static_cast<HttpServer::Pending*>(*state);
+        if (!pending) return;
         server->bufferedBytes_ -= pending->request.body.size();
         delete pending;
         *state = nullptr;
@@ -177,22 +154,15 @@ struct HttpCallbacks
 };
 
 HttpServer::HttpServer(HandlerFactory factory, int workers, HttpLimits limits)
-    : factory_(std::move(factory)), workerCount_(std::max(1, workers)), limits_(limits)
-{
-}
+    : factory_(std::move(factory)), workerCount_(std::max(1, workers)), limits_(limits) {}
 
-HttpServer::~HttpServer()
-{
-    stop();
-}
+HttpServer::~HttpServer() { stop(); }
 
 // On the polling thread, inside the request callback: the connection waits, suspended, until
 // a worker has the answer.
-bool HttpServer::dispatch(MHD_Connection *connection, Pending *pending)
-{
+bool HttpServer::dispatch(MHD_Connection* connection, Pending* pending) {
     std::lock_guard lock(mutex_);
-    if (refusing_)
-        return false;
+    if (refusing_) return false;
     ++inFlight_;
     MHD_suspend_connection(connection);
     const Lane lane = pending->request.method == "POST" ? Writing : Reading;
@@ -201,36 +171,34 @@ bool HttpServer::dispatch(MHD_Connection *connection, Pending *pending)
     return true;
 }
 
-void HttpServer::work(int worker, Lane lane)
-{
+void HttpServer::work(int worker, Lane lane) {
     Handler handler = factory_(worker);
     for (;;) {
         Job job;
         {
             std::unique_lock lock(mutex_);
-            auto &queue = queue_[lane];
+            auto& queue = queue_[lane];
             wake_[lane].wait(lock, [this, &queue] { return exit_ || !queue.empty(); });
-            if (queue.empty())
-                break;
+            if (queue.empty()) break;
             job = queue.front();
             queue.pop_front();
         }
-        auto &[connection, pending] = job;
+        auto& [connection, pending] = job;
         try {
             pending->response = handler(pending->request);
-        } catch (const std::exception &e) {
+        } catch (const std::exception& e) {
             pending->response = HttpResponse::text(MHD_HTTP_INTERNAL_SERVER_ERROR, QStringLiteral("internal error"));
             pending->response.logNote = QStringLiteral("internal error: %1").arg(QString::fromLocal8Bit(e.what()));
         }
         bufferedBytes_ -= pending->request.body.size();
-        pending->request.body = QByteArray(); // the answer is all that is left to send
+        pending->request.body = QByteArray();  // the answer is all that is left to send
         pending->answered = true;
         MHD_resume_connection(connection);
         std::lock_guard lock(mutex_);
         --inFlight_;
         idle_.notify_all();
     }
-    handler = nullptr; // its database connection closes on the thread that opened it
+    handler = nullptr;  // its database connection closes on the thread that opened it
 }
 
 namespace {
@@ -290,15 +258,15 @@ bool HttpServer::start(const ListenAddress& address, QString* error) {
         workers_.emplace_back(&HttpServer::work, this, i, Reading);
         workers_.emplace_back(&HttpServer::work, this, workerCount_ + i, Writing);
     }
-    daemon_ = MHD_start_daemon(
-        flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,                  //
-        MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),                              //
-        MHD_OPTION_CONNECTION_LIMIT, connections,                                                 //
-        MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(limits_.perClientConnections, connections),  //
-        MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                                //
-        MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,                        //
-        MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                           //
-        MHD_OPTION_END);
+    daemon_ =
+        MHD_start_daemon(flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,                   //
+                         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),                              //
+                         MHD_OPTION_CONNECTION_LIMIT, connections,                                                 //
+                         MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(limits_.perClientConnections, connections),  //
+                         MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                                //
+                         MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,                        //
+                         MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                           //
+                         MHD_OPTION_END);
     if (!daemon_) {
         stopWorkers();
         *error =
@@ -315,10 +283,9 @@ bool HttpServer::start(const ListenAddress& address, QString* error) {
     return true;
 }
 
-void HttpServer::stop()
-{
+void HttpServer::stop() {
     if (daemon_) {
-        const MHD_socket listening = MHD_quiesce_daemon(daemon_); // no new connections
+        const MHD_socket listening = MHD_quiesce_daemon(daemon_);  // no new connections
         std::unique_lock lock(mutex_);
         refusing_ = true;
         // The daemon must not stop with a connection suspended: let every worker answer first.
@@ -326,23 +293,19 @@ void HttpServer::stop()
         lock.unlock();
         MHD_stop_daemon(daemon_);
         daemon_ = nullptr;
-        if (listening != MHD_INVALID_SOCKET)
-            ::close(listening); // quiescing handed the socket to us
+        if (listening != MHD_INVALID_SOCKET) ::close(listening);  // quiescing handed the socket to us
     }
     stopWorkers();
 }
 
-void HttpServer::stopWorkers()
-{
+void HttpServer::stopWorkers() {
     {
         std::lock_guard lock(mutex_);
         exit_ = true;
     }
-    for (auto &wake : wake_)
-        wake.notify_all();
-    for (auto &worker : workers_)
-        worker.join();
+    for (auto& wake : wake_) wake.notify_all();
+    for (auto& worker : workers_) worker.join();
     workers_.clear();
 }
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

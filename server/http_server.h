@@ -19,38 +19,35 @@ struct MHD_Connection;
 
 namespace centeremp::server {
 
-struct HttpRequest
-{
+struct HttpRequest {
     QByteArray method;
-    QByteArray path; // without the query
-    std::vector<std::pair<QByteArray, QByteArray>> query; // decoded name/value pairs in order
+    QByteArray path;                                       // without the query
+    std::vector<std::pair<QByteArray, QByteArray>> query;  // decoded name/value pairs in order
     QByteArray contentType;
     QByteArray body;
 };
 
-struct HttpResponse
-{
+struct HttpResponse {
     int status = 200;
     QByteArray contentType;
     QByteArray body;
     std::vector<std::pair<QByteArray, QByteArray>> headers;
-    QString logNote; // for the server's log only, never sent: details the client must not see
+    QString logNote;  // for the server's log only, never sent: details the client must not see
 
     // A plain-text answer for a person: one line ending in a newline.
-    static HttpResponse text(int status, const QString &message);
+    static HttpResponse text(int status, const QString& message);
 };
 
-struct HttpLimits
-{
+struct HttpLimits {
     // Idle keep-alive connections cost a socket and a little memory, so thousands are allowed;
     // the open-file limit lowers this at start when it must.
     unsigned connections = 10000;
     // One host (or slow sender) cannot take every slot; a load balancer in front counts as one.
     unsigned perClientConnections = 2500;
     unsigned idleTimeoutSeconds = 10;
-    std::size_t connectionMemoryBytes = 64 * 1024; // request line and headers
+    std::size_t connectionMemoryBytes = 64 * 1024;  // request line and headers
     qsizetype maxBodyBytes = 16 * 1024 * 1024;
-    qsizetype maxBufferedBytes = 64 * 1024 * 1024; // all bodies being received or waiting at once
+    qsizetype maxBufferedBytes = 64 * 1024 * 1024;  // all bodies being received or waiting at once
 };
 
 // HTTP over GNU libmicrohttpd. One polling thread does all socket work and never waits for
@@ -59,10 +56,9 @@ struct HttpLimits
 // the others each have their own workers, so batches waiting for a lock or writing 32767 rows
 // never hold up a page load, and idle connections cost no thread.
 // Request bodies are collected up to a limit; a larger body is answered with 413 unkept.
-class HttpServer
-{
+class HttpServer {
 public:
-    using Handler = std::function<HttpResponse(const HttpRequest &)>;
+    using Handler = std::function<HttpResponse(const HttpRequest&)>;
     // Called once on each worker thread before its first request. The handler it makes is used
     // and destroyed on that thread only, so it may hold a database connection.
     using HandlerFactory = std::function<Handler(int worker)>;
@@ -70,24 +66,24 @@ public:
     // workersPerLane threads answer POSTs, as many answer everything else.
     HttpServer(HandlerFactory factory, int workersPerLane, HttpLimits limits = {});
     ~HttpServer();
-    HttpServer(const HttpServer &) = delete;
-    HttpServer &operator=(const HttpServer &) = delete;
+    HttpServer(const HttpServer&) = delete;
+    HttpServer& operator=(const HttpServer&) = delete;
 
-    bool start(const ListenAddress &address, QString *error);
+    bool start(const ListenAddress& address, QString* error);
     quint16 port() const { return port_; }
     // Request-body bytes held right now, received or waiting for a worker: zero when idle.
     qsizetype bufferedBytes() const { return bufferedBytes_.load(); }
     // Stops accepting, lets the requests in progress finish and answers them, then ends.
     void stop();
 
-    struct Pending; // per-request state, internal
+    struct Pending;  // per-request state, internal
 
 private:
     friend struct HttpCallbacks;
-    using Job = std::pair<MHD_Connection *, Pending *>;
+    using Job = std::pair<MHD_Connection*, Pending*>;
 
     enum Lane { Reading, Writing, LaneCount };
-    bool dispatch(MHD_Connection *connection, Pending *pending);
+    bool dispatch(MHD_Connection* connection, Pending* pending);
     void work(int worker, Lane lane);
     void stopWorkers();
     unsigned connectionLimit() const;
@@ -95,18 +91,18 @@ private:
     HandlerFactory factory_;
     int workerCount_;
     HttpLimits limits_;
-    MHD_Daemon *daemon_ = nullptr;
+    MHD_Daemon* daemon_ = nullptr;
     quint16 port_ = 0;
     std::atomic<qsizetype> bufferedBytes_{0};
 
-    std::mutex mutex_; // guards the queue and the counters below
+    std::mutex mutex_;  // guards the queue and the counters below
     std::condition_variable wake_[LaneCount];
     std::condition_variable idle_;
     std::deque<Job> queue_[LaneCount];
-    int inFlight_ = 0;     // suspended connections not yet resumed
-    bool refusing_ = false; // stopping: new requests are answered 503 at once
+    int inFlight_ = 0;       // suspended connections not yet resumed
+    bool refusing_ = false;  // stopping: new requests are answered 503 at once
     bool exit_ = false;
     std::vector<std::thread> workers_;
 };
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

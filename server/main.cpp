@@ -10,11 +10,11 @@
 #include <QDateTime>
 #include <QThread>
 
+#include <pthread.h>
 #include <algorithm>
 #include <csignal>
-#include <memory>
 #include <cstdio>
-#include <pthread.h>
+#include <memory>
 
 using namespace centeremp::server;
 
@@ -24,24 +24,21 @@ namespace {
 constexpr int exitCannotServe = 1;
 constexpr int exitBadCommandLine = 2;
 
-void printError(const QString &message)
-{
+void printError(const QString& message) {
     std::fprintf(stderr, "centeremp-server: %s\n", message.toLocal8Bit().constData());
 }
 
 // Checks the database and creates its tables before accepting requests, so a wrong --db fails
 // at once instead of on the first request; fills it with sample data when asked and it is empty.
-bool prepareDatabase(const ServerOptions &options)
-{
+bool prepareDatabase(const ServerOptions& options) {
     EmployeeStore store(options.database, QStringLiteral("centeremp-startup"));
     if (auto problem = store.open()) {
         printError(problem->message);
         return false;
     }
-    if (!options.demo)
-        return true;
+    if (!options.demo) return true;
     auto empty = store.isEmpty();
-    if (auto *problem = std::get_if<StoreFailure>(&empty)) {
+    if (auto* problem = std::get_if<StoreFailure>(&empty)) {
         printError(problem->message);
         return false;
     }
@@ -80,26 +77,24 @@ HttpServer::HandlerFactory serviceFactory(const ServerOptions& options) {
     };
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char *argv[])
-{
-    QCoreApplication app(argc, argv); // the Qt Sql drivers are plugins and need the application
+int main(int argc, char* argv[]) {
+    QCoreApplication app(argc, argv);  // the Qt Sql drivers are plugins and need the application
 
     auto parsed = parseCommandLine(app.arguments().mid(1));
     if (std::holds_alternative<HelpRequested>(parsed)) {
         std::fputs(usageText().toLocal8Bit().constData(), stdout);
         return 0;
     }
-    if (const auto *error = std::get_if<CommandLineError>(&parsed)) {
+    if (const auto* error = std::get_if<CommandLineError>(&parsed)) {
         printError(error->message);
         std::fputs(usageText().toLocal8Bit().constData(), stderr);
         return exitBadCommandLine;
     }
-    const auto &options = std::get<ServerOptions>(parsed);
+    const auto& options = std::get<ServerOptions>(parsed);
 
-    if (!prepareDatabase(options))
-        return exitCannotServe;
+    if (!prepareDatabase(options)) return exitCannotServe;
 
     const sigset_t stopSignals = blockStopSignals();
     const int threads = options.threads > 0 ? options.threads : std::max(1, QThread::idealThreadCount());
@@ -117,6 +112,6 @@ int main(int argc, char *argv[])
     int received = 0;
     sigwait(&stopSignals, &received);
     std::fprintf(stderr, "centeremp-server: %s received, stopping\n", received == SIGINT ? "SIGINT" : "SIGTERM");
-    server.stop(); // answers the requests in progress, then ends the threads and their connections
+    server.stop();  // answers the requests in progress, then ends the threads and their connections
     return 0;
 }

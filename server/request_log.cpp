@@ -4,8 +4,7 @@
 
 namespace centeremp::server {
 
-QByteArray escapeForLog(QByteArrayView text)
-{
+QByteArray escapeForLog(QByteArrayView text) {
     static constexpr char hex[] = "0123456789ABCDEF";
     QByteArray escaped;
     escaped.reserve(text.size());
@@ -21,21 +20,18 @@ QByteArray escapeForLog(QByteArrayView text)
     return escaped;
 }
 
-QByteArray requestLogLine(const QDateTime &when, QByteArrayView method, QByteArrayView path, int status,
-                          qint64 milliseconds, QStringView note)
-{
+QByteArray requestLogLine(const QDateTime& when, QByteArrayView method, QByteArrayView path, int status,
+                          qint64 milliseconds, QStringView note) {
     QByteArray line = when.toUTC().toString(Qt::ISODateWithMs).toLatin1() + ' ' + escapeForLog(method) + ' ' +
                       escapeForLog(path) + ' ' + QByteArray::number(status) + ' ' + QByteArray::number(milliseconds) +
                       " ms";
-    if (!note.isEmpty())
-        line += ": " + escapeForLog(note.toUtf8());
+    if (!note.isEmpty()) line += ": " + escapeForLog(note.toUtf8());
     return line + '\n';
 }
 
-void writeLog(const QByteArray &line)
-{
+void writeLog(const QByteArray& line) {
     // fwrite holds the stream lock for the whole line, so lines of several threads never mix.
     std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);
 }
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

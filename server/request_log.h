@@ -14,10 +14,10 @@ QByteArray escapeForLog(QByteArrayView text);
 
 // One line per request: time, method, path, status, milliseconds, and an optional note, each
 // escaped; ends in a newline.
-QByteArray requestLogLine(const QDateTime &when, QByteArrayView method, QByteArrayView path, int status,
+QByteArray requestLogLine(const QDateTime& when, QByteArrayView method, QByteArrayView path, int status,
                           qint64 milliseconds, QStringView note);
 
 // Writes a whole line at once to stderr, so lines from several threads never interleave.
-void writeLog(const QByteArray &line);
+void writeLog(const QByteArray& line);
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

@@ -17,8 +17,7 @@ constexpr QStringView deleteMiddle = u" AND EmployeeID IN(";
 
 // Reads a statement left to right; the first mismatch becomes the refusal reason, with a
 // 1-based character position so the operator can find it in a long statement.
-class StatementReader
-{
+class StatementReader {
 public:
     explicit StatementReader(QStringView text) : text_(text) {}
 
@@ -28,18 +27,14 @@ public:
 
     bool peek(QChar c) const { return pos_ < text_.size() && text_[pos_] == c; }
 
-    bool skipIf(QChar c)
-    {
-        if (!peek(c))
-            return false;
+    bool skipIf(QChar c) {
+        if (!peek(c)) return false;
         ++pos_;
         return true;
     }
 
-    void expect(QStringView literal)
-    {
-        if (failed())
-            return;
+    void expect(QStringView literal) {
+        if (failed()) return;
         if (text_.sliced(pos_).startsWith(literal)) {
             pos_ += literal.size();
             return;
@@ -63,10 +58,8 @@ public:
         return number.value;
     }
 
-    void expectEnd()
-    {
-        if (!failed() && !atEnd())
-            fail(QStringLiteral("unexpected text after the statement"));
+    void expectEnd() {
+        if (!failed() && !atEnd()) fail(QStringLiteral("unexpected text after the statement"));
     }
 
 private:
@@ -77,10 +70,8 @@ private:
         return c.isLetterOrNumber() || c == u'.' || c == u'_';
     }
 
-    void fail(const QString &what)
-    {
-        if (!error_)
-            error_ = QStringLiteral("%1 at character %2").arg(what).arg(pos_ + 1);
+    void fail(const QString& what) {
+        if (!error_) error_ = QStringLiteral("%1 at character %2").arg(what).arg(pos_ + 1);
     }
 
     QStringView text_;
@@ -88,13 +79,9 @@ private:
     std::optional<QString> error_;
 };
 
-Refusal refuse(const QString &detail)
-{
-    return Refusal{QStringLiteral("not an accepted statement: %1").arg(detail)};
-}
+Refusal refuse(const QString& detail) { return Refusal{QStringLiteral("not an accepted statement: %1").arg(detail)}; }
 
-std::variant<InsertStatement, DeleteStatement, Refusal> parseInsert(QStringView text)
-{
+std::variant<InsertStatement, DeleteStatement, Refusal> parseInsert(QStringView text) {
     StatementReader reader(text);
     InsertStatement insert;
     reader.expect(insertPrefix);
@@ -102,16 +89,13 @@ std::variant<InsertStatement, DeleteStatement, Refusal> parseInsert(QStringView 
     reader.expect(u",");
     insert.employeeId = reader.integer();
     reader.expect(insertSuffix);
-    if (!reader.failed())
-        reader.skipIf(u' '); // the control appends one space; accept the statement either way
+    if (!reader.failed()) reader.skipIf(u' ');  // the control appends one space; accept the statement either way
     reader.expectEnd();
-    if (reader.failed())
-        return refuse(reader.error());
+    if (reader.failed()) return refuse(reader.error());
     return insert;
 }
 
-std::variant<InsertStatement, DeleteStatement, Refusal> parseDelete(QStringView text)
-{
+std::variant<InsertStatement, DeleteStatement, Refusal> parseDelete(QStringView text) {
     StatementReader reader(text);
     DeleteStatement remove;
     reader.expect(deletePrefix);
@@ -119,57 +103,49 @@ std::variant<InsertStatement, DeleteStatement, Refusal> parseDelete(QStringView 
     reader.expect(deleteMiddle);
     do {
         const qint32 id = reader.integer();
-        if (reader.failed())
-            break;
+        if (reader.failed()) break;
         remove.employeeIds.push_back(id);
     } while (reader.skipIf(u','));
     reader.expect(u")");
     reader.expectEnd();
-    if (reader.failed())
-        return refuse(reader.error());
+    if (reader.failed()) return refuse(reader.error());
     return remove;
 }
 
 // Keeps operator-facing messages short and on one line when they quote what was sent.
-QString quoted(const QString &text)
-{
+QString quoted(const QString& text) {
     QString shown = text.left(60);
-    for (QChar &c : shown) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F)
-            c = u'?';
+    for (QChar& c : shown) {
+        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = u'?';
     }
-    if (text.size() > shown.size())
-        shown += u"...";
+    if (text.size() > shown.size()) shown += u"...";
     return u'"' + shown + u'"';
 }
 
-} // namespace
+}  // namespace
 
-std::variant<InsertStatement, DeleteStatement, Refusal> parseStatement(QStringView text)
-{
-    if (text.startsWith(u"INSERT "))
-        return parseInsert(text);
-    if (text.startsWith(u"DELETE "))
-        return parseDelete(text);
-    return Refusal{QStringLiteral("not an accepted statement (only the assignment INSERT and the removal DELETE "
-                                  "on CenterEmployeeCrossReference are accepted)")};
+std::variant<InsertStatement, DeleteStatement, Refusal> parseStatement(QStringView text) {
+    if (text.startsWith(u"INSERT ")) return parseInsert(text);
+    if (text.startsWith(u"DELETE ")) return parseDelete(text);
+    return Refusal{
+        QStringLiteral("not an accepted statement (only the assignment INSERT and the removal DELETE "
+                       "on CenterEmployeeCrossReference are accepted)")};
 }
 
-std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxBytes)
-{
+std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxBytes) {
     using Kind = BatchRefusal::Kind;
     if (body.size() > maxBytes) {
-        return BatchRefusal{Kind::TooLarge,
-                            QStringLiteral("the body has %1 bytes; at most %2 are accepted").arg(body.size()).arg(maxBytes)};
+        return BatchRefusal{
+            Kind::TooLarge,
+            QStringLiteral("the body has %1 bytes; at most %2 are accepted").arg(body.size()).arg(maxBytes)};
     }
-    if (body.isEmpty())
-        return BatchRefusal{Kind::BadRequest, QStringLiteral("empty body: expected SQL=... fields")};
+    if (body.isEmpty()) return BatchRefusal{Kind::BadRequest, QStringLiteral("empty body: expected SQL=... fields")};
 
     Batch batch;
     bool tooLarge = false;
     auto error = readForm(
         body,
-        [&batch, &tooLarge](int fieldNumber, const FormField &field) -> std::optional<QString> {
+        [&batch, &tooLarge](int fieldNumber, const FormField& field) -> std::optional<QString> {
             if (fieldNumber > maxBatchStatements) {
                 tooLarge = true;
                 return QStringLiteral("more than %1 fields; no batch has more statements").arg(maxBatchStatements);
@@ -177,9 +153,8 @@ std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxB
             if (field.name != u"SQL")
                 return QStringLiteral("unexpected field name %1 (only SQL is accepted)").arg(quoted(field.name));
             auto parsed = parseStatement(field.value);
-            if (const auto *refusal = std::get_if<Refusal>(&parsed))
-                return refusal->reason;
-            if (auto *insert = std::get_if<InsertStatement>(&parsed))
+            if (const auto* refusal = std::get_if<Refusal>(&parsed)) return refusal->reason;
+            if (auto* insert = std::get_if<InsertStatement>(&parsed))
                 batch.statements.push_back({fieldNumber, *insert});
             else
                 batch.statements.push_back({fieldNumber, std::move(std::get<DeleteStatement>(parsed))});
@@ -190,9 +165,8 @@ std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxB
         return BatchRefusal{tooLarge || error->tooLong ? Kind::TooLarge : Kind::BadRequest,
                             QStringLiteral("field %1: %2").arg(error->fieldNumber).arg(error->reason)};
     }
-    if (batch.statements.empty())
-        return BatchRefusal{Kind::BadRequest, QStringLiteral("the body has no SQL field")};
+    if (batch.statements.empty()) return BatchRefusal{Kind::BadRequest, QStringLiteral("the body has no SQL field")};
     return batch;
 }
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

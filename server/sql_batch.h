@@ -13,23 +13,20 @@ namespace centeremp::server {
 // given: it recognises one of these shapes, keeps the integers, and binds them itself.
 
 // INSERT INTO CenterEmployeeCrossReference (CenterID,EmployeeID,RecordLastUpdated) VALUES (C,E,GETDATE())
-struct InsertStatement
-{
+struct InsertStatement {
     qint32 centerId = 0;
     qint32 employeeId = 0;
-    friend bool operator==(const InsertStatement &, const InsertStatement &) = default;
+    friend bool operator==(const InsertStatement&, const InsertStatement&) = default;
 };
 
 // DELETE FROM CenterEmployeeCrossReference WHERE CenterID=C AND EmployeeID IN(E1,...,En)
-struct DeleteStatement
-{
+struct DeleteStatement {
     qint32 centerId = 0;
     std::vector<qint32> employeeIds;
-    friend bool operator==(const DeleteStatement &, const DeleteStatement &) = default;
+    friend bool operator==(const DeleteStatement&, const DeleteStatement&) = default;
 };
 
-struct Refusal
-{
+struct Refusal {
     QString reason;
 };
 
@@ -37,19 +34,16 @@ using Statement = std::variant<InsertStatement, DeleteStatement>;
 
 std::variant<InsertStatement, DeleteStatement, Refusal> parseStatement(QStringView text);
 
-struct BatchStatement
-{
-    int fieldNumber = 0; // 1-based, as reported back to the operator
+struct BatchStatement {
+    int fieldNumber = 0;  // 1-based, as reported back to the operator
     Statement statement;
 };
 
-struct Batch
-{
+struct Batch {
     std::vector<BatchStatement> statements;
 };
 
-struct BatchRefusal
-{
+struct BatchRefusal {
     enum class Kind { BadRequest, TooLarge };
     Kind kind = Kind::BadRequest;
     QString reason;
@@ -70,4 +64,4 @@ inline constexpr qsizetype maxFieldBytes = 1024 * 1024;
 // refuses the whole batch, so either every statement is applied or none is.
 std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxBytes = maxBatchBytes);
 
-} // namespace centeremp::server
+}  // namespace centeremp::server

@@ -37,9 +37,9 @@ std::vector<server::SeedAssignment> operatorAssignments(int employees) {
     }
     const auto key = [](const server::SeedAssignment& a) { return std::pair(a.centerId, a.employeeId); };
     std::sort(assignments.begin(), assignments.end(), [&key](auto a, auto b) { return key(a) < key(b); });
-    assignments.erase(std::unique(assignments.begin(), assignments.end(),
-                                  [&key](auto a, auto b) { return key(a) == key(b); }),
-                      assignments.end());
+    assignments.erase(
+        std::unique(assignments.begin(), assignments.end(), [&key](auto a, auto b) { return key(a) == key(b); }),
+        assignments.end());
     return assignments;
 }
 

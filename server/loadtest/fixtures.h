@@ -12,10 +12,10 @@ namespace centeremp::loadtest {
 
 struct Options {
     QString serverProgram;
-    QString postgresUri; // an existing database on the cluster; ours are created beside it
+    QString postgresUri;  // an existing database on the cluster; ours are created beside it
     QList<int> levels{10, 50, 200};
     int seconds = 8;
-    QStringList serverArguments; // passed to every instance, e.g. --threads 4
+    QStringList serverArguments;  // passed to every instance, e.g. --threads 4
     QStringList phases{u"operators"_qs, u"crowd"_qs, u"batches"_qs};
 };
 

@@ -17,36 +17,26 @@ using Clock = std::chrono::steady_clock;
 
 HttpClient::HttpClient(quint16 port, std::chrono::milliseconds timeout) : port_(port), timeout_(timeout) {}
 
-HttpClient::~HttpClient()
-{
-    close();
-}
+HttpClient::~HttpClient() { close(); }
 
-void HttpClient::close()
-{
-    if (fd_ >= 0)
-        ::close(fd_);
+void HttpClient::close() {
+    if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     buffer_.clear();
 }
 
-bool HttpClient::waitFor(short events, Clock::time_point deadline)
-{
+bool HttpClient::waitFor(short events, Clock::time_point deadline) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
-        if (left <= 0)
-            return false;
+        if (left <= 0) return false;
         pollfd entry{fd_, events, 0};
         const int ready = ::poll(&entry, 1, int(left));
-        if (ready > 0)
-            return true;
-        if (ready < 0 && errno != EINTR)
-            return false;
+        if (ready > 0) return true;
+        if (ready < 0 && errno != EINTR) return false;
     }
 }
 
-bool HttpClient::connectOnly(std::string *error)
-{
+bool HttpClient::connectOnly(std::string* error) {
     close();
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) {
@@ -58,9 +48,8 @@ bool HttpClient::connectOnly(std::string *error)
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port_);
-    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK); // never anywhere but this machine
-    if (::connect(fd_, reinterpret_cast<sockaddr *>(&address), sizeof address) == 0)
-        return true;
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // never anywhere but this machine
+    if (::connect(fd_, reinterpret_cast<sockaddr*>(&address), sizeof address) == 0) return true;
     if (errno != EINPROGRESS) {
         *error = std::string("connect: ") + std::strerror(errno);
         close();
@@ -82,14 +71,12 @@ bool HttpClient::connectOnly(std::string *error)
     return true;
 }
 
-bool HttpClient::sendRaw(const QByteArray &bytes)
-{
+bool HttpClient::sendRaw(const QByteArray& bytes) {
     std::string error;
     return fd_ >= 0 && sendAll(bytes, Clock::now() + timeout_, &error);
 }
 
-bool HttpClient::sendAll(const QByteArray &bytes, Clock::time_point deadline, std::string *error)
-{
+bool HttpClient::sendAll(const QByteArray& bytes, Clock::time_point deadline, std::string* error) {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = ::send(fd_, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
@@ -109,8 +96,7 @@ bool HttpClient::sendAll(const QByteArray &bytes, Clock::time_point deadline, st
     return true;
 }
 
-Reply HttpClient::readReply(Clock::time_point deadline)
-{
+Reply HttpClient::readReply(Clock::time_point deadline) {
     Reply reply;
     qsizetype headEnd = -1;
     qsizetype bodyLength = -1;
@@ -136,31 +122,27 @@ Reply HttpClient::readReply(Clock::time_point deadline)
             reply = Reply{0, {}, n == 0 ? "closed by the server before the reply" : std::strerror(errno)};
             return reply;
         }
-        if (!waitFor(POLLIN, deadline))
-            return Reply{0, {}, "time-out waiting for the reply"};
+        if (!waitFor(POLLIN, deadline)) return Reply{0, {}, "time-out waiting for the reply"};
     }
 }
 
-Reply HttpClient::request(const QByteArray &method, const QByteArray &target, const QByteArray &body, bool keepAlive)
-{
+Reply HttpClient::request(const QByteArray& method, const QByteArray& target, const QByteArray& body, bool keepAlive) {
     std::string error;
-    if (fd_ < 0 && !connectOnly(&error))
-        return Reply{0, {}, error};
+    if (fd_ < 0 && !connectOnly(&error)) return Reply{0, {}, error};
     QByteArray head = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port_) + "\r\n";
-    if (!keepAlive)
-        head += "Connection: close\r\n";
+    if (!keepAlive) head += "Connection: close\r\n";
     if (method == "POST")
-        head += "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
-                QByteArray::number(body.size()) + "\r\n";
+        head +=
+            "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + QByteArray::number(body.size()) +
+            "\r\n";
     const auto deadline = Clock::now() + timeout_;
     if (!sendAll(head + "\r\n" + body, deadline, &error)) {
         close();
         return Reply{0, {}, error};
     }
     Reply reply = readReply(deadline);
-    if (reply.status == 0 || !keepAlive)
-        close();
+    if (reply.status == 0 || !keepAlive) close();
     return reply;
 }
 
-} // namespace centeremp::loadtest
+}  // namespace centeremp::loadtest

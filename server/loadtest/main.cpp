@@ -26,8 +26,7 @@ void batchPhase(const Options& options, const QString& adminUri, const char* bac
     database.seed(largest, false);
     ServerInstance server(options, database.argument());
     QByteArray inserts;
-    for (qint32 id = largest; id >= 1; --id)
-        inserts += insertField(7, id);
+    for (qint32 id = largest; id >= 1; --id) inserts += insertField(7, id);
     for (bool probing : {false, true}) {
         runLargeBatch(server.port(), "32767 INSERTs", inserts, probing);
         runLargeBatch(server.port(), "DELETE of 32767 IDs", deleteField(7, 1, largest), probing);
@@ -43,13 +42,10 @@ void operatorPhase(const Options& options) {
     std::printf("operators on PostgreSQL (%d employees, %d centres), %d s per level:\n", operatorEmployees,
                 operatorCentres, options.seconds);
     if (options.phases.contains(u"operators"_qs)) {
-        for (int level : options.levels)
-            runLevel({first.port(), second.port()}, level, options.seconds);
-        for (int level : options.levels)
-            runLevel({first.port()}, level, options.seconds);
+        for (int level : options.levels) runLevel({first.port(), second.port()}, level, options.seconds);
+        for (int level : options.levels) runLevel({first.port()}, level, options.seconds);
     }
-    if (options.phases.contains(u"crowd"_qs))
-        runCrowd(first.port(), crowdIdleHosts, crowdSlowSenders);
+    if (options.phases.contains(u"crowd"_qs)) runCrowd(first.port(), crowdIdleHosts, crowdSlowSenders);
 }
 
 Options parseOptions(const QStringList& arguments) {
@@ -69,24 +65,23 @@ Options parseOptions(const QStringList& arguments) {
             options.serverArguments << u"--threads"_qs << value;
         else if (name == u"--levels") {
             options.levels.clear();
-            for (const QString& level : value.split(u','))
-                options.levels << std::clamp(level.toInt(), 1, maxOperators);
+            for (const QString& level : value.split(u',')) options.levels << std::clamp(level.toInt(), 1, maxOperators);
         } else
             fail(u"unknown argument "_qs + name);
     }
     if (options.serverProgram.isEmpty() || options.postgresUri.isEmpty())
-        fail(u"usage: centeremp-loadgen --server PATH --pg postgresql://... [--seconds N] [--levels 10,50,200] "
-             "[--threads N] [--phases operators,crowd,batches]"_qs);
+        fail(
+            u"usage: centeremp-loadgen --server PATH --pg postgresql://... [--seconds N] [--levels 10,50,200] "
+            "[--threads N] [--phases operators,crowd,batches]"_qs);
     return options;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const Options options = parseOptions(app.arguments().mid(1));
-    if (options.phases.contains(u"operators"_qs) || options.phases.contains(u"crowd"_qs))
-        operatorPhase(options);
+    if (options.phases.contains(u"operators"_qs) || options.phases.contains(u"crowd"_qs)) operatorPhase(options);
     if (options.phases.contains(u"batches"_qs)) {
         batchPhase(options, options.postgresUri, "PostgreSQL");
         batchPhase(options, QString(), "SQLite");

@@ -30,13 +30,11 @@ struct Tally {
         millis.push_back(ms);
         if (reply.status != 200) {
             ++errors;
-            if (firstError.empty())
-                firstError = reply.status ? "status " + std::to_string(reply.status) : reply.error;
+            if (firstError.empty()) firstError = reply.status ? "status " + std::to_string(reply.status) : reply.error;
         }
     }
     double percentile(double p) {
-        if (millis.empty())
-            return 0;
+        if (millis.empty()) return 0;
         std::sort(millis.begin(), millis.end());
         return millis[std::min(millis.size() - 1, std::size_t(p * double(millis.size())))];
     }
@@ -84,15 +82,14 @@ void runLevel(const std::vector<quint16>& ports, int operators, int seconds) {
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::seconds(seconds);
     std::vector<std::thread> threads;
-    for (int i = 0; i < operators; ++i) // round robin, as a load balancer would
+    for (int i = 0; i < operators; ++i)  // round robin, as a load balancer would
         threads.emplace_back(operatorLoop, ports[std::size_t(i) % ports.size()], i, deadline, std::ref(tally));
-    for (auto& thread : threads)
-        thread.join();
+    for (auto& thread : threads) thread.join();
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     std::printf("  %3d operators, %zu instance(s): %7.0f requests/s  p50 %6.1f ms  p99 %6.1f ms  errors %ld%s%s\n",
                 operators, ports.size(), double(tally.millis.size()) / elapsed, tally.percentile(0.5),
-                tally.percentile(0.99), tally.errors, tally.firstError.empty() ? "" : "  first: ",
-                tally.firstError.c_str());
+                tally.percentile(0.99), tally.errors,
+                tally.firstError.empty() ? "" : "  first: ", tally.firstError.c_str());
     std::fflush(stdout);
 }
 
@@ -116,9 +113,8 @@ void runCrowd(quint16 port, int idleHosts, int slowSenders) {
             slow.back()->connectOnly(&error);
         }
         const QByteArray head = "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
-        for (int step = 0; !stop && step < 600; ++step) { // at most a minute
-            for (auto& client : slow)
-                client->sendRaw(head.mid(std::min<qsizetype>(step, head.size() - 1), 1));
+        for (int step = 0; !stop && step < 600; ++step) {  // at most a minute
+            for (auto& client : slow) client->sendRaw(head.mid(std::min<qsizetype>(step, head.size() - 1), 1));
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
         }
     });
@@ -131,10 +127,11 @@ void runCrowd(quint16 port, int idleHosts, int slowSenders) {
     }
     stop = true;
     trickle.join();
-    std::printf("  %d idle keep-alive hosts (%d loaded), %d slow senders: a new operator's requests "
-                "max %.1f ms, p50 %.1f ms, errors %ld%s%s\n",
-                idleHosts, idleLoaded, slowSenders, tally.percentile(1.0), tally.percentile(0.5), tally.errors,
-                tally.firstError.empty() ? "" : "  first: ", tally.firstError.c_str());
+    std::printf(
+        "  %d idle keep-alive hosts (%d loaded), %d slow senders: a new operator's requests "
+        "max %.1f ms, p50 %.1f ms, errors %ld%s%s\n",
+        idleHosts, idleLoaded, slowSenders, tally.percentile(1.0), tally.percentile(0.5), tally.errors,
+        tally.firstError.empty() ? "" : "  first: ", tally.firstError.c_str());
     std::fflush(stdout);
 }
 
@@ -167,16 +164,17 @@ void runLargeBatch(quint16 port, const char* label, const QByteArray& body, bool
     done = true;
     feeder.join();
     prober.join();
-    refusals.errors = 0; // those are 400s on purpose
+    refusals.errors = 0;  // those are 400s on purpose
     if (!probing) {
         std::printf("  %s alone: %.0f ms, status %d \"%s\"\n", label, ms, reply.status,
                     reply.body.left(40).trimmed().constData());
         return;
     }
-    std::printf("  %s: %.0f ms, status %d \"%s\"; meanwhile a feed GET max %.1f ms (%zu), a small GET max %.1f ms "
-                "(%zu)\n",
-                label, ms, reply.status, reply.body.left(40).trimmed().constData(), feeds.percentile(1.0),
-                feeds.millis.size(), refusals.percentile(1.0), refusals.millis.size());
+    std::printf(
+        "  %s: %.0f ms, status %d \"%s\"; meanwhile a feed GET max %.1f ms (%zu), a small GET max %.1f ms "
+        "(%zu)\n",
+        label, ms, reply.status, reply.body.left(40).trimmed().constData(), feeds.percentile(1.0), feeds.millis.size(),
+        refusals.percentile(1.0), refusals.millis.size());
     std::fflush(stdout);
 }
 
@@ -185,7 +183,7 @@ void runHostileBodies(const ServerInstance& server) {
     const QByteArray insert = insertField(7, 1);
     const QByteArray bodies[] = {QByteArray("a=&").repeated(limit / 3), QByteArray("SQL=&").repeated(limit / 5),
                                  "SQL=" + QByteArray(limit, '1'), insert.repeated(limit / insert.size())};
-    const char *names[] = {"a=& repeated", "SQL=& repeated", "one 16 MiB field", "INSERT fields beyond 32767"};
+    const char* names[] = {"a=& repeated", "SQL=& repeated", "one 16 MiB field", "INSERT fields beyond 32767"};
     const double before = server.peakMiB();
     for (int i = 0; i < 4; ++i) {
         HttpClient client(server.port(), std::chrono::seconds(30));

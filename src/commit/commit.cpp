@@ -13,7 +13,7 @@ CommitOutcome refuseInvalidIds(Control& control, const QStringList& invalidIds) 
     const QString ids = invalidIds.join(QStringLiteral(", "));
     control.setMousePointer(kPointerDefault);
     control.ui().messageBox(QStringLiteral("Nothing was saved: these employee IDs are not valid numbers: %1").arg(ids),
-                      kStyleCritical, kInformation);
+                            kStyleCritical, kInformation);
     return {false, QStringLiteral("employee IDs that are not valid numbers: %1").arg(ids)};
 }
 

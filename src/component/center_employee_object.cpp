@@ -15,9 +15,7 @@ QString noSuch(const QString& what, const QString& name) { return QStringLiteral
 
 }  // namespace
 
-CenterEmployeeObject::CenterEmployeeObject() : control_(ui_, feed_, transfer_) {
-    component_runtime::objectCreated();
-}
+CenterEmployeeObject::CenterEmployeeObject() : control_(ui_, feed_, transfer_) { component_runtime::objectCreated(); }
 
 CenterEmployeeObject::~CenterEmployeeObject() {
     delete view_.data();
@@ -27,10 +25,14 @@ CenterEmployeeObject::~CenterEmployeeObject() {
 HResult CenterEmployeeObject::queryInterface(const QUuid& iid, void** object) {
     if (!object) return hresult::Pointer;
     *object = nullptr;
-    if (iid == iids::Unknown || iid == iids::Dispatch) *object = static_cast<IDispatchLike*>(this);
-    else if (iid == iids::ControlWindow) *object = static_cast<IControlWindowLike*>(this);
-    else if (iid == iids::OperatorDriver) *object = static_cast<IOperatorDriverLike*>(this);
-    else return hresult::NoInterface;
+    if (iid == iids::Unknown || iid == iids::Dispatch)
+        *object = static_cast<IDispatchLike*>(this);
+    else if (iid == iids::ControlWindow)
+        *object = static_cast<IControlWindowLike*>(this);
+    else if (iid == iids::OperatorDriver)
+        *object = static_cast<IOperatorDriverLike*>(this);
+    else
+        return hresult::NoInterface;
     addRef();
     return hresult::Ok;
 }

@@ -6,13 +6,13 @@
 #include "finding/column_sorting.h"
 #include "finding/find_panel.h"
 #include "finding/move_button_state.h"
+#include "form/rows.h"
 #include "loading/load_cycle.h"
 #include "moving/list_shortcuts.h"
 #include "moving/multi_row_moves.h"
 #include "moving/single_row_moves.h"
-#include "form/rows.h"
-#include "platform/transfer.h"
 #include "platform/numeric_text.h"
+#include "platform/transfer.h"
 #include "platform/ui_services.h"
 
 #include <cmath>
@@ -26,8 +26,7 @@ auto guarded(Handler handler) {
     return [handler](auto&&... args) {
         try {
             handler(std::forward<decltype(args)>(args)...);
-        } catch (const std::exception&) {
-        }
+        } catch (const std::exception&) {}
     };
 }
 
@@ -80,10 +79,8 @@ void CenterEmployee::initialise() {
     form.lstEmployees.setFullRowSelect(true);
     addEmployeeColumns(form.lstEmployees, employeesWidth);
 
-    form.lblVersionNumber.setCaption(QStringLiteral("Version Number: %1.%2.%3")
-                                         .arg(kVersionMajor)
-                                         .arg(kVersionMinor)
-                                         .arg(kVersionRevision));
+    form.lblVersionNumber.setCaption(
+        QStringLiteral("Version Number: %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 }
 
 void CenterEmployee::routeEvents() {

@@ -10,14 +10,26 @@ QString json(const QString& text) {
     out += u'"';
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case '"': out += QLatin1String("\\\""); break;
-        case '\\': out += QLatin1String("\\\\"); break;
-        case '\n': out += QLatin1String("\\n"); break;
-        case '\r': out += QLatin1String("\\r"); break;
-        case '\t': out += QLatin1String("\\t"); break;
+        case '"':
+            out += QLatin1String("\\\"");
+            break;
+        case '\\':
+            out += QLatin1String("\\\\");
+            break;
+        case '\n':
+            out += QLatin1String("\\n");
+            break;
+        case '\r':
+            out += QLatin1String("\\r");
+            break;
+        case '\t':
+            out += QLatin1String("\\t");
+            break;
         default:
-            if (c.unicode() < 0x20) out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
-            else out += c;
+            if (c.unicode() < 0x20)
+                out += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+            else
+                out += c;
         }
     }
     out += u'"';
@@ -37,8 +49,9 @@ QString list(const ReportList& list, const Form& form) {
     }
     const ListRow* current = list.currentRow();
     const QString currentPosition = current ? json(list.positionOf(current)) : QStringLiteral("null");
-    return QStringLiteral("{\"rows\":[%1],\"selected\":[%2],\"current\":%3,\"multiSelect\":%4,\"sortKey\":%5,"
-                          "\"sortOrder\":%6,\"focus\":%7}")
+    return QStringLiteral(
+               "{\"rows\":[%1],\"selected\":[%2],\"current\":%3,\"multiSelect\":%4,\"sortKey\":%5,"
+               "\"sortOrder\":%6,\"focus\":%7}")
         .arg(rows, selected, currentPosition, json(list.multiSelect()), json(list.sortKey()), json(list.sortOrder()),
              json(form.focusedList == &list));
 }
@@ -53,8 +66,7 @@ QString options(const OptionArray& array) {
 
 QString textBox(const TextBox& box) {
     return QStringLiteral("{\"text\":%1,\"enabled\":%2,\"locked\":%3,\"backColor\":\"0x%4\"}")
-        .arg(json(box.text()), json(box.enabled()), json(box.locked()),
-             QString::number(box.backColor(), 16).toUpper());
+        .arg(json(box.text()), json(box.enabled()), json(box.locked()), QString::number(box.backColor(), 16).toUpper());
 }
 
 }  // namespace
@@ -65,10 +77,12 @@ QString dumpState(const Control& control, const std::optional<QStringList>& open
     QString out;
     out += QStringLiteral("{\"lists\":{\"lstEmployees\":") + list(f.lstEmployees, f) +
            QStringLiteral(",\"lstSelectedEmployees\":") + list(f.lstSelectedEmployees, f) + u'}';
-    out += QStringLiteral(",\"labels\":{\"lblAllVendors\":%1,\"lblSelVendors\":%2,\"lblVersionNumber\":%3}")
-               .arg(json(f.lblAllVendors.caption()), json(f.lblSelVendors.caption()), json(f.lblVersionNumber.caption()));
-    out += QStringLiteral(",\"buttons\":{\"cmdAdd\":%1,\"cmdAddAll\":%2,\"cmdRemoveAll\":%3,\"cmdDelete\":%4,"
-                          "\"cmdFind\":%5,\"cmdCommit\":%6}")
+    out +=
+        QStringLiteral(",\"labels\":{\"lblAllVendors\":%1,\"lblSelVendors\":%2,\"lblVersionNumber\":%3}")
+            .arg(json(f.lblAllVendors.caption()), json(f.lblSelVendors.caption()), json(f.lblVersionNumber.caption()));
+    out += QStringLiteral(
+               ",\"buttons\":{\"cmdAdd\":%1,\"cmdAddAll\":%2,\"cmdRemoveAll\":%3,\"cmdDelete\":%4,"
+               "\"cmdFind\":%5,\"cmdCommit\":%6}")
                .arg(json(f.cmdAdd.enabled()), json(f.cmdAddAll.enabled()), json(f.cmdRemoveAll.enabled()),
                     json(f.cmdDelete.enabled()), json(f.cmdFind.enabled()), json(f.cmdCommit.enabled()));
     out += QStringLiteral(",\"options\":{\"optFind\":%1,\"optList\":%2}").arg(options(f.optFind), options(f.optList));
@@ -80,7 +94,8 @@ QString dumpState(const Control& control, const std::optional<QStringList>& open
     QString menu = QStringLiteral("null");
     if (openMenu) {
         menu = QStringLiteral("[");
-        for (qsizetype i = 0; i < openMenu->size(); ++i) menu += (i ? QStringLiteral(",") : QString()) + json(openMenu->at(i));
+        for (qsizetype i = 0; i < openMenu->size(); ++i)
+            menu += (i ? QStringLiteral(",") : QString()) + json(openMenu->at(i));
         menu += u']';
     }
     out += QStringLiteral(",\"menu\":") + menu;

@@ -59,7 +59,7 @@ void cmdFindClick(Control& control) {
 
     ReportList& list = chosenList(form);
     ListRow* found = form.optFind.value(kFindByName) ? findByName(list, form.txtVendorName.text())
-                                                   : list.findItem(form.txtVendorID.text());
+                                                     : list.findItem(form.txtVendorID.text());
     if (!found) {
         control.ui().messageBox(QStringLiteral("Not found"), kStyleInformation, QString());
         return;

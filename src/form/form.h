@@ -44,7 +44,8 @@ struct Form {
     Frame fraFind{QStringLiteral("fraFind"), QStringLiteral(" Find Employee")};
     CommandButton cmdCommit{QStringLiteral("cmdCommit"), QStringLiteral("Commit to Database"), false};
     ProgressBar prbLoad{QStringLiteral("prbLoad")};
-    OptionArray optFind{QStringLiteral("optFind"), {QStringLiteral("Name"), false, false}, {QStringLiteral("ID"), true, false}};
+    OptionArray optFind{
+        QStringLiteral("optFind"), {QStringLiteral("Name"), false, false}, {QStringLiteral("ID"), true, false}};
     TextBox txtVendorID{QStringLiteral("txtVendorID"), false, true, kColorButtonFace};
     TextBox txtVendorName{QStringLiteral("txtVendorName"), true, true, kColorButtonFace};
     Frame Frame1{QStringLiteral("Frame1"), QStringLiteral(" List to search  ")};

@@ -2,8 +2,8 @@
 
 #include "form/form.h"
 
-ListRow* appendMovedRow(ReportList& target, const QString& text, const QString& name,
-                        const QString& idColumnBeforeMove, QChar targetLetter) {
+ListRow* appendMovedRow(ReportList& target, const QString& text, const QString& name, const QString& idColumnBeforeMove,
+                        QChar targetLetter) {
     ListRow* row = target.add(text);
     target.setSubItem(row, kNameColumn, name);
     target.setSubItem(row, kIdCopyColumn, movedIdColumn(text, idColumnBeforeMove, targetLetter));

@@ -26,11 +26,13 @@ inline QString movedIdColumn(const QString& text, const QString& columnBeforeMov
 inline bool isPending(const QString& idColumn) { return !numeric_text::isNumeric(idColumn); }
 
 // Re-creates a moved row at the end of the target, with its marker updated.
-ListRow* appendMovedRow(ReportList& target, const QString& text, const QString& name,
-                        const QString& idColumnBeforeMove, QChar targetLetter);
+ListRow* appendMovedRow(ReportList& target, const QString& text, const QString& name, const QString& idColumnBeforeMove,
+                        QChar targetLetter);
 
 // The captions of the two count labels, the one rule for the load and the moves.
-inline QString nonSelectedCaption(int count) { return QStringLiteral("Non Selected Active Employees (%1):").arg(count); }
+inline QString nonSelectedCaption(int count) {
+    return QStringLiteral("Non Selected Active Employees (%1):").arg(count);
+}
 inline QString selectedCaption(int count) { return QStringLiteral("Selected Active Employees (%1):").arg(count); }
 
 // Both count labels from the lists' row counts, the selected list's first.

@@ -24,11 +24,11 @@ Int16 readCount(const FeedNode& node) {
 }
 
 struct Block {
-    int position;                  // the block's place under the root
-    ReportList Form::*list;        // the list it fills
+    int position;                                 // the block's place under the root
+    ReportList Form::*list;                       // the list it fills
     std::vector<ReportList Form::*> sortedLists;  // lists whose sort key it sets to the ID copy
-    int optListIndex;              // the "List to search" option it enables
-    bool progressToMax;            // the last reader shows the bar full
+    int optListIndex;                             // the "List to search" option it enables
+    bool progressToMax;                           // the last reader shows the bar full
 };
 
 void fillList(Control& control, const Block& block) {
@@ -76,7 +76,8 @@ void LoadEmployeeCounts(Control& control) {
 }
 
 void LoadNonSelectedEmployees(Control& control) {
-    fillList(control, {1, &Form::lstEmployees, {&Form::lstEmployees, &Form::lstSelectedEmployees}, kSearchNonSelected, false});
+    fillList(control,
+             {1, &Form::lstEmployees, {&Form::lstEmployees, &Form::lstSelectedEmployees}, kSearchNonSelected, false});
 }
 
 void LoadSelectedEmployees(Control& control) {

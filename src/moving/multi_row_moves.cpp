@@ -14,7 +14,8 @@ bool moveSelectedRows(Form& form, ReportList& source, ReportList& target, QChar 
     for (int i = 1; i <= count; ++i) {
         const ListRow* row = source.item(i);
         if (!row->selected()) continue;
-        ListRow* moved = appendMovedRow(target, row->text(), row->subItem(kNameColumn), row->subItem(kIdCopyColumn), letter);
+        ListRow* moved =
+            appendMovedRow(target, row->text(), row->subItem(kNameColumn), row->subItem(kIdCopyColumn), letter);
         target.setSelected(moved, true);
         target.setMultiSelect(true);
     }

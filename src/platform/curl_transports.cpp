@@ -6,10 +6,10 @@
 
 #include "platform/runtime_error.h"
 
+#include <curl/curl.h>
 #include <QElapsedTimer>
 #include <QSocketNotifier>
 #include <QUrl>
-#include <curl/curl.h>
 
 #include <memory>
 
@@ -190,14 +190,14 @@ QByteArray HttpFeedSource::get(const QString& address) {
     // A feed may move; it may not move from a secure address to a plain one.
     curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR,
-                     wire.startsWith("https:") ? "https" : "http,https");
+    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, wire.startsWith("https:") ? "https" : "http,https");
 
     // The blocking wait runs no event of the thread: nothing else of the control may run
     // while a load reads its feed.
     const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> owner(curl_multi_init(), &curl_multi_cleanup);
     CURLM* multi = owner.get();
-    if (!multi || curl_multi_add_handle(multi, curl.get()) != CURLM_OK) throw feedError(QStringLiteral("libcurl could not start"));
+    if (!multi || curl_multi_add_handle(multi, curl.get()) != CURLM_OK)
+        throw feedError(QStringLiteral("libcurl could not start"));
     StallWatch watch(limits_.inactivity);
     CURLcode code = CURLE_OK;
     bool stalled = false;
@@ -273,11 +273,14 @@ HttpTransfer::~HttpTransfer() {
 
 void HttpTransfer::execute(const QString& url, const QString& operation, const QByteArray& data,
                            const QString& headers) {
-    if (executing_) throw RuntimeError(errors::TransferBusy, kTransferSource, QStringLiteral("Still executing last request"));
+    if (executing_)
+        throw RuntimeError(errors::TransferBusy, kTransferSource, QStringLiteral("Still executing last request"));
     if (!isWebAddress(url))
-        throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("\"%1\" is not a web address").arg(url));
+        throw RuntimeError(errors::TransferFailed, kTransferSource,
+                           QStringLiteral("\"%1\" is not a web address").arg(url));
     if (operation.compare(QLatin1String("Post"), Qt::CaseInsensitive) != 0)
-        throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("Unsupported operation %1").arg(operation));
+        throw RuntimeError(errors::TransferFailed, kTransferSource,
+                           QStringLiteral("Unsupported operation %1").arg(operation));
 
     auto request = std::make_unique<Request>(limits_.inactivity);
     request->curl = newEasyHandle();

@@ -217,8 +217,8 @@ void XMLCALL onEntityDeclaration(void* userData, const XML_Char*, int, const XML
 // external parameter entity, which are never read): its value is unknown, so the text would be
 // silently incomplete.
 void XMLCALL onSkippedEntity(void* userData, const XML_Char* name, int) {
-    builderOf(userData).stop(QStringLiteral("it uses the entity %1, whose value it does not contain")
-                                 .arg(QString::fromUtf8(name)));
+    builderOf(userData).stop(
+        QStringLiteral("it uses the entity %1, whose value it does not contain").arg(QString::fromUtf8(name)));
 }
 // Nothing outside the body is ever fetched or read: the feed must be complete in itself, and a
 // server's page must not make the control open files or addresses.
@@ -342,8 +342,8 @@ bool FeedDocument::parse(const QByteArray& body) {
     if (!ok) {
         const QString where = QStringLiteral("line %1").arg(XML_GetCurrentLineNumber(p));
         if (!builder.stopReason().isEmpty())
-            failure_ = QStringLiteral("the server's answer is refused as a feed: %1 (%2)")
-                           .arg(builder.stopReason(), where);
+            failure_ =
+                QStringLiteral("the server's answer is refused as a feed: %1 (%2)").arg(builder.stopReason(), where);
         else
             failure_ = QStringLiteral("the server's answer is not a well-formed feed (%1, %2)")
                            .arg(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(p))), where);

@@ -17,8 +17,7 @@ public:
     explicit HttpTransfer(TransferLimits limits = {});
     ~HttpTransfer() override;
 
-    void execute(const QString& url, const QString& operation, const QByteArray& data,
-                 const QString& headers) override;
+    void execute(const QString& url, const QString& operation, const QByteArray& data, const QString& headers) override;
     bool stillExecuting() const override { return executing_; }
     QString getChunk(int size) override;
     bool delivered() const override { return delivered_; }

@@ -18,7 +18,7 @@ QStringView trimBlanks(QStringView text) {
 
 struct Parts {
     bool negative = false;
-    QStringView integerDigits;   // without leading zeros: empty for a whole part of zero
+    QStringView integerDigits;  // without leading zeros: empty for a whole part of zero
     QStringView fractionDigits;
 };
 

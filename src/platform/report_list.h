@@ -45,10 +45,10 @@ public:
     // Rows.
     int count() const { return int(rows_.size()); }
     ListRow* add(const QString& text);
-    ListRow* item(int position) const;            // 1-based; raises subscript out of range
-    int positionOf(const ListRow* row) const;      // 1-based, 0 when not in this list
+    ListRow* item(int position) const;         // 1-based; raises subscript out of range
+    int positionOf(const ListRow* row) const;  // 1-based, 0 when not in this list
     void remove(int position);
-    int removeSelected();                          // every selected row, in one pass
+    int removeSelected();  // every selected row, in one pass
     void clear();
     ListRow* findItem(const QString& text) const;  // first row whose text is exactly text
 
@@ -74,7 +74,10 @@ public:
 
     // The display option initialisation turns on: selection highlights the whole row.
     bool fullRowSelect() const { return fullRowSelect_; }
-    void setFullRowSelect(bool on) { fullRowSelect_ = on; changed(); }
+    void setFullRowSelect(bool on) {
+        fullRowSelect_ = on;
+        changed();
+    }
 
     // What the operator does to the list, as the view or a script reports it: the state
     // change the platform list applies, then the list's event.
@@ -92,9 +95,9 @@ public:
     Events events;
 
 signals:
-    void rowsChanged();                  // rows, flags or order changed; views redraw
-    void scrollRequested();              // EnsureVisible
-    void focusRequested();               // SetFocus, or the operator clicked the list
+    void rowsChanged();      // rows, flags or order changed; views redraw
+    void scrollRequested();  // EnsureVisible
+    void focusRequested();   // SetFocus, or the operator clicked the list
 
 private:
     using RowPtr = std::unique_ptr<ListRow>;

@@ -9,7 +9,9 @@ class RuntimeError : public std::runtime_error {
 public:
     RuntimeError(int number, QString source, QString description)
         : std::runtime_error(description.toStdString()),
-          number_(number), source_(std::move(source)), description_(std::move(description)) {}
+          number_(number),
+          source_(std::move(source)),
+          description_(std::move(description)) {}
 
     int number() const { return number_; }
     const QString& source() const { return source_; }
@@ -31,9 +33,7 @@ inline constexpr int TransferBusy = 35764;
 inline constexpr int TransferFailed = 35750;
 inline constexpr int FeedUnavailable = 35751;
 
-inline RuntimeError overflow(const QString& source) {
-    return {Overflow, source, QStringLiteral("Overflow")};
-}
+inline RuntimeError overflow(const QString& source) { return {Overflow, source, QStringLiteral("Overflow")}; }
 inline RuntimeError typeMismatch(const QString& source) {
     return {TypeMismatch, source, QStringLiteral("Type mismatch")};
 }

@@ -179,9 +179,9 @@ void CenterEmployeeView::build() {
     QWidget* optListNonSelected = addOption(form_.optList, kSearchNonSelected);
     QWidget* optListSelected = addOption(form_.optList, kSearchSelected);
 
-    QWidget* const order[] = {cmdCommit,       cmdRemoveAll,       cmdAddAll, cmdAdd,    cmdDelete,
-                              optListSelected, optListNonSelected, cmdFind,   optFindId, txtVendorID,
-                              optFindName,     txtVendorName,      lstEmployees, lstSelectedEmployees};
+    QWidget* const order[] = {
+        cmdCommit, cmdRemoveAll, cmdAddAll,   cmdAdd,      cmdDelete,     optListSelected, optListNonSelected,
+        cmdFind,   optFindId,    txtVendorID, optFindName, txtVendorName, lstEmployees,    lstSelectedEmployees};
     for (size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 
     resize(sizeHint());

@@ -50,7 +50,8 @@ void ReportListView::afterRefresh() {
     const int key = list_.sortKey();
     // Qt's header draws its ascending indicator pointing down; operators read an upward
     // arrow as ascending, so the indicator is given the other way round.
-    header()->setSortIndicator(key == kIdCopyColumn ? 0 : key, list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    header()->setSortIndicator(key == kIdCopyColumn ? 0 : key,
+                               list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
     // The view's own current index only draws the focus frame: keep it on the list's current row.
     const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
     selectionModel()->setCurrentIndex(current > 0 ? model_.index(current - 1, 0) : QModelIndex(),
@@ -70,10 +71,14 @@ void ReportListView::mousePressEvent(QMouseEvent* event) {
     const int position = positionAt(event->position().toPoint());
     if (event->button() == Qt::LeftButton) {
         ClickModifier modifier = ClickModifier::None;
-        if (event->modifiers() & Qt::ControlModifier) modifier = ClickModifier::Ctrl;
-        else if (event->modifiers() & Qt::ShiftModifier) modifier = ClickModifier::Shift;
-        if (position > 0) list_.operatorClick(position, modifier);
-        else list_.operatorClickEmpty();
+        if (event->modifiers() & Qt::ControlModifier)
+            modifier = ClickModifier::Ctrl;
+        else if (event->modifiers() & Qt::ShiftModifier)
+            modifier = ClickModifier::Shift;
+        if (position > 0)
+            list_.operatorClick(position, modifier);
+        else
+            list_.operatorClickEmpty();
     } else if (event->button() == Qt::RightButton && position > 0) {
         list_.operatorRightPress(position);
     }
@@ -102,13 +107,26 @@ void ReportListView::keyPressEvent(QKeyEvent* event) {
     const int page = qMax(1, viewport()->height() / qMax(1, sizeHintForRow(0)));
     int next = 0;
     switch (event->key()) {
-    case Qt::Key_Down: next = current + 1; break;
-    case Qt::Key_Up: next = current - 1; break;
-    case Qt::Key_PageDown: next = current + page; break;
-    case Qt::Key_PageUp: next = current - page; break;
-    case Qt::Key_Home: next = 1; break;
-    case Qt::Key_End: next = count; break;
-    default: return QTreeView::keyPressEvent(event);
+    case Qt::Key_Down:
+        next = current + 1;
+        break;
+    case Qt::Key_Up:
+        next = current - 1;
+        break;
+    case Qt::Key_PageDown:
+        next = current + page;
+        break;
+    case Qt::Key_PageUp:
+        next = current - page;
+        break;
+    case Qt::Key_Home:
+        next = 1;
+        break;
+    case Qt::Key_End:
+        next = count;
+        break;
+    default:
+        return QTreeView::keyPressEvent(event);
     }
     // An arrow key acts as a plain click on the row it lands on.
     list_.operatorClick(qBound(1, next, count), ClickModifier::None);

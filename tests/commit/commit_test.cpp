@@ -2,8 +2,8 @@
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
+#include <QTimer>
 
 namespace {
 
@@ -46,8 +46,12 @@ TEST(SaveToDatabase, PostsTheBatchWithItsHeader) {
 TEST(SaveToDatabase, ShowsTheServersReplyWhenItHoldsMoreThanSpaces) {
     const QString longReply = QString(1500, u'a') + QString(1500, u'b') + u'!';
     const std::pair<QString, bool> cases[] = {
-        {QStringLiteral("OK"), true},       {QString(), false},           {QStringLiteral("   "), false},
-        {QStringLiteral("\n\t"), true},     {QStringLiteral("  OK  "), true}, {longReply, true},
+        {QStringLiteral("OK"), true},
+        {QString(), false},
+        {QStringLiteral("   "), false},
+        {QStringLiteral("\n\t"), true},
+        {QStringLiteral("  OK  "), true},
+        {longReply, true},
         {QString::fromUtf8("Saved: 1 assigned, 1 removed. \xc3\xa9"), true},
     };
     for (const auto& [reply, shown] : cases) {
@@ -147,14 +151,23 @@ TEST_P(CommitButtonFailure, KeepsTheMovesAndOffersARetry) {
     EXPECT_LE(server.requests().size(), 1u);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, CommitButtonFailure, ::testing::Values(
-    FailedCommit{"server unreachable", 0, {}, false, {{QStringLiteral("Error During saving to Database"), 0}}},
-    FailedCommit{"server refuses", 400, "field 1: not an accepted statement", false,
-                 {{QStringLiteral("field 1: not an accepted statement"), 64}}},
-    FailedCommit{"server fails", 500, "", false, {}},
-    FailedCommit{"reply cut short", 200, "Saved: 2 assigned, 1 removed.", false,
-                 {{QStringLiteral("Error During saving to Database"), 0}}, CannedHttpServer::Delivery::CutShort},
-    FailedCommit{"invalid employee id", 200, "OK", true, {{QStringLiteral("Nothing was saved"), 16}}}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, CommitButtonFailure,
+    ::testing::Values(
+        FailedCommit{"server unreachable", 0, {}, false, {{QStringLiteral("Error During saving to Database"), 0}}},
+        FailedCommit{"server refuses",
+                     400,
+                     "field 1: not an accepted statement",
+                     false,
+                     {{QStringLiteral("field 1: not an accepted statement"), 64}}},
+        FailedCommit{"server fails", 500, "", false, {}},
+        FailedCommit{"reply cut short",
+                     200,
+                     "Saved: 2 assigned, 1 removed.",
+                     false,
+                     {{QStringLiteral("Error During saving to Database"), 0}},
+                     CannedHttpServer::Delivery::CutShort},
+        FailedCommit{"invalid employee id", 200, "OK", true, {{QStringLiteral("Nothing was saved"), 16}}}),
     [](const auto& info) { return caseName(info.param.what); });
 
 TEST(CommitButton, TooManyStatementsSendNothing) {

@@ -42,15 +42,31 @@ TEST(SqlBatch, StatementTable) {
     const QString del = QStringLiteral("DELETE FROM CenterEmployeeCrossReference WHERE CenterID=");
     const Case cases[] = {
         {"nothing pending", 3, {{"1", "000001"}}, {{"2", "000002"}}, {}},
-        {"inserts only, in order", 3, {{"1", "000001N"}, {"2", "000002"}, {"9", "000009N"}}, {},
+        {"inserts only, in order",
+         3,
+         {{"1", "000001N"}, {"2", "000002"}, {"9", "000009N"}},
+         {},
          {kInsertHead + "3,1,GETDATE()) ", kInsertHead + "3,9,GETDATE()) "}},
-        {"one delete for two rows", 3, {}, {{"7", "000007D"}, {"1024", "001024D"}}, {del + "3 AND EmployeeID IN(7,1024)"}},
+        {"one delete for two rows",
+         3,
+         {},
+         {{"7", "000007D"}, {"1024", "001024D"}},
+         {del + "3 AND EmployeeID IN(7,1024)"}},
         {"one delete for one row", 3, {}, {{"7", "000007D"}}, {del + "3 AND EmployeeID IN(7)"}},
-        {"inserts first, delete last", 3, {{"4", "000004N"}}, {{"7", "000007D"}},
+        {"inserts first, delete last",
+         3,
+         {{"4", "000004N"}},
+         {{"7", "000007D"}},
          {kInsertHead + "3,4,GETDATE()) ", del + "3 AND EmployeeID IN(7)"}},
-        {"negative centre", -3, {{"4", "000004N"}}, {{"7", "000007D"}},
+        {"negative centre",
+         -3,
+         {{"4", "000004N"}},
+         {{"7", "000007D"}},
          {kInsertHead + "-3,4,GETDATE()) ", del + "-3 AND EmployeeID IN(7)"}},
-        {"empty column counts as pending", 3, {{"4", ""}}, {{"7", "x"}},
+        {"empty column counts as pending",
+         3,
+         {{"4", ""}},
+         {{"7", "x"}},
          {kInsertHead + "3,4,GETDATE()) ", del + "3 AND EmployeeID IN(7)"}},
     };
     for (const Case& c : cases) {
@@ -88,10 +104,10 @@ TEST(RequestBody, FieldsEndWithAnAmpersandAndCountIn16Bits) {
     const QString body = requestBody({kInsertHead + QStringLiteral("12,345,GETDATE()) "),
                                       QStringLiteral("DELETE FROM CenterEmployeeCrossReference WHERE CenterID=12 AND "
                                                      "EmployeeID IN(7,1024)")});
-    EXPECT_EQ(body,
-              QStringLiteral("SQL=INSERT+INTO+CenterEmployeeCrossReference+%28CenterID%2CEmployeeID%2CRecordLastUpdated%29"
-                             "+VALUES+%2812%2C345%2CGETDATE%28%29%29+&SQL=DELETE+FROM+CenterEmployeeCrossReference+WHERE+"
-                             "CenterID%3D12+AND+EmployeeID+IN%287%2C1024%29&"));
+    EXPECT_EQ(body, QStringLiteral(
+                        "SQL=INSERT+INTO+CenterEmployeeCrossReference+%28CenterID%2CEmployeeID%2CRecordLastUpdated%29"
+                        "+VALUES+%2812%2C345%2CGETDATE%28%29%29+&SQL=DELETE+FROM+CenterEmployeeCrossReference+WHERE+"
+                        "CenterID%3D12+AND+EmployeeID+IN%287%2C1024%29&"));
     EXPECT_EQ(body.size(), 229);
     EXPECT_TRUE(requestBody({}).isEmpty());
     EXPECT_EQ(requestBody(QStringList(32767, QStringLiteral("x"))).size(), 32767 * 6);

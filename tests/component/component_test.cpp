@@ -5,10 +5,10 @@
 #include "component/registry_file.h"
 #include "host/component_loader.h"
 
+#include <gtest/gtest.h>
 #include <QLibrary>
 #include <QSettings>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -55,7 +55,8 @@ TEST_F(Component, RegistrationWritesAndRemovesTheClassEntry) {
     const QUuid classId = registry_file::classIdOf(kProgId);
     EXPECT_EQ(classId, typeLibrary->classId);
     EXPECT_TRUE(QFileInfo(registry_file::libraryOf(classId)).exists());
-    EXPECT_EQ(QFileInfo(registry_file::libraryOf(classId)).canonicalFilePath(), QFileInfo(kLibrary).canonicalFilePath());
+    EXPECT_EQ(QFileInfo(registry_file::libraryOf(classId)).canonicalFilePath(),
+              QFileInfo(kLibrary).canonicalFilePath());
     ASSERT_EQ(unregisterServer(), hresult::Ok);
     EXPECT_TRUE(registry_file::classIdOf(kProgId).isNull());
     EXPECT_TRUE(registry_file::libraryOf(classId).isEmpty());
@@ -95,8 +96,10 @@ TEST_F(Component, TypeLibraryIdentity) {
 TEST_F(Component, DispatchByNameAndById) {
     IDispatchLike* control = create();
     ASSERT_NE(control, nullptr);
-    const std::pair<const char*, std::int32_t> names[] = {
-        {"SaveToDatabase", 0x60030015}, {"CenterID", 0x68030001}, {"ServerName", 0x68030000}, {"urlEncode", 0x6003002B}};
+    const std::pair<const char*, std::int32_t> names[] = {{"SaveToDatabase", 0x60030015},
+                                                          {"CenterID", 0x68030001},
+                                                          {"ServerName", 0x68030000},
+                                                          {"urlEncode", 0x6003002B}};
     for (const auto& [name, id] : names) {
         std::int32_t found = 0;
         EXPECT_EQ(control->getIDsOfNames(QString::fromUtf8(name), &found), hresult::Ok);

@@ -1,13 +1,13 @@
-#include "view/center_employee_view.h"
 #include "platform/runtime_error.h"
 #include "support/control_harness.h"
+#include "view/center_employee_view.h"
 
+#include <gtest/gtest.h>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPushButton>
 #include <QTest>
 #include <QTreeView>
-#include <QPushButton>
-#include <gtest/gtest.h>
 #include <set>
 
 namespace {
@@ -18,8 +18,16 @@ TEST(CenterIDProperty, ConvertsTextOrFailsKeepingTheOldValue) {
         std::optional<qint32> stored;  // nothing: the assignment fails
     };
     const Case cases[] = {
-        {" 42 ", 42}, {"2.5", 2}, {"3.5", 4}, {"-5", -5}, {"+12", 12}, {"2147483647", 2147483647},
-        {"abc", std::nullopt}, {"", std::nullopt}, {"2147483648", std::nullopt}, {"-2147483649", std::nullopt},
+        {" 42 ", 42},
+        {"2.5", 2},
+        {"3.5", 4},
+        {"-5", -5},
+        {"+12", 12},
+        {"2147483647", 2147483647},
+        {"abc", std::nullopt},
+        {"", std::nullopt},
+        {"2147483648", std::nullopt},
+        {"-2147483649", std::nullopt},
     };
     for (const Case& c : cases) {
         ControlHarness h;
@@ -65,8 +73,8 @@ TEST(Initialisation, FreshControlShowsTheDesignState) {
     for (const CommandButton* b : {&f.cmdAdd, &f.cmdAddAll, &f.cmdRemoveAll, &f.cmdDelete, &f.cmdFind, &f.cmdCommit})
         EXPECT_FALSE(b->enabled()) << b->name().toStdString();
     const std::pair<const CommandButton*, const char*> captions[] = {
-        {&f.cmdAdd, ">"}, {&f.cmdAddAll, ">>"}, {&f.cmdRemoveAll, "<<"}, {&f.cmdDelete, "<"},
-        {&f.cmdFind, "Find"}, {&f.cmdCommit, "Commit to Database"}};
+        {&f.cmdAdd, ">"},    {&f.cmdAddAll, ">>"}, {&f.cmdRemoveAll, "<<"},
+        {&f.cmdDelete, "<"}, {&f.cmdFind, "Find"}, {&f.cmdCommit, "Commit to Database"}};
     for (const auto& [button, caption] : captions) EXPECT_EQ(button->caption(), QString::fromUtf8(caption));
     for (int i : {0, 1}) {
         EXPECT_FALSE(f.optFind.enabled(i));

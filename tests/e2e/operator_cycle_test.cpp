@@ -1,11 +1,11 @@
 #include "server/server_test_support.h"
 
+#include <gtest/gtest.h>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
 #include <QTemporaryDir>
-#include <gtest/gtest.h>
 
 namespace {
 
@@ -96,19 +96,19 @@ TEST_P(OperatorCycle, LoadShowsActiveEmployeesOfTheCentre) {
 TEST_P(OperatorCycle, MovesCommitAndReloadShowTheDatabase) {
     const QString script = QStringLiteral(
         "# single move in, then several, then back and forth\n"
-        "click lstEmployees 1\n"            // 1
+        "click lstEmployees 1\n"  // 1
         "press cmdAdd\n"
-        "click lstEmployees 1\n"            // 3 and 5
+        "click lstEmployees 1\n"  // 3 and 5
         "click lstEmployees 2 shift\n"
         "press cmdAddAll\n"
         "dump\n"
-        "click lstSelectedEmployees 1\n"    // 1 goes back: its move is undone
+        "click lstSelectedEmployees 1\n"  // 1 goes back: its move is undone
         "press cmdDelete\n"
-        "dblclick lstSelectedEmployees 1\n" // 2 leaves the centre
+        "dblclick lstSelectedEmployees 1\n"  // 2 leaves the centre
         "rightclick lstSelectedEmployees 2\n"
         "dump\n"
-        "menu Remove\n"                     // 4 leaves too
-        "dblclick lstEmployees 4\n"         // 10 joins
+        "menu Remove\n"              // 4 leaves too
+        "dblclick lstEmployees 4\n"  // 10 joins
         "dump\n"
         "press cmdCommit\n"
         "dump\n");
@@ -131,7 +131,8 @@ TEST_P(OperatorCycle, MovesCommitAndReloadShowTheDatabase) {
     const QJsonArray messages = after[QStringLiteral("messages")].toArray();
     ASSERT_EQ(messages.size(), 1);
     EXPECT_EQ(messages[0].toObject()[QStringLiteral("style")].toInt(), 64);
-    EXPECT_EQ(messages[0].toObject()[QStringLiteral("title")].toString(), QStringLiteral("Center Employee Cross Reference"));
+    EXPECT_EQ(messages[0].toObject()[QStringLiteral("title")].toString(),
+              QStringLiteral("Center Employee Cross Reference"));
     EXPECT_EQ(after[QStringLiteral("notice")].toString(), QString());
 
     // The database holds exactly the centre's new employees; the inactive one and the other
@@ -141,8 +142,9 @@ TEST_P(OperatorCycle, MovesCommitAndReloadShowTheDatabase) {
 }
 
 TEST_P(OperatorCycle, CommitWithoutPendingRowsReloadsOnly) {
-    const HostRun run = runHost(QStringLiteral("3"), server.process().url(),
-                                QStringLiteral("click lstEmployees 1\npress cmdAdd\npress cmdDelete\npress cmdCommit\ndump\n"));
+    const HostRun run =
+        runHost(QStringLiteral("3"), server.process().url(),
+                QStringLiteral("click lstEmployees 1\npress cmdAdd\npress cmdDelete\npress cmdCommit\ndump\n"));
     ASSERT_EQ(run.exitCode, 0);
     ASSERT_EQ(run.dumps.size(), 1u);
     EXPECT_TRUE(run.dumps[0][QStringLiteral("messages")].toArray().isEmpty());
@@ -160,8 +162,8 @@ public:
         environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
         process_.setProcessEnvironment(environment);
         process_.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-host"),
-                       {QStringLiteral("--center"), center, QStringLiteral("--server"), server, QStringLiteral("--script"),
-                        QStringLiteral("-")});
+                       {QStringLiteral("--center"), center, QStringLiteral("--server"), server,
+                        QStringLiteral("--script"), QStringLiteral("-")});
     }
     ~InteractiveHost() {
         process_.closeWriteChannel();
@@ -185,11 +187,13 @@ private:
 
 TEST_P(OperatorCycle, ARefusedCommitKeepsTheMovesAndARetrySavesThem) {
     InteractiveHost host(QStringLiteral("3"), server.process().url());
-    const QJsonObject moved = host.dumpAfter(QStringLiteral("click lstEmployees 4\npress cmdAdd\nclick lstSelectedEmployees 1\npress cmdDelete\n"));
+    const QJsonObject moved = host.dumpAfter(
+        QStringLiteral("click lstEmployees 4\npress cmdAdd\nclick lstSelectedEmployees 1\npress cmdDelete\n"));
     ASSERT_EQ(rows(moved, "lstSelectedEmployees"), QStringList({"4:000004", "10:000010N"}));
 
     // Employee 10 leaves the company before the commit arrives: the server refuses the batch.
-    server.db().exec(QStringLiteral("UPDATE employees SET active = %1 WHERE ID = 10").arg(server.db().isPostgres() ? "false" : "0"));
+    server.db().exec(
+        QStringLiteral("UPDATE employees SET active = %1 WHERE ID = 10").arg(server.db().isPostgres() ? "false" : "0"));
     const QJsonObject refused = host.dumpAfter(QStringLiteral("press cmdCommit\n"));
     EXPECT_EQ(rows(refused, "lstSelectedEmployees"), rows(moved, "lstSelectedEmployees"));
     EXPECT_EQ(rows(refused, "lstEmployees"), rows(moved, "lstEmployees"));
@@ -201,7 +205,8 @@ TEST_P(OperatorCycle, ARefusedCommitKeepsTheMovesAndARetrySavesThem) {
     const std::vector<std::pair<qint32, qint32>> before = {{3, 2}, {3, 4}, {3, 6}, {7, 1}};
     EXPECT_EQ(server.db().assignments(), before);
 
-    server.db().exec(QStringLiteral("UPDATE employees SET active = %1 WHERE ID = 10").arg(server.db().isPostgres() ? "true" : "1"));
+    server.db().exec(
+        QStringLiteral("UPDATE employees SET active = %1 WHERE ID = 10").arg(server.db().isPostgres() ? "true" : "1"));
     const QJsonObject saved = host.dumpAfter(QStringLiteral("press cmdCommit\n"));
     EXPECT_EQ(rows(saved, "lstSelectedEmployees"), QStringList({"4:000004", "10:000010"}));
     EXPECT_EQ(saved[QStringLiteral("notice")].toString(), QString());
@@ -214,13 +219,15 @@ TEST_P(OperatorCycle, ALostServerIsShownNotMistakenForAnEmptyCentre) {
     server.stop();
     const HostRun run = runHost(QStringLiteral("3"), url, QStringLiteral("dump\n"));
     ASSERT_EQ(run.dumps.size(), 1u);
-    EXPECT_TRUE(run.dumps[0][QStringLiteral("notice")].toString().startsWith(QStringLiteral("The employees could not be loaded")));
+    EXPECT_TRUE(run.dumps[0][QStringLiteral("notice")].toString().startsWith(
+        QStringLiteral("The employees could not be loaded")));
     EXPECT_TRUE(rows(run.dumps[0], "lstEmployees").isEmpty());
     EXPECT_EQ(run.dumps[0][QStringLiteral("pointer")].toInt(), 0);
 }
 
 TEST_P(OperatorCycle, HostReportsFailedAssignmentsAndScriptErrors) {
-    const HostRun run = runHost(QString(), QString(), QStringLiteral("set CenterID abc\nset CenterID 99999999999\ncall urlEncode \"a b\"\n"));
+    const HostRun run = runHost(QString(), QString(),
+                                QStringLiteral("set CenterID abc\nset CenterID 99999999999\ncall urlEncode \"a b\"\n"));
     EXPECT_EQ(run.exitCode, 0);
     EXPECT_EQ(run.lines, QStringList({"error 13 Type mismatch", "error 6 Overflow", "urlEncode a+b"}));
 
@@ -241,7 +248,7 @@ TEST_P(OperatorCycle, HostReportsFailedAssignmentsAndScriptErrors) {
 TEST_P(OperatorCycle, FindAndSortFromAScript) {
     const QString script = QStringLiteral(
         "option optFind 0\n"
-        "type txtVendorName \"O\"\n"       // Cy Young is the first name holding an o
+        "type txtVendorName \"O\"\n"  // Cy Young is the first name holding an o
         "press cmdFind\n"
         "dump\n"
         "option optList 1\n"
@@ -269,7 +276,10 @@ TEST_P(OperatorCycle, FindAndSortFromAScript) {
     EXPECT_EQ(list(after, "lstEmployees")[QStringLiteral("sortKey")].toInt(), 1);
     EXPECT_EQ(list(after, "lstEmployees")[QStringLiteral("sortOrder")].toInt(), 1);
     EXPECT_EQ(rows(after, "lstEmployees"), QStringList({"10:000010", "5:000005", "3:000003", "1:000001"}));
-    EXPECT_EQ(after[QStringLiteral("textBoxes")].toObject()[QStringLiteral("txtVendorName")].toObject()[QStringLiteral("text")].toString(),
+    EXPECT_EQ(after[QStringLiteral("textBoxes")]
+                  .toObject()[QStringLiteral("txtVendorName")]
+                  .toObject()[QStringLiteral("text")]
+                  .toString(),
               QString());
 }
 

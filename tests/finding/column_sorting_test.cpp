@@ -33,16 +33,17 @@ TEST_P(ColumnSorting, HeaderClicksChooseColumnAndDirection) {
     EXPECT_EQ(idsOf(list), c.ids);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ColumnSorting, ::testing::Values(
-    SortCase{"as loaded: IDs in numeric order", {}, 2, 0, {"9", "10", "11", "100"}},
-    SortCase{"ID header first reverses", {1}, 2, 1, {"100", "11", "10", "9"}},
-    SortCase{"ID header twice restores", {1, 1}, 2, 0, {"9", "10", "11", "100"}},
-    SortCase{"Name header sorts by name", {2}, 1, 0, {"100", "10", "11", "9"}},
-    SortCase{"Name header twice reverses", {2, 2}, 1, 1, {"9", "11", "10", "100"}},
-    SortCase{"direction kept across a column change", {1, 2}, 1, 1, {"9", "11", "10", "100"}},
-    SortCase{"hidden header acts like ID", {3}, 2, 1, {"100", "11", "10", "9"}},
-    SortCase{"name then ID keeps ascending", {2, 1}, 2, 0, {"9", "10", "11", "100"}},
-    SortCase{"unknown header changes nothing", {0}, 2, 0, {"9", "10", "11", "100"}}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, ColumnSorting,
+    ::testing::Values(SortCase{"as loaded: IDs in numeric order", {}, 2, 0, {"9", "10", "11", "100"}},
+                      SortCase{"ID header first reverses", {1}, 2, 1, {"100", "11", "10", "9"}},
+                      SortCase{"ID header twice restores", {1, 1}, 2, 0, {"9", "10", "11", "100"}},
+                      SortCase{"Name header sorts by name", {2}, 1, 0, {"100", "10", "11", "9"}},
+                      SortCase{"Name header twice reverses", {2, 2}, 1, 1, {"9", "11", "10", "100"}},
+                      SortCase{"direction kept across a column change", {1, 2}, 1, 1, {"9", "11", "10", "100"}},
+                      SortCase{"hidden header acts like ID", {3}, 2, 1, {"100", "11", "10", "9"}},
+                      SortCase{"name then ID keeps ascending", {2, 1}, 2, 0, {"9", "10", "11", "100"}},
+                      SortCase{"unknown header changes nothing", {0}, 2, 0, {"9", "10", "11", "100"}}),
     [](const auto& info) { return caseName(info.param.what); });
 
 TEST(ColumnSorting, OneListNeverTouchesTheOther) {
@@ -59,13 +60,15 @@ TEST(ColumnSorting, OneListNeverTouchesTheOther) {
 
 TEST(ColumnSorting, DirectionSurvivesAReload) {
     CannedHttpServer server;
-    server.respond(200, feedDocument({{QStringLiteral("9"), QStringLiteral("x")}, {QStringLiteral("10"), QStringLiteral("y")}}, {}));
+    server.respond(
+        200,
+        feedDocument({{QStringLiteral("9"), QStringLiteral("x")}, {QStringLiteral("10"), QStringLiteral("y")}}, {}));
     ControlHarness h;
     h.control.setServerName(server.url());
     h.form().lstEmployees.operatorHeaderClick(2);  // by name
     h.form().lstEmployees.operatorHeaderClick(2);  // descending
     h.control.setServerName(server.url());
-    EXPECT_EQ(h.form().lstEmployees.sortKey(), 2);  // the load sorts by the ID copy again ...
+    EXPECT_EQ(h.form().lstEmployees.sortKey(), 2);    // the load sorts by the ID copy again ...
     EXPECT_EQ(h.form().lstEmployees.sortOrder(), 1);  // ... in the direction chosen before
     EXPECT_EQ(idsOf(h.form().lstEmployees), QStringList({"10", "9"}));
 }

@@ -8,7 +8,8 @@ namespace {
 // As after a load: the find panel enabled, "ID" mode, "Non Selected Employees" chosen.
 struct Loaded : ControlHarness {
     Loaded() {
-        fillList(form().lstEmployees, {{"12", "Mark Twain"}, {"123", "Clara Barton"}, {"7", "Barbara Stone"}, {"40", "Edgar Poe"}});
+        fillList(form().lstEmployees,
+                 {{"12", "Mark Twain"}, {"123", "Clara Barton"}, {"7", "Barbara Stone"}, {"40", "Edgar Poe"}});
         fillList(form().lstSelectedEmployees, {{"5", "Oscar Wilde"}, {"99", "Mary Shelley"}});
         for (int i : {0, 1}) {
             form().optFind.setEnabled(i, true);
@@ -62,21 +63,22 @@ TEST_P(FindPanelSearch, FindsTheFirstMatchOrSaysNotFound) {
     EXPECT_EQ(f.focusedList, &list);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, FindPanelSearch, ::testing::Values(
-    Search{"name part in any case", true, false, "ar", "7"},  // Barbara (7) sorts before Clara (123) and Mark (12)
-    Search{"name upper case", true, false, "AR", "7"},
-    Search{"name mixed case", true, false, "aR", "7"},
-    Search{"name anywhere in the text", true, false, "TWAIN", "12"},
-    Search{"name empty finds the first row", true, false, "", "7"},
-    Search{"name only in the other list", true, false, "Wilde", nullptr},
-    Search{"name in the selected list", true, true, "shelley", "99"},
-    Search{"id whole text", false, false, "123", "123"},
-    Search{"id prefix is not enough", false, false, "1", nullptr},
-    Search{"id 12 does not find 123", false, false, "12", "12"},
-    Search{"id with blank is not the id", false, false, " 7", nullptr},
-    Search{"id only in the other list", false, false, "5", nullptr},
-    Search{"id in the selected list", false, true, "5", "5"}),
-    [](const auto& info) { return caseName(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(Table, FindPanelSearch,
+                         ::testing::Values(Search{"name part in any case", true, false, "ar",
+                                                  "7"},  // Barbara (7) sorts before Clara (123) and Mark (12)
+                                           Search{"name upper case", true, false, "AR", "7"},
+                                           Search{"name mixed case", true, false, "aR", "7"},
+                                           Search{"name anywhere in the text", true, false, "TWAIN", "12"},
+                                           Search{"name empty finds the first row", true, false, "", "7"},
+                                           Search{"name only in the other list", true, false, "Wilde", nullptr},
+                                           Search{"name in the selected list", true, true, "shelley", "99"},
+                                           Search{"id whole text", false, false, "123", "123"},
+                                           Search{"id prefix is not enough", false, false, "1", nullptr},
+                                           Search{"id 12 does not find 123", false, false, "12", "12"},
+                                           Search{"id with blank is not the id", false, false, " 7", nullptr},
+                                           Search{"id only in the other list", false, false, "5", nullptr},
+                                           Search{"id in the selected list", false, true, "5", "5"}),
+                         [](const auto& info) { return caseName(info.param.what); });
 
 TEST(FindPanel, AnySearchLeavesSingleSelectionAndNoMoveButtons) {
     for (const char* text : {"40", "404"}) {
@@ -89,7 +91,8 @@ TEST(FindPanel, AnySearchLeavesSingleSelectionAndNoMoveButtons) {
         f.cmdFind.press();
         EXPECT_FALSE(f.lstEmployees.multiSelect());
         EXPECT_FALSE(f.lstSelectedEmployees.multiSelect());
-        for (CommandButton* b : {&f.cmdAdd, &f.cmdAddAll, &f.cmdDelete, &f.cmdRemoveAll}) EXPECT_FALSE(b->enabled()) << text;
+        for (CommandButton* b : {&f.cmdAdd, &f.cmdAddAll, &f.cmdDelete, &f.cmdRemoveAll})
+            EXPECT_FALSE(b->enabled()) << text;
         // A click in the list afterwards enables them again.
         f.lstEmployees.operatorClick(1, ClickModifier::None);
         EXPECT_TRUE(f.cmdAdd.enabled());

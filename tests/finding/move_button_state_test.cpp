@@ -57,18 +57,34 @@ TEST_P(MoveButtonState, FollowsTheClickedListsSelection) {
 
 const Buttons kNone{false, false, false, false};
 
-INSTANTIATE_TEST_SUITE_P(Table, MoveButtonState, ::testing::Values(
-    Case{"empty non-selected list", false, 0, {}, kNone},
-    Case{"non-selected, nothing selected", false, 3, {}, {true, false, false, false}},
-    Case{"non-selected, one row", false, 3, {{2, ClickModifier::None}}, {true, false, false, false}},
-    Case{"non-selected, two rows", false, 3, {{1, ClickModifier::None}, {3, ClickModifier::Ctrl}}, {false, true, false, false}},
-    Case{"non-selected, a range", false, 5, {{1, ClickModifier::None}, {5, ClickModifier::Shift}}, {false, true, false, false}},
-    Case{"empty selected list", true, 0, {}, kNone},
-    Case{"selected, nothing selected", true, 3, {}, {false, false, true, false}},
-    Case{"selected, one row", true, 3, {{3, ClickModifier::None}}, {false, false, true, false}},
-    Case{"selected, two rows", true, 3, {{1, ClickModifier::None}, {2, ClickModifier::Ctrl}}, {false, false, false, true}},
-    Case{"selected, toggled back to one", true, 3,
-         {{1, ClickModifier::None}, {2, ClickModifier::Ctrl}, {2, ClickModifier::Ctrl}}, {false, false, true, false}}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, MoveButtonState,
+    ::testing::Values(Case{"empty non-selected list", false, 0, {}, kNone},
+                      Case{"non-selected, nothing selected", false, 3, {}, {true, false, false, false}},
+                      Case{"non-selected, one row", false, 3, {{2, ClickModifier::None}}, {true, false, false, false}},
+                      Case{"non-selected, two rows",
+                           false,
+                           3,
+                           {{1, ClickModifier::None}, {3, ClickModifier::Ctrl}},
+                           {false, true, false, false}},
+                      Case{"non-selected, a range",
+                           false,
+                           5,
+                           {{1, ClickModifier::None}, {5, ClickModifier::Shift}},
+                           {false, true, false, false}},
+                      Case{"empty selected list", true, 0, {}, kNone},
+                      Case{"selected, nothing selected", true, 3, {}, {false, false, true, false}},
+                      Case{"selected, one row", true, 3, {{3, ClickModifier::None}}, {false, false, true, false}},
+                      Case{"selected, two rows",
+                           true,
+                           3,
+                           {{1, ClickModifier::None}, {2, ClickModifier::Ctrl}},
+                           {false, false, false, true}},
+                      Case{"selected, toggled back to one",
+                           true,
+                           3,
+                           {{1, ClickModifier::None}, {2, ClickModifier::Ctrl}, {2, ClickModifier::Ctrl}},
+                           {false, false, true, false}}),
     [](const auto& info) { return caseName(info.param.what); });
 
 }  // namespace

@@ -22,8 +22,10 @@ TEST(ScriptWords, QuotesAndEscapesSplitOrRefuseTheLine) {
         {R"("a" "b")", {"a", "b"}},
         {R"("say \"hi\"" "back\\slash")", {"say \"hi\"", "back\\slash"}},
         {R"("\n\r\t")", {"\n\r\t"}},
-        {R"("\u00e9\u20AC\u0041")", {"\xc3\xa9\xe2\x82\xac" "A"}},
-        {R"("\ud83d\ude00")", {"\xf0\x9f\x98\x80"}},  // two 16-bit units make one character
+        {R"("\u00e9\u20AC\u0041")",
+         {"\xc3\xa9\xe2\x82\xac"
+          "A"}},
+        {R"("\ud83d\ude00")", {"\xf0\x9f\x98\x80"}},   // two 16-bit units make one character
         {R"(ab"c d\n e")", {"ab\"c", "d\\n", "e\""}},  // quotes and backslashes inside plain words are text
         {R"(type x "open)", {}, "a quoted word is not closed"},
         {R"(type x "ends in \)", {}, "a quoted word is not closed"},

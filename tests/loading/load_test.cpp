@@ -1,9 +1,9 @@
+#include "loading/load_cycle.h"
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"
-#include "loading/load_cycle.h"
 
-#include <QTimer>
 #include <gtest/gtest.h>
+#include <QTimer>
 
 namespace {
 
@@ -23,9 +23,8 @@ TEST(Load, FillsBothListsCountsAndProgress) {
     server.respond(200, feedDocument(kTwo, kThree));
     ControlHarness h;
     std::vector<std::pair<int, int>> progress;
-    QObject::connect(&h.form().prbLoad, &ChildControl::changed, [&] {
-        progress.emplace_back(h.form().prbLoad.max(), h.form().prbLoad.value());
-    });
+    QObject::connect(&h.form().prbLoad, &ChildControl::changed,
+                     [&] { progress.emplace_back(h.form().prbLoad.max(), h.form().prbLoad.value()); });
     h.form().prbLoad.setValue(99);  // so that the first value the load sets is seen
     progress.clear();
     load(h, server);
@@ -35,7 +34,8 @@ TEST(Load, FillsBothListsCountsAndProgress) {
     const std::vector<std::pair<int, int>> expected = {{5, 99}, {5, 0}, {5, 1}, {5, 2}, {5, 3}, {5, 4}, {5, 5}, {5, 0}};
     EXPECT_EQ(progress, expected);
     const Form& f = h.form();
-    EXPECT_EQ(rowsOf(f.lstEmployees), (std::vector<QStringList>{{"7", "Ann Smith", "000007"}, {"42", "Bo & \"Co\"", "000042"}}));
+    EXPECT_EQ(rowsOf(f.lstEmployees),
+              (std::vector<QStringList>{{"7", "Ann Smith", "000007"}, {"42", "Bo & \"Co\"", "000042"}}));
     EXPECT_EQ(rowsOf(f.lstSelectedEmployees),
               (std::vector<QStringList>{{"9", "Cy", "000009"}, {"10", "Di", "000010"}, {"1234567", "Ed", "1234567"}}));
     EXPECT_EQ(f.lblAllVendors.caption(), QStringLiteral("Non Selected Active Employees (2):"));
@@ -173,22 +173,26 @@ TEST_P(BrokenLoad, EndsQuietlyKeepingWhatWasAddedAndSaysSo) {
 }
 
 const QByteArray kMissingName =
-    "<r><c><n><a>1</a><b>2</b></n></c><e><x><i>5</i><m>Eve</m></x></e><s><x><i>6</i><m>Fay</m></x><x><i>8</i></x></s></r>";
+    "<r><c><n><a>1</a><b>2</b></n></c><e><x><i>5</i><m>Eve</m></x></e><s><x><i>6</i><m>Fay</m></x><x><i>8</i></x></s></"
+    "r>";
 
-INSTANTIATE_TEST_SUITE_P(Table, BrokenLoad, ::testing::Values(
-    BrokenFeed{"no server", 0, {}, 0, 0, false},
-    BrokenFeed{"error page", 500, "<html><body>error</body></html>", 0, 0, false},
-    BrokenFeed{"not XML", 200, "Server busy, try later", 0, 0, false},
-    BrokenFeed{"empty body", 200, "", 0, 0, false},
-    BrokenFeed{"no counts record", 200, "<r><c/><e/><s/></r>", 0, 0, false},
-    BrokenFeed{"non-numeric count", 200, "<r><c><n><a>seven</a><b>1</b></n></c><e/><s/></r>", 0, 0, false},
-    BrokenFeed{"count out of 16 bits", 200, "<r><c><n><a>40000</a><b>1</b></n></c><e/><s/></r>", 0, 0, false},
-    BrokenFeed{"negative count", 200, "<r><c><n><a>-1</a><b>1</b></n></c><e/><s/></r>", 0, 0, false},
-    BrokenFeed{"count sum over 32767", 200, "<r><c><n><a>20000</a><b>20000</b></n></c><e/><s/></r>", 0, 0, false},
-    BrokenFeed{"no selected block", 200, "<r><c><n><a>1</a><b>0</b></n></c><e><x><i>5</i><m>Eve</m></x></e></r>", 1, 0, true},
-    BrokenFeed{"missing name keeps the row", 200, kMissingName, 1, 2, true},
-    BrokenFeed{"comment in place of an employee", 200,
-               "<r><c><n><a>1</a><b>0</b></n></c><e><x><i>5</i><m>Eve</m></x><!-- x --></e><s/></r>", 1, 0, true}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, BrokenLoad,
+    ::testing::Values(
+        BrokenFeed{"no server", 0, {}, 0, 0, false},
+        BrokenFeed{"error page", 500, "<html><body>error</body></html>", 0, 0, false},
+        BrokenFeed{"not XML", 200, "Server busy, try later", 0, 0, false},
+        BrokenFeed{"empty body", 200, "", 0, 0, false},
+        BrokenFeed{"no counts record", 200, "<r><c/><e/><s/></r>", 0, 0, false},
+        BrokenFeed{"non-numeric count", 200, "<r><c><n><a>seven</a><b>1</b></n></c><e/><s/></r>", 0, 0, false},
+        BrokenFeed{"count out of 16 bits", 200, "<r><c><n><a>40000</a><b>1</b></n></c><e/><s/></r>", 0, 0, false},
+        BrokenFeed{"negative count", 200, "<r><c><n><a>-1</a><b>1</b></n></c><e/><s/></r>", 0, 0, false},
+        BrokenFeed{"count sum over 32767", 200, "<r><c><n><a>20000</a><b>20000</b></n></c><e/><s/></r>", 0, 0, false},
+        BrokenFeed{"no selected block", 200, "<r><c><n><a>1</a><b>0</b></n></c><e><x><i>5</i><m>Eve</m></x></e></r>", 1,
+                   0, true},
+        BrokenFeed{"missing name keeps the row", 200, kMissingName, 1, 2, true},
+        BrokenFeed{"comment in place of an employee", 200,
+                   "<r><c><n><a>1</a><b>0</b></n></c><e><x><i>5</i><m>Eve</m></x><!-- x --></e><s/></r>", 1, 0, true}),
     [](const auto& info) { return caseName(info.param.what); });
 
 TEST(Load, SecondAssignmentReloadsAndDropsUncommittedMoves) {

@@ -36,17 +36,28 @@ TEST(ListShortcuts, RightButtonOffersRemoveOnlyOverARow) {
         bool menu;
     };
     const Case cases[] = {
-        {"right click on a row", [](Loaded& h) { h.form().lstSelectedEmployees.operatorRightPress(2);
-                                                 h.form().lstSelectedEmployees.operatorRelease(2); }, true},
+        {"right click on a row",
+         [](Loaded& h) {
+             h.form().lstSelectedEmployees.operatorRightPress(2);
+             h.form().lstSelectedEmployees.operatorRelease(2);
+         },
+         true},
         {"left release", [](Loaded& h) { h.form().lstSelectedEmployees.operatorRelease(1); }, false},
         {"middle release", [](Loaded& h) { h.form().lstSelectedEmployees.operatorRelease(4); }, false},
-        {"empty list", [](Loaded& h) { h.form().lstSelectedEmployees.clear();
-                                       h.form().lstSelectedEmployees.operatorRelease(2); }, false},
-        {"current row with empty text", [](Loaded& h) {
+        {"empty list",
+         [](Loaded& h) {
+             h.form().lstSelectedEmployees.clear();
+             h.form().lstSelectedEmployees.operatorRelease(2);
+         },
+         false},
+        {"current row with empty text",
+         [](Loaded& h) {
              ReportList& l = h.form().lstSelectedEmployees;
              l.clear();
              l.setSelected(l.add(QString()), true);
-             l.operatorRelease(2); }, false},
+             l.operatorRelease(2);
+         },
+         false},
     };
     for (const Case& c : cases) {
         Loaded h;

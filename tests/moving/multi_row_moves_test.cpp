@@ -30,9 +30,11 @@ TEST(MultiRowMoves, MovesEverySelectedRowWithItsMarker) {
     h.select(f.lstEmployees, {1, 3, 4});
     cmdAddAllClick(h.control);
     EXPECT_EQ(rowsOf(f.lstEmployees), (std::vector<QStringList>{{"2", "b", "000002"}}));
-    EXPECT_EQ(rowsOf(f.lstSelectedEmployees),
-              (std::vector<QStringList>{{"1", "a", "000001N"}, {"3", "c", "000003"}, {"4", "d", "000004N"},
-                                        {"10", "j", "000010"}, {"11", "k", "000011"}}));
+    EXPECT_EQ(rowsOf(f.lstSelectedEmployees), (std::vector<QStringList>{{"1", "a", "000001N"},
+                                                                        {"3", "c", "000003"},
+                                                                        {"4", "d", "000004N"},
+                                                                        {"10", "j", "000010"},
+                                                                        {"11", "k", "000011"}}));
     EXPECT_EQ(selectedPositions(f.lstSelectedEmployees), std::vector<int>({1, 2, 3}));
     EXPECT_TRUE(f.lstSelectedEmployees.multiSelect());
     EXPECT_EQ(f.lstSelectedEmployees.sortKey(), 2);

@@ -42,7 +42,8 @@ TEST(SingleRowMoves, MarkerTransitions) {
             h.current(source, source.positionOf(row));
             step.add ? cmdAddClick(h.control) : cmdDeleteClick(h.control);
             EXPECT_EQ(idColumnOf(h.form().lstEmployees, step.id), QString::fromUtf8(step.employeesColumn)) << step.id;
-            EXPECT_EQ(idColumnOf(h.form().lstSelectedEmployees, step.id), QString::fromUtf8(step.selectedColumn)) << step.id;
+            EXPECT_EQ(idColumnOf(h.form().lstSelectedEmployees, step.id), QString::fromUtf8(step.selectedColumn))
+                << step.id;
         }
     }
 }

@@ -67,30 +67,31 @@ TEST_P(RefusedFeed, LeavesNoRootAndSaysWhy) {
     EXPECT_TRUE(document.failure().contains(QString::fromUtf8(c.reason))) << document.failure().toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, RefusedFeed, ::testing::Values(
-    RefusedBody{"empty", "", "no element found"},
-    RefusedBody{"not XML", "not xml", "syntax error"},
-    RefusedBody{"mismatched tag", "<r><a></r>", "mismatched tag"},
-    RefusedBody{"UTF-16 mark with an odd byte", "\xff\xfe<", "line 1"},
-    RefusedBody{"text after the root", "<r><a>1</a></r>\ntrailing", "junk after document element, line 2"},
-    RefusedBody{"two roots", "<r/><s/>", "junk after document element"},
-    RefusedBody{"text before the root", "leading<r/>", "not well-formed"},
-    RefusedBody{"bare ampersand", "<r><a>Smith & Sons</a></r>", "not well-formed"},
-    RefusedBody{"undefined entity", "<r><a>&nbsp;</a></r>", "undefined entity"},
-    RefusedBody{"duplicate attribute", "<r><a x=\"1\" x=\"2\"/></r>", "duplicate attribute"},
-    RefusedBody{"control character", "<r><a>\x01</a></r>", "not well-formed"},
-    RefusedBody{"reference to NUL", "<r><a>&#0;</a></r>", "invalid character number"},
-    RefusedBody{"declaration inside", "<r><?xml version=\"1.0\"?><a/></r>", "not at start of entity"},
-    RefusedBody{"external entity", "<!DOCTYPE r SYSTEM \"http://127.0.0.1:1/feed.dtd\"><r><a>&x;</a></r>",
-                "entity x"},
-    RefusedBody{"entity amplification",
-                "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">"
-                "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
-                "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
-                "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
-                "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">]><r><a>&e;</a></r>",
-                "amplification"},
-    RefusedBody{"nested too deep", kTooDeep.c_str(), "more than 256 deep"}),
+INSTANTIATE_TEST_SUITE_P(
+    Table, RefusedFeed,
+    ::testing::Values(
+        RefusedBody{"empty", "", "no element found"}, RefusedBody{"not XML", "not xml", "syntax error"},
+        RefusedBody{"mismatched tag", "<r><a></r>", "mismatched tag"},
+        RefusedBody{"UTF-16 mark with an odd byte", "\xff\xfe<", "line 1"},
+        RefusedBody{"text after the root", "<r><a>1</a></r>\ntrailing", "junk after document element, line 2"},
+        RefusedBody{"two roots", "<r/><s/>", "junk after document element"},
+        RefusedBody{"text before the root", "leading<r/>", "not well-formed"},
+        RefusedBody{"bare ampersand", "<r><a>Smith & Sons</a></r>", "not well-formed"},
+        RefusedBody{"undefined entity", "<r><a>&nbsp;</a></r>", "undefined entity"},
+        RefusedBody{"duplicate attribute", "<r><a x=\"1\" x=\"2\"/></r>", "duplicate attribute"},
+        RefusedBody{"control character", "<r><a>\x01</a></r>", "not well-formed"},
+        RefusedBody{"reference to NUL", "<r><a>&#0;</a></r>", "invalid character number"},
+        RefusedBody{"declaration inside", "<r><?xml version=\"1.0\"?><a/></r>", "not at start of entity"},
+        RefusedBody{"external entity", "<!DOCTYPE r SYSTEM \"http://127.0.0.1:1/feed.dtd\"><r><a>&x;</a></r>",
+                    "entity x"},
+        RefusedBody{"entity amplification",
+                    "<!DOCTYPE r [<!ENTITY a \"aaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaaa\">"
+                    "<!ENTITY b \"&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;&a;\">"
+                    "<!ENTITY c \"&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;&b;\">"
+                    "<!ENTITY d \"&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;&c;\">"
+                    "<!ENTITY e \"&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;&d;\">]><r><a>&e;</a></r>",
+                    "amplification"},
+        RefusedBody{"nested too deep", kTooDeep.c_str(), "more than 256 deep"}),
     [](const auto& info) { return caseName(info.param.what); });
 
 TEST(FeedDocument, DeepContentOnlyAddsItsText) {
@@ -113,14 +114,20 @@ TEST(FeedDocument, InternalEntitiesExpand) {
 TEST(FeedDocument, ZeroWidthNoBreakSpaceInATextIsKept) {
     // The encoding mark opens the body; the same character inside a text is part of the text.
     FeedDocument document;
-    ASSERT_TRUE(document.parse("\xef\xbb\xbf<r><id>\xef\xbb\xbf" "42</id></r>"));
-    EXPECT_EQ(document.root().child(0).child(0).text(), QStringLiteral("\uFEFF" "42"));
-    EXPECT_EQ(document.root().child(0).text(), QStringLiteral("\uFEFF" "42"));
+    ASSERT_TRUE(
+        document.parse("\xef\xbb\xbf<r><id>\xef\xbb\xbf"
+                       "42</id></r>"));
+    EXPECT_EQ(document.root().child(0).child(0).text(), QStringLiteral("\uFEFF"
+                                                                       "42"));
+    EXPECT_EQ(document.root().child(0).text(), QStringLiteral("\uFEFF"
+                                                              "42"));
 }
 
 TEST(FeedDocument, ReadsTheWindowsCodePageAServerMayDeclare) {
     FeedDocument document;
-    ASSERT_TRUE(document.parse("<?xml version=\"1.0\" encoding=\"Windows-1252\"?><r><a>Ren\xe9" "e \x80\x9f</a></r>"))
+    ASSERT_TRUE(
+        document.parse("<?xml version=\"1.0\" encoding=\"Windows-1252\"?><r><a>Ren\xe9"
+                       "e \x80\x9f</a></r>"))
         << document.failure().toStdString();
     EXPECT_EQ(document.root().child(0).text(), QStringLiteral("Ren\u00e9e \u20ac\u0178"));
     EXPECT_FALSE(document.parse("<?xml version=\"1.0\" encoding=\"x-unknown\"?><r/>"));

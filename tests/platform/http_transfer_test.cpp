@@ -5,8 +5,8 @@
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"
 
-#include <QCoreApplication>
 #include <gtest/gtest.h>
+#include <QCoreApplication>
 
 namespace {
 
@@ -102,7 +102,6 @@ TEST(Transfer, RefusalsAndUnreachableServersAreNotDelivered) {
     }
 }
 
-
 using Delivery = CannedHttpServer::Delivery;
 
 // Short limits, so that a stall or a drip fails within seconds.
@@ -153,7 +152,8 @@ TEST_P(BrokenAnswers, APostIsSentOnceAndAnIncompleteReplyIsAFailure) {
     while (transfer.stillExecuting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_EQ(states, (std::vector<int>{Transfer::StateRequesting, Transfer::StateError}));
     EXPECT_FALSE(transfer.delivered());
-    EXPECT_TRUE(transfer.failure().startsWith(QString::fromUtf8(GetParam().reason))) << transfer.failure().toStdString();
+    EXPECT_TRUE(transfer.failure().startsWith(QString::fromUtf8(GetParam().reason)))
+        << transfer.failure().toStdString();
     EXPECT_TRUE(transfer.getChunk(1024).isEmpty());
     EXPECT_EQ(server.requests().size(), 1u);
     EXPECT_EQ(server.connections(), 1);
@@ -170,7 +170,8 @@ TEST(Transfers, ThePathGoesOutExactlyAsBuiltAndChunkedBodiesArriveWhole) {
     HttpFeedSource source;
     EXPECT_EQ(source.get(server.url() + QStringLiteral("//CenterEmployee.asp?centerID=3")), body);
     HttpTransfer transfer;
-    transfer.execute(server.url() + QStringLiteral("//CenterEmployee.asp"), QStringLiteral("Post"), "SQL=x&", QString());
+    transfer.execute(server.url() + QStringLiteral("//CenterEmployee.asp"), QStringLiteral("Post"), "SQL=x&",
+                     QString());
     while (transfer.stillExecuting()) QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     EXPECT_TRUE(transfer.delivered());
     const auto requests = server.requests();

@@ -20,14 +20,26 @@ std::string spelled(const char* text) {
     for (const char* p = text; *p; ++p) {
         const auto byte = static_cast<unsigned char>(*p);
         switch (byte) {
-        case '+': name += "plus"; break;
-        case '-': name += "minus"; break;
-        case '.': name += "point"; break;
-        case ' ': name += "blank"; break;
-        case '\t': name += "tab"; break;
+        case '+':
+            name += "plus";
+            break;
+        case '-':
+            name += "minus";
+            break;
+        case '.':
+            name += "point";
+            break;
+        case ' ':
+            name += "blank";
+            break;
+        case '\t':
+            name += "tab";
+            break;
         default:
-            if (std::isalnum(byte)) name += char(byte);
-            else name += 'x' + QByteArray(1, char(byte)).toHex().toStdString();
+            if (std::isalnum(byte))
+                name += char(byte);
+            else
+                name += 'x' + QByteArray(1, char(byte)).toHex().toStdString();
         }
     }
     return name;
@@ -47,25 +59,22 @@ TEST_P(ToInt32, ConvertsOrRaises) {
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, ToInt32,
-    ::testing::Values(Int32Case{" 42 ", 42, 0}, Int32Case{"\t42", 42, 0}, Int32Case{"2.5", 2, 0},
-                      Int32Case{"3.5", 4, 0}, Int32Case{"-2.5", -2, 0}, Int32Case{"0.5", 0, 0},
-                      Int32Case{"1.5", 2, 0}, Int32Case{"+7", 7, 0}, Int32Case{"-5", -5, 0},
-                      Int32Case{".5", 0, 0}, Int32Case{"7.", 7, 0}, Int32Case{"007", 7, 0},
-                      Int32Case{"2147483647", 2147483647, 0}, Int32Case{"-2147483648", qint32(-2147483647 - 1), 0},
-                      Int32Case{"2147483648", std::nullopt, errors::Overflow},
-                      Int32Case{"-2147483649", std::nullopt, errors::Overflow},
-                      Int32Case{"2147483647.5", std::nullopt, errors::Overflow},
-                      Int32Case{"99999999999999999999", std::nullopt, errors::Overflow},
-                      Int32Case{"abc", std::nullopt, errors::TypeMismatch},
-                      Int32Case{"", std::nullopt, errors::TypeMismatch},
-                      Int32Case{"   ", std::nullopt, errors::TypeMismatch},
-                      Int32Case{"4 2", std::nullopt, errors::TypeMismatch},
-                      Int32Case{"12abc", std::nullopt, errors::TypeMismatch},
-                      Int32Case{"-", std::nullopt, errors::TypeMismatch},
-                      Int32Case{".", std::nullopt, errors::TypeMismatch},
-                      Int32Case{"1e3", std::nullopt, errors::TypeMismatch},
-                      Int32Case{"\xd9\xa3", std::nullopt, errors::TypeMismatch}),  // Arabic-Indic 3
+INSTANTIATE_TEST_SUITE_P(
+    Table, ToInt32,
+    ::testing::Values(
+        Int32Case{" 42 ", 42, 0}, Int32Case{"\t42", 42, 0}, Int32Case{"2.5", 2, 0}, Int32Case{"3.5", 4, 0},
+        Int32Case{"-2.5", -2, 0}, Int32Case{"0.5", 0, 0}, Int32Case{"1.5", 2, 0}, Int32Case{"+7", 7, 0},
+        Int32Case{"-5", -5, 0}, Int32Case{".5", 0, 0}, Int32Case{"7.", 7, 0}, Int32Case{"007", 7, 0},
+        Int32Case{"2147483647", 2147483647, 0}, Int32Case{"-2147483648", qint32(-2147483647 - 1), 0},
+        Int32Case{"2147483648", std::nullopt, errors::Overflow},
+        Int32Case{"-2147483649", std::nullopt, errors::Overflow},
+        Int32Case{"2147483647.5", std::nullopt, errors::Overflow},
+        Int32Case{"99999999999999999999", std::nullopt, errors::Overflow},
+        Int32Case{"abc", std::nullopt, errors::TypeMismatch}, Int32Case{"", std::nullopt, errors::TypeMismatch},
+        Int32Case{"   ", std::nullopt, errors::TypeMismatch}, Int32Case{"4 2", std::nullopt, errors::TypeMismatch},
+        Int32Case{"12abc", std::nullopt, errors::TypeMismatch}, Int32Case{"-", std::nullopt, errors::TypeMismatch},
+        Int32Case{".", std::nullopt, errors::TypeMismatch}, Int32Case{"1e3", std::nullopt, errors::TypeMismatch},
+        Int32Case{"\xd9\xa3", std::nullopt, errors::TypeMismatch}),  // Arabic-Indic 3
     [](const auto& info) { return spelled(info.param.text); });
 
 // The converted value, or nothing when the conversion raised overflow.
@@ -128,10 +137,20 @@ TEST(Int16Arithmetic, RaisesOverflowInsteadOfWrapping) {
 
 TEST(FormatPadded, ZeroFillsNumbersAndKeepsOtherText) {
     const std::pair<const char*, const char*> cases[] = {
-        {"7", "000007"},     {"123456", "123456"}, {"1234567", "1234567"}, {"42", "000042"},
-        {"0", "000000"},     {"000042", "000042"}, {" 42 ", "000042"},     {"-5", "-000005"},
-        {"2.5", "000002"},   {"abc", "abc"},       {"", ""},               {"12a", "12a"},
-        {"12345678901234567890", "12345678901234567890"}, {"000123N", "000123N"},
+        {"7", "000007"},
+        {"123456", "123456"},
+        {"1234567", "1234567"},
+        {"42", "000042"},
+        {"0", "000000"},
+        {"000042", "000042"},
+        {" 42 ", "000042"},
+        {"-5", "-000005"},
+        {"2.5", "000002"},
+        {"abc", "abc"},
+        {"", ""},
+        {"12a", "12a"},
+        {"12345678901234567890", "12345678901234567890"},
+        {"000123N", "000123N"},
     };
     for (const auto& [text, padded] : cases)
         EXPECT_EQ(numeric_text::formatPadded(QString::fromUtf8(text)), QString::fromUtf8(padded)) << text;
@@ -142,16 +161,29 @@ TEST(IsNumeric, MarkedAndEmptyColumnsAreNotNumbers) {
         {"000123", true}, {"000123N", false}, {"000042D", false}, {"", false},
         {" 12 ", true},   {"-7", true},       {"N", false},       {"1.5", true},
     };
-    for (const auto& [text, numeric] : cases) EXPECT_EQ(numeric_text::isNumeric(QString::fromUtf8(text)), numeric) << text;
+    for (const auto& [text, numeric] : cases)
+        EXPECT_EQ(numeric_text::isNumeric(QString::fromUtf8(text)), numeric) << text;
 }
 
 TEST(IsPlainInt32, OnlyDigitsWithAnOptionalMinus) {
     const std::pair<const char*, bool> cases[] = {
-        {"7", true},   {"-7", true},       {"2147483647", true}, {"2147483648", false}, {"-2147483649", false},
-        {"+7", false}, {" 7", false},      {"7 ", false},        {"1.0", false},        {"", false},
-        {"-", false},  {"7);DROP", false}, {"0x10", false},      {"00000000000000000001", false},
+        {"7", true},
+        {"-7", true},
+        {"2147483647", true},
+        {"2147483648", false},
+        {"-2147483649", false},
+        {"+7", false},
+        {" 7", false},
+        {"7 ", false},
+        {"1.0", false},
+        {"", false},
+        {"-", false},
+        {"7);DROP", false},
+        {"0x10", false},
+        {"00000000000000000001", false},
     };
-    for (const auto& [text, plain] : cases) EXPECT_EQ(numeric_text::isPlainInt32(QString::fromUtf8(text)), plain) << text;
+    for (const auto& [text, plain] : cases)
+        EXPECT_EQ(numeric_text::isPlainInt32(QString::fromUtf8(text)), plain) << text;
 }
 
 }  // namespace

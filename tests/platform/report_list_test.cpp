@@ -1,11 +1,11 @@
 #include "platform/report_list.h"
-#include "view/report_list_model.h"
 #include "platform/runtime_error.h"
 #include "support/control_harness.h"
+#include "view/report_list_model.h"
 
+#include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
-#include <gtest/gtest.h>
 
 namespace {
 

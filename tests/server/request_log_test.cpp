@@ -9,41 +9,34 @@ using namespace centeremp::server;
 
 namespace {
 
-struct EscapeCase
-{
-    const char *name;
+struct EscapeCase {
+    const char* name;
     QByteArray text;
     QByteArray logged;
-    friend void PrintTo(const EscapeCase &row, std::ostream *out) { *out << row.name; }
+    friend void PrintTo(const EscapeCase& row, std::ostream* out) { *out << row.name; }
 };
 
-class LogEscape : public testing::TestWithParam<EscapeCase>
-{
-};
+class LogEscape : public testing::TestWithParam<EscapeCase> {};
 
-TEST_P(LogEscape, KeepsEveryRequestOnOneHarmlessLine)
-{
-    EXPECT_EQ(escapeForLog(GetParam().text), GetParam().logged);
-}
+TEST_P(LogEscape, KeepsEveryRequestOnOneHarmlessLine) { EXPECT_EQ(escapeForLog(GetParam().text), GetParam().logged); }
 
-INSTANTIATE_TEST_SUITE_P(
-    ServerLog, LogEscape,
-    testing::Values(EscapeCase{"PlainPath", "/CenterEmployee.asp", "/CenterEmployee.asp"},
-                    EscapeCase{"ForgedLine", "/x\n2026-01-01 GET / 200 1 ms", "/x\\x0A2026-01-01 GET / 200 1 ms"},
-                    EscapeCase{"CarriageReturnAndTab", "a\rb\tc", "a\\x0Db\\x09c"},
-                    EscapeCase{"TerminalEscape", "\x1b[2J\x7f", "\\x1B[2J\\x7F"},
-                    EscapeCase{"NulByte", QByteArray("a\0b", 3), "a\\x00b"},
-                    // Written out, the backslash could fake an escape; escaped, it cannot.
-                    EscapeCase{"Backslash", "\\x0A", "\\x5Cx0A"},
-                    EscapeCase{"Utf8AndC1", "\xC3\xA9\xC2\x9B", "\\xC3\\xA9\\xC2\\x9B"}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ServerLog, LogEscape,
+                         testing::Values(EscapeCase{"PlainPath", "/CenterEmployee.asp", "/CenterEmployee.asp"},
+                                         EscapeCase{"ForgedLine", "/x\n2026-01-01 GET / 200 1 ms",
+                                                    "/x\\x0A2026-01-01 GET / 200 1 ms"},
+                                         EscapeCase{"CarriageReturnAndTab", "a\rb\tc", "a\\x0Db\\x09c"},
+                                         EscapeCase{"TerminalEscape", "\x1b[2J\x7f", "\\x1B[2J\\x7F"},
+                                         EscapeCase{"NulByte", QByteArray("a\0b", 3), "a\\x00b"},
+                                         // Written out, the backslash could fake an escape; escaped, it cannot.
+                                         EscapeCase{"Backslash", "\\x0A", "\\x5Cx0A"},
+                                         EscapeCase{"Utf8AndC1", "\xC3\xA9\xC2\x9B", "\\xC3\\xA9\\xC2\\x9B"}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RequestLogLine, HasTheFieldsInOrderAndEscapesTheNote)
-{
+TEST(RequestLogLine, HasTheFieldsInOrderAndEscapesTheNote) {
     const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC);
     EXPECT_EQ(requestLogLine(when, "POST", "/CenterEmployee.asp", 400, 12, u"nothing saved: field 1\nforged"),
               "2026-01-02T03:04:05.006Z POST /CenterEmployee.asp 400 12 ms: nothing saved: field 1\\x0Aforged\n");
     EXPECT_EQ(requestLogLine(when, "GET", "/a b", 200, 0, {}), "2026-01-02T03:04:05.006Z GET /a b 200 0 ms\n");
 }
 
-} // namespace
+}  // namespace

@@ -19,19 +19,15 @@ using Backend = LiveServer::Backend;
 
 namespace {
 
-class StuckWriter : public testing::TestWithParam<Backend>
-{
+class StuckWriter : public testing::TestWithParam<Backend> {
 protected:
-    void SetUp() override
-    {
-        if (!LiveServer::available(GetParam()))
-            GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
+    void SetUp() override {
+        if (!LiveServer::available(GetParam())) GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
         ASSERT_TRUE(server.start(GetParam(), {u"--threads"_qs, u"3"_qs}));
         server.db().addEmployees({{1, u"Ann"_qs, true}, {2, u"Bob"_qs, true}});
         server.db().assign(5, {1}, QDateTime::currentDateTimeUtc());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (LiveServer::available(GetParam())) {
             EXPECT_EQ(server.stop(), 0) << server.process().standardError().toStdString();
         }
@@ -40,8 +36,7 @@ protected:
 };
 
 // Another program holds the write lock; the batch waits for it while other operators load.
-TEST_P(StuckWriter, DelaysOnlyItsOwnBatch)
-{
+TEST_P(StuckWriter, DelaysOnlyItsOwnBatch) {
     const bool postgres = GetParam() == Backend::Postgres;
     QSqlQuery lock(server.db().connection());
     ASSERT_TRUE(lock.exec(postgres ? u"BEGIN"_qs : u"BEGIN IMMEDIATE"_qs));
@@ -53,7 +48,7 @@ TEST_P(StuckWriter, DelaysOnlyItsOwnBatch)
         return httpRequest(port, "POST", "/CenterEmployee.asp", sqlField(insertStatement(5, 2)),
                            "application/x-www-form-urlencoded");
     });
-    std::this_thread::sleep_for(std::chrono::milliseconds(300)); // let the batch reach the lock
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // let the batch reach the lock
     for (int i = 0; i < 3; ++i) {
         const HttpReply feed = server.get("/CenterEmployee.asp?centerID=5");
         EXPECT_EQ(feed.status, 200);
@@ -78,12 +73,10 @@ TEST_P(StuckWriter, DelaysOnlyItsOwnBatch)
 }
 
 INSTANTIATE_TEST_SUITE_P(ServerBackend, StuckWriter, testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto &info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
 
-TEST(ServerDatabaseLost, AnswersUnavailableWithoutSayingWhereAndRecovers)
-{
-    if (!LiveServer::available(Backend::Postgres))
-        GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
+TEST(ServerDatabaseLost, AnswersUnavailableWithoutSayingWhereAndRecovers) {
+    if (!LiveServer::available(Backend::Postgres)) GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
     LiveServer server;
     ASSERT_TRUE(server.start(Backend::Postgres, {u"--threads"_qs, u"1"_qs}));
     ASSERT_EQ(server.get("/CenterEmployee.asp?centerID=1").status, 200);
@@ -92,13 +85,14 @@ TEST(ServerDatabaseLost, AnswersUnavailableWithoutSayingWhereAndRecovers)
     ASSERT_TRUE(current.exec(u"SELECT current_database()"_qs) && current.next());
     const QString name = current.value(0).toString();
     // A database cannot close its own doors: do it from the cluster's first database.
-    const auto address = std::get<server::DatabaseAddress>(server::parseDatabaseAddress(qEnvironmentVariable("CENTEREMP_TEST_PG")));
+    const auto address =
+        std::get<server::DatabaseAddress>(server::parseDatabaseAddress(qEnvironmentVariable("CENTEREMP_TEST_PG")));
     TestDatabase cluster(address);
     cluster.exec(u"ALTER DATABASE "_qs + name + u" ALLOW_CONNECTIONS false"_qs);
     cluster.exec(u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE datname = '"_qs + name + u"'"_qs);
 
     const QString socketDir = qEnvironmentVariable("CENTEREMP_TEST_PG").section(u"host="_qs, 1).section(u'&', 0, 0);
-    for (int i = 0; i < 2; ++i) { // the broken connection, then the refused reconnection
+    for (int i = 0; i < 2; ++i) {  // the broken connection, then the refused reconnection
         const HttpReply reply = server.get("/CenterEmployee.asp?centerID=1");
         EXPECT_EQ(reply.status, 503);
         EXPECT_EQ(reply.body.trimmed(), "database unavailable; try again later");
@@ -109,19 +103,17 @@ TEST(ServerDatabaseLost, AnswersUnavailableWithoutSayingWhereAndRecovers)
     EXPECT_EQ(server.stop(), 0);
 }
 
-TEST(ServerLogLines, CannotBeForgedByARequest)
-{
+TEST(ServerLogLines, CannotBeForgedByARequest) {
     LiveServer server;
     ASSERT_TRUE(server.start(Backend::Sqlite));
-    EXPECT_EQ(server.get("/x%0A2026-01-01T00:00:00.000Z%20GET%20/CenterEmployee.asp%20200%201%20ms%1B[2J").status,
-              404);
+    EXPECT_EQ(server.get("/x%0A2026-01-01T00:00:00.000Z%20GET%20/CenterEmployee.asp%20200%201%20ms%1B[2J").status, 404);
     EXPECT_EQ(server.stop(), 0);
     const QByteArray log = server.process().standardError();
     EXPECT_TRUE(log.contains(" GET /x\\x0A2026-01-01T00:00:00.000Z GET /CenterEmployee.asp 200 1 ms\\x1B[2J 404 "))
         << log.toStdString();
-    for (const QByteArray &line : log.split('\n')) {
+    for (const QByteArray& line : log.split('\n')) {
         EXPECT_FALSE(line.startsWith("2026-01-01T00:00:00.000Z")) << line.toStdString();
     }
 }
 
-} // namespace
+}  // namespace

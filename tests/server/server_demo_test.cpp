@@ -13,15 +13,13 @@ using centeremp::server::DatabaseAddress;
 
 namespace {
 
-DatabaseAddress sqliteAt(const QString &path)
-{
+DatabaseAddress sqliteAt(const QString& path) {
     DatabaseAddress address;
     address.sqlitePath = path;
     return address;
 }
 
-TEST(DemoData, FillsAFreshDatabase)
-{
+TEST(DemoData, FillsAFreshDatabase) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"demo.sqlite"_qs);
     ServerProcess server;
@@ -33,12 +31,13 @@ TEST(DemoData, FillsAFreshDatabase)
         EXPECT_GE(inactive, 3);
         EXPECT_LE(inactive, 20);
         EXPECT_EQ(db.count(u"SELECT COUNT(DISTINCT CenterID) FROM CenterEmployeeCrossReference"_qs), 5);
-        EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM CenterEmployeeCrossReference x JOIN employees e ON e.ID = x.EmployeeID "
-                           "WHERE e.active = 0"_qs),
-                  0)
+        EXPECT_EQ(
+            db.count(u"SELECT COUNT(*) FROM CenterEmployeeCrossReference x JOIN employees e ON e.ID = x.EmployeeID "
+                     "WHERE e.active = 0"_qs),
+            0)
             << "sample assignments are of active employees";
         EXPECT_EQ(db.count(u"SELECT COUNT(*) FROM employees WHERE name = 'José Müller'"_qs), 1);
-        for (const char *special : {"&", "<", ">", "'", "\""}) {
+        for (const char* special : {"&", "<", ">", "'", "\""}) {
             EXPECT_GE(db.count(QStringLiteral("SELECT COUNT(*) FROM employees WHERE instr(name, '%1') > 0")
                                    .arg(QString::fromLatin1(special).replace(u"'"_qs, u"''"_qs))),
                       1)
@@ -54,12 +53,11 @@ TEST(DemoData, FillsAFreshDatabase)
     EXPECT_EQ(server.stop(), 0);
 }
 
-TEST(DemoData, LeavesADatabaseWithDataAlone)
-{
+TEST(DemoData, LeavesADatabaseWithDataAlone) {
     QTemporaryDir dir;
     const QString path = dir.filePath(u"kept.sqlite"_qs);
     {
-        ServerProcess server; // creates the tables
+        ServerProcess server;  // creates the tables
         ASSERT_TRUE(server.start({u"--db"_qs, path}));
         TestDatabase db(sqliteAt(path));
         db.addEmployees({{42, u"Only Person"_qs, true}});
@@ -80,8 +78,7 @@ TEST(DemoData, LeavesADatabaseWithDataAlone)
     EXPECT_TRUE(server.standardError().contains("already has data")) << server.standardError().toStdString();
 }
 
-TEST(DemoData, IsTheSameOnEveryFreshDatabase)
-{
+TEST(DemoData, IsTheSameOnEveryFreshDatabase) {
     QTemporaryDir dir;
     QString dumps[2];
     for (int i = 0; i < 2; ++i) {
@@ -96,4 +93,4 @@ TEST(DemoData, IsTheSameOnEveryFreshDatabase)
     EXPECT_EQ(dumps[0], dumps[1]);
 }
 
-} // namespace
+}  // namespace

@@ -21,30 +21,22 @@ using Backend = LiveServer::Backend;
 namespace {
 
 const std::map<qint32, QString> seededNames = {
-    {1, u"Ann Smith"_qs},
-    {2, u"Bob & Co"_qs},
-    {3, u"<Gone> Person"_qs},
-    {4, u"José Müller"_qs},
-    {9, u"Quote \"Q\" O'Neil"_qs},
-    {10, u"Zed < Ten"_qs},
-    {11, u"Inactive Eleven"_qs},
+    {1, u"Ann Smith"_qs},          {2, u"Bob & Co"_qs},   {3, u"<Gone> Person"_qs},    {4, u"José Müller"_qs},
+    {9, u"Quote \"Q\" O'Neil"_qs}, {10, u"Zed < Ten"_qs}, {11, u"Inactive Eleven"_qs},
 };
 const QDateTime seededAt = QDateTime(QDate(2020, 1, 2), QTime(3, 4, 5), Qt::UTC);
 
 // Employees 3 and 11 are inactive; 3 is still assigned to centre 7.
-void seed(TestDatabase &db)
-{
+void seed(TestDatabase& db) {
     std::vector<TestEmployee> employees;
-    for (const auto &[id, name] : seededNames)
-        employees.push_back({id, name, id != 3 && id != 11});
+    for (const auto& [id, name] : seededNames) employees.push_back({id, name, id != 3 && id != 11});
     db.addEmployees(employees);
     db.assign(7, {2, 3, 10}, seededAt);
     db.assign(8, {1, 2}, seededAt);
     db.assign(-5, {4}, seededAt);
 }
 
-struct Listed
-{
+struct Listed {
     long nonSelectedCount = -1;
     long selectedCount = -1;
     std::vector<qint32> nonSelected;
@@ -53,8 +45,7 @@ struct Listed
 };
 
 // Reads the feed by position only, as the control does.
-Listed readFeed(const QByteArray &xml)
-{
+Listed readFeed(const QByteArray& xml) {
     Listed listed;
     pugi::xml_document doc;
     const auto result = doc.load_buffer(xml.constData(), std::size_t(xml.size()));
@@ -75,18 +66,14 @@ Listed readFeed(const QByteArray &xml)
     return listed;
 }
 
-class ServerOnBackend : public testing::TestWithParam<Backend>
-{
+class ServerOnBackend : public testing::TestWithParam<Backend> {
 protected:
-    void SetUp() override
-    {
-        if (!LiveServer::available(GetParam()))
-            GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
+    void SetUp() override {
+        if (!LiveServer::available(GetParam())) GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
         ASSERT_TRUE(server.start(GetParam()));
         seed(server.db());
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (LiveServer::available(GetParam())) {
             EXPECT_EQ(server.stop(), 0) << server.process().standardError().toStdString();
         }
@@ -94,22 +81,20 @@ protected:
     LiveServer server;
 };
 
-struct FeedCase
-{
+struct FeedCase {
     qint32 centerId;
     std::vector<qint32> nonSelected;
     std::vector<qint32> selected;
 };
 
-TEST_P(ServerOnBackend, FeedListsActiveEmployeesByPositionInIdOrder)
-{
+TEST_P(ServerOnBackend, FeedListsActiveEmployeesByPositionInIdOrder) {
     const FeedCase cases[] = {
-        {7, {1, 4, 9}, {2, 10}},   // inactive 3 is assigned but not listed
-        {8, {4, 9, 10}, {1, 2}},   // 10 after 9: numeric order
-        {-5, {1, 2, 9, 10}, {4}},  // negative centre IDs are ordinary centres
-        {99, {1, 2, 4, 9, 10}, {}}, // an unknown centre has everyone to choose from
+        {7, {1, 4, 9}, {2, 10}},     // inactive 3 is assigned but not listed
+        {8, {4, 9, 10}, {1, 2}},     // 10 after 9: numeric order
+        {-5, {1, 2, 9, 10}, {4}},    // negative centre IDs are ordinary centres
+        {99, {1, 2, 4, 9, 10}, {}},  // an unknown centre has everyone to choose from
     };
-    for (const FeedCase &row : cases) {
+    for (const FeedCase& row : cases) {
         SCOPED_TRACE("centre " + std::to_string(row.centerId));
         const HttpReply reply = server.get("/CenterEmployee.asp?centerID=" + QByteArray::number(row.centerId));
         ASSERT_EQ(reply.status, 200) << reply.body.toStdString();
@@ -120,7 +105,7 @@ TEST_P(ServerOnBackend, FeedListsActiveEmployeesByPositionInIdOrder)
         EXPECT_EQ(listed.selected, row.selected);
         EXPECT_EQ(listed.nonSelectedCount, long(row.nonSelected.size()));
         EXPECT_EQ(listed.selectedCount, long(row.selected.size()));
-        for (const auto &[id, name] : listed.names) {
+        for (const auto& [id, name] : listed.names) {
             EXPECT_EQ(name, seededNames.at(id).toStdString()) << "employee " << id;
         }
     }
@@ -131,27 +116,28 @@ TEST_P(ServerOnBackend, FeedListsActiveEmployeesByPositionInIdOrder)
     EXPECT_TRUE(raw.contains("<Name>Jos\xC3\xA9 M\xC3\xBCller</Name>"));
 }
 
-TEST_P(ServerOnBackend, BatchAppliesExactlyItsChangesAndARetryChangesNothing)
-{
+TEST_P(ServerOnBackend, BatchAppliesExactlyItsChangesAndARetryChangesNothing) {
     const QByteArray body = sqlField(insertStatement(8, 4)) + sqlField(insertStatement(8, 9)) +
-                            sqlField(insertStatement(8, 1)) + // already assigned
-                            sqlField(deleteStatement(7, {3, 10, 999})); // 3 is inactive, 999 unknown
+                            sqlField(insertStatement(8, 1)) +            // already assigned
+                            sqlField(deleteStatement(7, {3, 10, 999}));  // 3 is inactive, 999 unknown
     const QDateTime before = QDateTime::currentDateTimeUtc().addSecs(-2);
     const HttpReply reply = server.post(body);
     const QDateTime after = QDateTime::currentDateTimeUtc().addSecs(2);
     ASSERT_EQ(reply.status, 200) << reply.body.toStdString();
     EXPECT_EQ(reply.header("Content-Type"), "text/plain; charset=utf-8");
-    EXPECT_EQ(reply.body.trimmed(), "Saved: 2 assigned, 2 removed.\n"
-                                    "Already assigned by someone else: 1.\n"
-                                    "Not assigned any more: 999.");
+    EXPECT_EQ(reply.body.trimmed(),
+              "Saved: 2 assigned, 2 removed.\n"
+              "Already assigned by someone else: 1.\n"
+              "Not assigned any more: 999.");
 
     using Pairs = std::vector<std::pair<qint32, qint32>>;
     EXPECT_EQ(server.db().assignments(), (Pairs{{-5, 4}, {7, 2}, {8, 1}, {8, 2}, {8, 4}, {8, 9}}));
 
     // New rows carry the server's time; the row that was already there keeps its own.
     QSqlQuery times(server.db().connection());
-    ASSERT_TRUE(times.exec(u"SELECT EmployeeID, RecordLastUpdated FROM CenterEmployeeCrossReference "
-                           "WHERE CenterID = 8 ORDER BY EmployeeID"_qs));
+    ASSERT_TRUE(
+        times.exec(u"SELECT EmployeeID, RecordLastUpdated FROM CenterEmployeeCrossReference "
+                   "WHERE CenterID = 8 ORDER BY EmployeeID"_qs));
     while (times.next()) {
         const qint32 employee = times.value(0).toInt();
         QDateTime stamp = times.value(1).toDateTime();
@@ -169,17 +155,17 @@ TEST_P(ServerOnBackend, BatchAppliesExactlyItsChangesAndARetryChangesNothing)
     const QString dump = server.db().dump();
     const HttpReply retry = server.post(body);
     ASSERT_EQ(retry.status, 200) << retry.body.toStdString();
-    EXPECT_EQ(retry.body.trimmed(), "Saved: 0 assigned, 0 removed.\n"
-                                    "Already assigned by someone else: 4, 9, 1.\n"
-                                    "Not assigned any more: 3, 10, 999.");
+    EXPECT_EQ(retry.body.trimmed(),
+              "Saved: 0 assigned, 0 removed.\n"
+              "Already assigned by someone else: 4, 9, 1.\n"
+              "Not assigned any more: 3, 10, 999.");
     EXPECT_EQ(server.db().dump(), dump);
 
     const Listed listed = readFeed(server.get("/CenterEmployee.asp?centerID=8").body);
     EXPECT_EQ(listed.selected, (std::vector<qint32>{1, 2, 4, 9}));
 }
 
-TEST_P(ServerOnBackend, BadThirdStatementLeavesBothTablesUntouched)
-{
+TEST_P(ServerOnBackend, BadThirdStatementLeavesBothTablesUntouched) {
     const QString dump = server.db().dump();
     const QByteArray body = sqlField(insertStatement(8, 4)) + sqlField(deleteStatement(7, {2})) +
                             sqlField(u"DELETE FROM employees WHERE ID=1"_qs);
@@ -189,11 +175,10 @@ TEST_P(ServerOnBackend, BadThirdStatementLeavesBothTablesUntouched)
     EXPECT_EQ(server.db().dump(), dump);
 }
 
-TEST_P(ServerOnBackend, UnknownEmployeeLeavesBothTablesUntouched)
-{
+TEST_P(ServerOnBackend, UnknownEmployeeLeavesBothTablesUntouched) {
     const QString dump = server.db().dump();
-    const QByteArray body = sqlField(deleteStatement(7, {2})) + sqlField(insertStatement(8, 4)) +
-                            sqlField(insertStatement(8, 404));
+    const QByteArray body =
+        sqlField(deleteStatement(7, {2})) + sqlField(insertStatement(8, 4)) + sqlField(insertStatement(8, 404));
     const HttpReply reply = server.post(body);
     EXPECT_EQ(reply.status, 422);
     EXPECT_TRUE(reply.body.contains("field 3: employee 404 does not exist")) << reply.body.toStdString();
@@ -201,24 +186,21 @@ TEST_P(ServerOnBackend, UnknownEmployeeLeavesBothTablesUntouched)
 }
 
 INSTANTIATE_TEST_SUITE_P(ServerBackend, ServerOnBackend, testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto &info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
 
 // ---- statement order within a batch (SQLite) ----
 
-struct EffectCase
-{
-    const char *name;
+struct EffectCase {
+    const char* name;
     std::vector<QString> statements;
-    const char *message;
-    std::vector<qint32> centre7; // employees assigned to centre 7 afterwards
-    friend void PrintTo(const EffectCase &row, std::ostream *out) { *out << row.name; }
+    const char* message;
+    std::vector<qint32> centre7;  // employees assigned to centre 7 afterwards
+    friend void PrintTo(const EffectCase& row, std::ostream* out) { *out << row.name; }
 };
 
-class BatchEffect : public testing::TestWithParam<EffectCase>
-{
+class BatchEffect : public testing::TestWithParam<EffectCase> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(server.start(Backend::Sqlite));
         seed(server.db());
     }
@@ -226,18 +208,15 @@ protected:
     LiveServer server;
 };
 
-TEST_P(BatchEffect, FollowsStatementOrder)
-{
+TEST_P(BatchEffect, FollowsStatementOrder) {
     QByteArray body;
-    for (const QString &statement : GetParam().statements)
-        body += sqlField(statement);
+    for (const QString& statement : GetParam().statements) body += sqlField(statement);
     const HttpReply reply = server.post(body);
     ASSERT_EQ(reply.status, 200) << reply.body.toStdString();
     EXPECT_EQ(reply.body.trimmed(), GetParam().message);
     std::vector<qint32> centre7;
-    for (const auto &[center, employee] : server.db().assignments()) {
-        if (center == 7)
-            centre7.push_back(employee);
+    for (const auto& [center, employee] : server.db().assignments()) {
+        if (center == 7) centre7.push_back(employee);
     }
     EXPECT_EQ(centre7, GetParam().centre7);
 }
@@ -245,65 +224,76 @@ TEST_P(BatchEffect, FollowsStatementOrder)
 INSTANTIATE_TEST_SUITE_P(
     ServerBatchOrder, BatchEffect,
     testing::Values(
-        EffectCase{"InsertThenDeleteSamePair", {insertStatement(7, 4), deleteStatement(7, {4})},
-                   "Saved: 1 assigned, 1 removed.", {2, 3, 10}},
-        EffectCase{"DeleteThenInsertSamePair", {deleteStatement(7, {2}), insertStatement(7, 2)},
-                   "Saved: 1 assigned, 1 removed.", {2, 3, 10}},
+        EffectCase{"InsertThenDeleteSamePair",
+                   {insertStatement(7, 4), deleteStatement(7, {4})},
+                   "Saved: 1 assigned, 1 removed.",
+                   {2, 3, 10}},
+        EffectCase{"DeleteThenInsertSamePair",
+                   {deleteStatement(7, {2}), insertStatement(7, 2)},
+                   "Saved: 1 assigned, 1 removed.",
+                   {2, 3, 10}},
         EffectCase{"InsertDeleteInsert",
                    {insertStatement(7, 4), deleteStatement(7, {4, 2}), insertStatement(7, 4), insertStatement(7, 9)},
-                   "Saved: 3 assigned, 2 removed.", {3, 4, 9, 10}},
-        EffectCase{"SamePairTwice", {insertStatement(7, 4), insertStatement(7, 4)}, "Saved: 1 assigned, 0 removed.",
+                   "Saved: 3 assigned, 2 removed.",
+                   {3, 4, 9, 10}},
+        EffectCase{"SamePairTwice",
+                   {insertStatement(7, 4), insertStatement(7, 4)},
+                   "Saved: 1 assigned, 0 removed.",
                    {2, 3, 4, 10}},
         EffectCase{"RemoveInactiveEmployee", {deleteStatement(7, {3})}, "Saved: 0 assigned, 1 removed.", {2, 10}},
-        EffectCase{"RemoveUnknownIds", {deleteStatement(7, {12345, -1, 2147483647})},
-                   "Saved: 0 assigned, 0 removed.\nNot assigned any more: 12345, -1, 2147483647.", {2, 3, 10}},
+        EffectCase{"RemoveUnknownIds",
+                   {deleteStatement(7, {12345, -1, 2147483647})},
+                   "Saved: 0 assigned, 0 removed.\nNot assigned any more: 12345, -1, 2147483647.",
+                   {2, 3, 10}},
         // Only what someone else did is named, not a pair this batch touched before.
-        EffectCase{"AssignedBySomeoneElse", {insertStatement(7, 2), insertStatement(7, 4), insertStatement(7, 2)},
-                   "Saved: 1 assigned, 0 removed.\nAlready assigned by someone else: 2.", {2, 3, 4, 10}},
-        EffectCase{"RemovedBySomeoneElse", {deleteStatement(7, {4, 10}), deleteStatement(7, {4})},
-                   "Saved: 0 assigned, 1 removed.\nNot assigned any more: 4.", {2, 3}},
-        EffectCase{"LongListShortened", {deleteStatement(7, {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112})},
+        EffectCase{"AssignedBySomeoneElse",
+                   {insertStatement(7, 2), insertStatement(7, 4), insertStatement(7, 2)},
+                   "Saved: 1 assigned, 0 removed.\nAlready assigned by someone else: 2.",
+                   {2, 3, 4, 10}},
+        EffectCase{"RemovedBySomeoneElse",
+                   {deleteStatement(7, {4, 10}), deleteStatement(7, {4})},
+                   "Saved: 0 assigned, 1 removed.\nNot assigned any more: 4.",
+                   {2, 3}},
+        EffectCase{"LongListShortened",
+                   {deleteStatement(7, {101, 102, 103, 104, 105, 106, 107, 108, 109, 110, 111, 112})},
                    "Saved: 0 assigned, 0 removed.\nNot assigned any more: 101, 102, 103, 104, 105, 106, 107, 108, 109, "
                    "110 and 2 more.",
                    {2, 3, 10}},
-        EffectCase{"OtherCentreUntouched", {deleteStatement(8, {2}), insertStatement(-5, 2)},
-                   "Saved: 1 assigned, 1 removed.", {2, 3, 10}}),
-    [](const auto &info) { return std::string(info.param.name); });
+        EffectCase{"OtherCentreUntouched",
+                   {deleteStatement(8, {2}), insertStatement(-5, 2)},
+                   "Saved: 1 assigned, 1 removed.",
+                   {2, 3, 10}}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 // ---- request validation (SQLite) ----
 
-struct RequestCase
-{
-    const char *name;
+struct RequestCase {
+    const char* name;
     QByteArray method;
     QByteArray target;
     int status;
-    const char *bodyContains;
-    friend void PrintTo(const RequestCase &row, std::ostream *out) { *out << row.name; }
+    const char* bodyContains;
+    friend void PrintTo(const RequestCase& row, std::ostream* out) { *out << row.name; }
 };
 
-class Request : public testing::TestWithParam<RequestCase>
-{
+class Request : public testing::TestWithParam<RequestCase> {
 protected:
-    static void SetUpTestSuite()
-    {
+    static void SetUpTestSuite() {
         server = new LiveServer;
         ASSERT_TRUE(server->start(Backend::Sqlite));
         seed(server->db());
     }
-    static void TearDownTestSuite()
-    {
+    static void TearDownTestSuite() {
         EXPECT_EQ(server->stop(), 0);
         delete server;
         server = nullptr;
     }
-    static LiveServer *server;
+    static LiveServer* server;
 };
-LiveServer *Request::server = nullptr;
+LiveServer* Request::server = nullptr;
 
-TEST_P(Request, GetsTheExpectedStatus)
-{
-    const auto &row = GetParam();
+TEST_P(Request, GetsTheExpectedStatus) {
+    const auto& row = GetParam();
     const HttpReply reply = httpRequest(server->process().port(), row.method, row.target);
     EXPECT_EQ(reply.status, row.status) << reply.body.toStdString();
     EXPECT_TRUE(reply.body.contains(row.bodyContains)) << reply.body.toStdString();
@@ -336,6 +326,6 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"Root", "GET", "/", 404, "not found"},
         RequestCase{"Put", "PUT", "/CenterEmployee.asp", 405, "not allowed"},
         RequestCase{"Delete", "DELETE", "/CenterEmployee.asp?centerID=7", 405, "not allowed"}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
-} // namespace
+}  // namespace

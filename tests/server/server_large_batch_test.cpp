@@ -12,21 +12,16 @@ namespace {
 
 constexpr qint32 largest = 32767;
 
-class LargeBatch : public testing::TestWithParam<Backend>
-{
+class LargeBatch : public testing::TestWithParam<Backend> {
 protected:
-    void SetUp() override
-    {
-        if (!LiveServer::available(GetParam()))
-            GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
+    void SetUp() override {
+        if (!LiveServer::available(GetParam())) GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
         ASSERT_TRUE(server.start(GetParam()));
         std::vector<TestEmployee> employees;
-        for (qint32 id = 1; id <= largest; ++id)
-            employees.push_back({id, QStringLiteral("Employee %1").arg(id), true});
+        for (qint32 id = 1; id <= largest; ++id) employees.push_back({id, QStringLiteral("Employee %1").arg(id), true});
         server.db().addEmployees(employees);
     }
-    void TearDown() override
-    {
+    void TearDown() override {
         if (LiveServer::available(GetParam())) {
             EXPECT_EQ(server.stop(), 0);
         }
@@ -34,10 +29,9 @@ protected:
     LiveServer server;
 };
 
-TEST_P(LargeBatch, Accepts32767Inserts)
-{
+TEST_P(LargeBatch, Accepts32767Inserts) {
     QByteArray body;
-    for (qint32 id = largest; id >= 1; --id) // the order the control happens to use must not matter
+    for (qint32 id = largest; id >= 1; --id)  // the order the control happens to use must not matter
         body += sqlField(insertStatement(3, id));
     const HttpReply reply = server.post(body);
     ASSERT_EQ(reply.status, 200) << reply.body.toStdString();
@@ -46,18 +40,17 @@ TEST_P(LargeBatch, Accepts32767Inserts)
 
     const HttpReply feed = server.get("/CenterEmployee.asp?centerID=3");
     ASSERT_EQ(feed.status, 200);
-    EXPECT_TRUE(feed.body.contains("<Counts><Count><NonSelected>0</NonSelected><Selected>32767</Selected></Count></Counts>"));
+    EXPECT_TRUE(
+        feed.body.contains("<Counts><Count><NonSelected>0</NonSelected><Selected>32767</Selected></Count></Counts>"));
     // Ascending by ID: the first listed is 1 and the last 32767.
     EXPECT_LT(feed.body.indexOf("<ID>1</ID>"), feed.body.indexOf("<ID>2</ID>"));
     EXPECT_LT(feed.body.indexOf("<ID>9</ID>"), feed.body.indexOf("<ID>10</ID>"));
     EXPECT_LT(feed.body.indexOf("<ID>32766</ID>"), feed.body.indexOf("<ID>32767</ID>"));
 }
 
-TEST_P(LargeBatch, AcceptsADeleteOf32767Ids)
-{
+TEST_P(LargeBatch, AcceptsADeleteOf32767Ids) {
     std::vector<qint32> all;
-    for (qint32 id = 1; id <= largest; ++id)
-        all.push_back(id);
+    for (qint32 id = 1; id <= largest; ++id) all.push_back(id);
     server.db().assign(4, all, QDateTime::currentDateTimeUtc());
     server.db().assign(5, {1, 32767}, QDateTime::currentDateTimeUtc());
 
@@ -68,6 +61,6 @@ TEST_P(LargeBatch, AcceptsADeleteOf32767Ids)
 }
 
 INSTANTIATE_TEST_SUITE_P(ServerBackend, LargeBatch, testing::Values(Backend::Sqlite, Backend::Postgres),
-                         [](const auto &info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
 
-} // namespace
+}  // namespace

@@ -15,19 +15,15 @@ using Backend = LiveServer::Backend;
 
 namespace {
 
-struct BadCommandLine
-{
-    const char *name;
+struct BadCommandLine {
+    const char* name;
     QStringList arguments;
-    friend void PrintTo(const BadCommandLine &row, std::ostream *out) { *out << row.name; }
+    friend void PrintTo(const BadCommandLine& row, std::ostream* out) { *out << row.name; }
 };
 
-class CommandLine : public testing::TestWithParam<BadCommandLine>
-{
-};
+class CommandLine : public testing::TestWithParam<BadCommandLine> {};
 
-TEST_P(CommandLine, IsRefusedWithUsageAndExitCode2)
-{
+TEST_P(CommandLine, IsRefusedWithUsageAndExitCode2) {
     QByteArray error;
     QByteArray output;
     EXPECT_EQ(runServerToExit(GetParam().arguments, &error, &output), 2);
@@ -35,25 +31,23 @@ TEST_P(CommandLine, IsRefusedWithUsageAndExitCode2)
     EXPECT_TRUE(output.isEmpty()) << output.toStdString();
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    ServerExit, CommandLine,
-    testing::Values(BadCommandLine{"Nothing", {}}, BadCommandLine{"NoDatabase", {u"--demo"_qs}},
-                    BadCommandLine{"Unknown", {u"--db"_qs, u"x.db"_qs, u"--port"_qs, u"1"_qs}},
-                    BadCommandLine{"BadListen", {u"--db"_qs, u"x.db"_qs, u"--listen"_qs, u"127.0.0.1"_qs}},
-                    BadCommandLine{"BadUri", {u"--db"_qs, u"postgresql://u@h/db?nope=1"_qs}}),
-    [](const auto &info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(ServerExit, CommandLine,
+                         testing::Values(BadCommandLine{"Nothing", {}}, BadCommandLine{"NoDatabase", {u"--demo"_qs}},
+                                         BadCommandLine{"Unknown", {u"--db"_qs, u"x.db"_qs, u"--port"_qs, u"1"_qs}},
+                                         BadCommandLine{"BadListen",
+                                                        {u"--db"_qs, u"x.db"_qs, u"--listen"_qs, u"127.0.0.1"_qs}},
+                                         BadCommandLine{"BadUri", {u"--db"_qs, u"postgresql://u@h/db?nope=1"_qs}}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
-TEST(ServerProcessTest, UnusableDatabaseFailsAtStartWithExitCode1)
-{
+TEST(ServerProcessTest, UnusableDatabaseFailsAtStartWithExitCode1) {
     QByteArray error;
-    EXPECT_EQ(runServerToExit({u"--db"_qs, u"/nonexistent-dir/sub/x.sqlite"_qs, u"--listen"_qs, u"127.0.0.1:0"_qs},
-                              &error),
-              1);
+    EXPECT_EQ(
+        runServerToExit({u"--db"_qs, u"/nonexistent-dir/sub/x.sqlite"_qs, u"--listen"_qs, u"127.0.0.1:0"_qs}, &error),
+        1);
     EXPECT_TRUE(error.contains("cannot open")) << error.toStdString();
 }
 
-TEST(ServerProcessTest, PortInUseFailsWithExitCode1)
-{
+TEST(ServerProcessTest, PortInUseFailsWithExitCode1) {
     LiveServer first;
     ASSERT_TRUE(first.start(Backend::Sqlite));
     QTemporaryDir dir;
@@ -66,8 +60,7 @@ TEST(ServerProcessTest, PortInUseFailsWithExitCode1)
     EXPECT_EQ(first.stop(), 0);
 }
 
-TEST(ServerProcessTest, StopsCleanlyOnSigint)
-{
+TEST(ServerProcessTest, StopsCleanlyOnSigint) {
     LiveServer server;
     ASSERT_TRUE(server.start(Backend::Sqlite));
     ASSERT_EQ(server.get("/CenterEmployee.asp?centerID=1").status, 200);

@@ -16,57 +16,45 @@ namespace {
 const QString head = u"INSERT INTO CenterEmployeeCrossReference (CenterID,EmployeeID,RecordLastUpdated) VALUES ("_qs;
 
 // Two statements that would change something if the batch were applied.
-QByteArray validPrefix()
-{
-    return sqlField(insertStatement(8, 4)) + sqlField(deleteStatement(7, {2}));
-}
+QByteArray validPrefix() { return sqlField(insertStatement(8, 4)) + sqlField(deleteStatement(7, {2})); }
 
-QByteArray withBadThird(const QString &statement)
-{
-    return validPrefix() + sqlField(statement);
-}
+QByteArray withBadThird(const QString& statement) { return validPrefix() + sqlField(statement); }
 
-QByteArray overLimitBody()
-{
+QByteArray overLimitBody() {
     QByteArray body = validPrefix();
     const QByteArray filler = sqlField(insertStatement(8, 9));
-    while (body.size() <= 16 * 1024 * 1024)
-        body += filler;
+    while (body.size() <= 16 * 1024 * 1024) body += filler;
     return body;
 }
 
-struct RefusedBody
-{
-    const char *name;
+struct RefusedBody {
+    const char* name;
     QByteArray body;
     int status;
-    const char *reasonContains;
+    const char* reasonContains;
     QByteArray contentType = "application/x-www-form-urlencoded";
     bool chunked = false;
-    friend void PrintTo(const RefusedBody &row, std::ostream *out) { *out << row.name; }
+    friend void PrintTo(const RefusedBody& row, std::ostream* out) { *out << row.name; }
 };
 
-class RefusedBatch : public testing::TestWithParam<RefusedBody>
-{
+class RefusedBatch : public testing::TestWithParam<RefusedBody> {
 protected:
-    void SetUp() override
-    {
+    void SetUp() override {
         ASSERT_TRUE(server.start(LiveServer::Backend::Sqlite));
-        server.db().addEmployees({{2, u"Bob"_qs, true}, {3, u"Inactive Ida"_qs, false}, {4, u"Ann"_qs, true},
-                                  {9, u"Ian"_qs, true}});
+        server.db().addEmployees(
+            {{2, u"Bob"_qs, true}, {3, u"Inactive Ida"_qs, false}, {4, u"Ann"_qs, true}, {9, u"Ian"_qs, true}});
         server.db().assign(7, {2, 3}, QDateTime(QDate(2021, 5, 6), QTime(7, 8, 9), Qt::UTC));
     }
     void TearDown() override { EXPECT_EQ(server.stop(), 0) << server.process().standardError().toStdString(); }
     LiveServer server;
 };
 
-TEST_P(RefusedBatch, ChangesNothing)
-{
-    const auto &row = GetParam();
+TEST_P(RefusedBatch, ChangesNothing) {
+    const auto& row = GetParam();
     const QString before = server.db().dump();
     ASSERT_FALSE(before.isEmpty());
-    const HttpReply reply = httpRequest(server.process().port(), "POST", "/CenterEmployee.asp", row.body,
-                                        row.contentType, row.chunked);
+    const HttpReply reply =
+        httpRequest(server.process().port(), "POST", "/CenterEmployee.asp", row.body, row.contentType, row.chunked);
     EXPECT_EQ(reply.status, row.status) << reply.body.left(400).toStdString();
     EXPECT_EQ(reply.header("Content-Type"), "text/plain; charset=utf-8");
     EXPECT_TRUE(reply.body.contains(row.reasonContains)) << reply.body.left(400).toStdString();
@@ -75,14 +63,15 @@ TEST_P(RefusedBatch, ChangesNothing)
     EXPECT_EQ(server.get("/CenterEmployee.asp?centerID=7").status, 200);
 }
 
-const char *notAccepted = "field 3: not an accepted statement";
+const char* notAccepted = "field 3: not an accepted statement";
 
 INSTANTIATE_TEST_SUITE_P(
     ServerRefusal, RefusedBatch,
     testing::Values(
-        RefusedBody{"AnotherTable",
-                    withBadThird(u"INSERT INTO employees (CenterID,EmployeeID,RecordLastUpdated) VALUES (1,2,GETDATE()) "_qs),
-                    400, notAccepted},
+        RefusedBody{
+            "AnotherTable",
+            withBadThird(u"INSERT INTO employees (CenterID,EmployeeID,RecordLastUpdated) VALUES (1,2,GETDATE()) "_qs),
+            400, notAccepted},
         RefusedBody{"Update", withBadThird(u"UPDATE CenterEmployeeCrossReference SET CenterID=1"_qs), 400, notAccepted},
         RefusedBody{"Select", withBadThird(u"SELECT * FROM employees"_qs), 400, notAccepted},
         RefusedBody{"Drop", withBadThird(u"DROP TABLE CenterEmployeeCrossReference"_qs), 400, notAccepted},
@@ -111,11 +100,10 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedBody{"EscapeCutShort", validPrefix() + "SQL=%4", 400, "field 3: malformed percent escape"},
         RefusedBody{"UnknownEmployee", withBadThird(insertStatement(8, 5)), 422, "field 3: employee 5 does not exist"},
         RefusedBody{"InactiveEmployee", withBadThird(insertStatement(8, 3)), 422, "field 3: employee 3 is inactive"},
-        RefusedBody{"NoSqlField", "&&&", 400, "no SQL field"},
-        RefusedBody{"EmptyBody", "", 400, "empty body"},
+        RefusedBody{"NoSqlField", "&&&", 400, "no SQL field"}, RefusedBody{"EmptyBody", "", 400, "empty body"},
         RefusedBody{"NotAForm", validPrefix(), 415, "application/x-www-form-urlencoded", "application/json"},
         RefusedBody{"OverLimitAnnounced", overLimitBody(), 413, "too large"},
         RefusedBody{"OverLimitStreamed", overLimitBody(), 413, "too large", "application/x-www-form-urlencoded", true}),
-    [](const auto &info) { return std::string(info.param.name); });
+    [](const auto& info) { return std::string(info.param.name); });
 
-} // namespace
+}  // namespace

@@ -24,8 +24,7 @@ namespace centeremp::servertest {
 
 // A running server over a fresh database: a temporary SQLite file, or a new PostgreSQL
 // database created next to the one CENTEREMP_TEST_PG names (and dropped afterwards).
-class LiveServer
-{
+class LiveServer {
 public:
     enum class Backend { Sqlite, Postgres };
     ~LiveServer();
@@ -33,19 +32,17 @@ public:
     // False when the backend is not available here (PostgreSQL without CENTEREMP_TEST_PG);
     // failures are reported to gtest.
     static bool available(Backend backend);
-    bool start(Backend backend, const QStringList &extraArguments = {});
+    bool start(Backend backend, const QStringList& extraArguments = {});
     int stop();
 
-    TestDatabase &db() { return *db_; }
-    ServerProcess &process() { return process_; }
-    HttpReply get(const QByteArray &target) { return httpRequest(process_.port(), "GET", target); }
-    HttpReply post(const QByteArray &body, const QByteArray &contentType = "application/x-www-form-urlencoded")
-    {
+    TestDatabase& db() { return *db_; }
+    ServerProcess& process() { return process_; }
+    HttpReply get(const QByteArray& target) { return httpRequest(process_.port(), "GET", target); }
+    HttpReply post(const QByteArray& body, const QByteArray& contentType = "application/x-www-form-urlencoded") {
         return httpRequest(process_.port(), "POST", "/CenterEmployee.asp", body, contentType);
     }
 
-    friend void PrintTo(Backend backend, std::ostream *out)
-    {
+    friend void PrintTo(Backend backend, std::ostream* out) {
         *out << (backend == Backend::Sqlite ? "SQLite" : "PostgreSQL");
     }
 
@@ -62,4 +59,4 @@ private:
     ServerProcess process_;
 };
 
-} // namespace centeremp::servertest
+}  // namespace centeremp::servertest

@@ -18,14 +18,13 @@ std::atomic<int> connectionCounter{0};
 }  // namespace
 
 TestDatabase::TestDatabase(const server::DatabaseAddress& address)
-    : name_(QStringLiteral("test-%1").arg(connectionCounter.fetch_add(1)))
-    , postgres_(address.kind == server::DatabaseAddress::Kind::Postgres) {
+    : name_(QStringLiteral("test-%1").arg(connectionCounter.fetch_add(1))),
+      postgres_(address.kind == server::DatabaseAddress::Kind::Postgres) {
     ensureApplication();
     db_ = QSqlDatabase::addDatabase(postgres_ ? u"QPSQL"_qs : u"QSQLITE"_qs, name_);
     if (postgres_) {
         db_.setHostName(address.host);
-        if (address.port > 0)
-            db_.setPort(address.port);
+        if (address.port > 0) db_.setPort(address.port);
         db_.setUserName(address.user);
         db_.setPassword(address.password);
         db_.setDatabaseName(address.databaseName);
@@ -33,8 +32,7 @@ TestDatabase::TestDatabase(const server::DatabaseAddress& address)
         db_.setDatabaseName(address.sqlitePath);
         db_.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=5000"_qs);
     }
-    if (!db_.open())
-        ADD_FAILURE() << "test connection: " << db_.lastError().text().toStdString();
+    if (!db_.open()) ADD_FAILURE() << "test connection: " << db_.lastError().text().toStdString();
 }
 
 TestDatabase::~TestDatabase() {
@@ -45,8 +43,7 @@ TestDatabase::~TestDatabase() {
 
 void TestDatabase::exec(const QString& sql) {
     QSqlQuery query(db_);
-    if (!query.exec(sql))
-        ADD_FAILURE() << sql.toStdString() << ": " << query.lastError().text().toStdString();
+    if (!query.exec(sql)) ADD_FAILURE() << sql.toStdString() << ": " << query.lastError().text().toStdString();
 }
 
 qint64 TestDatabase::count(const QString& sql) {
@@ -71,15 +68,15 @@ void TestDatabase::addEmployees(const std::vector<TestEmployee>& employees) {
             break;
         }
     }
-    if (!db_.commit())
-        ADD_FAILURE() << db_.lastError().text().toStdString();
+    if (!db_.commit()) ADD_FAILURE() << db_.lastError().text().toStdString();
 }
 
 void TestDatabase::assign(qint32 centerId, const std::vector<qint32>& employeeIds, const QDateTime& when) {
     db_.transaction();
     QSqlQuery query(db_);
-    query.prepare(u"INSERT INTO CenterEmployeeCrossReference (CenterID, EmployeeID, RecordLastUpdated) "
-                  "VALUES (?, ?, ?)"_qs);
+    query.prepare(
+        u"INSERT INTO CenterEmployeeCrossReference (CenterID, EmployeeID, RecordLastUpdated) "
+        "VALUES (?, ?, ?)"_qs);
     for (qint32 id : employeeIds) {
         query.bindValue(0, centerId);
         query.bindValue(1, id);
@@ -89,13 +86,12 @@ void TestDatabase::assign(qint32 centerId, const std::vector<qint32>& employeeId
             break;
         }
     }
-    if (!db_.commit())
-        ADD_FAILURE() << db_.lastError().text().toStdString();
+    if (!db_.commit()) ADD_FAILURE() << db_.lastError().text().toStdString();
 }
 
 QString TestDatabase::dump() {
     QString text;
-    for (const QString &sql : {u"SELECT ID, name, active FROM employees ORDER BY ID"_qs,
+    for (const QString& sql : {u"SELECT ID, name, active FROM employees ORDER BY ID"_qs,
                                u"SELECT CenterID, EmployeeID, RecordLastUpdated FROM CenterEmployeeCrossReference "
                                "ORDER BY CenterID, EmployeeID"_qs}) {
         QSqlQuery query(db_);
@@ -122,8 +118,7 @@ std::vector<std::pair<qint32, qint32>> TestDatabase::assignments() {
     QSqlQuery query(db_);
     if (!query.exec(u"SELECT CenterID, EmployeeID FROM CenterEmployeeCrossReference ORDER BY CenterID, EmployeeID"_qs))
         ADD_FAILURE() << query.lastError().text().toStdString();
-    while (query.next())
-        pairs.emplace_back(query.value(0).toInt(), query.value(1).toInt());
+    while (query.next()) pairs.emplace_back(query.value(0).toInt(), query.value(1).toInt());
     return pairs;
 }
 

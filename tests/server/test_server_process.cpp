@@ -26,8 +26,7 @@ QString serverProgram() { return QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-se
 }  // namespace
 
 ServerProcess::~ServerProcess() {
-    if (process_ && process_->state() != QProcess::NotRunning)
-        stop();
+    if (process_ && process_->state() != QProcess::NotRunning) stop();
 }
 
 bool ServerProcess::start(const QStringList& arguments) {
@@ -63,8 +62,7 @@ bool ServerProcess::start(const QStringList& arguments) {
 }
 
 int ServerProcess::stop(bool interrupt) {
-    if (!process_)
-        return -1;
+    if (!process_) return -1;
     if (process_->state() != QProcess::NotRunning) {
         if (interrupt)
             ::kill(pid_t(process_->processId()), SIGINT);
@@ -81,8 +79,7 @@ int ServerProcess::stop(bool interrupt) {
 }
 
 QByteArray ServerProcess::standardError() {
-    if (process_)
-        stderr_ += process_->readAllStandardError();
+    if (process_) stderr_ += process_->readAllStandardError();
     return stderr_;
 }
 
@@ -95,10 +92,8 @@ int runServerToExit(const QStringList& arguments, QByteArray* standardError, QBy
         process.waitForFinished(killWaitMs);
         return -1;
     }
-    if (standardError)
-        *standardError = process.readAllStandardError();
-    if (standardOutput)
-        *standardOutput = process.readAllStandardOutput();
+    if (standardError) *standardError = process.readAllStandardError();
+    if (standardOutput) *standardOutput = process.readAllStandardOutput();
     return process.exitStatus() == QProcess::NormalExit ? process.exitCode() : -1;
 }
 

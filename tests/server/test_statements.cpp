@@ -5,8 +5,9 @@
 namespace centeremp::servertest {
 
 QString insertStatement(qint32 centerId, qint32 employeeId) {
-    return QStringLiteral("INSERT INTO CenterEmployeeCrossReference (CenterID,EmployeeID,RecordLastUpdated) "
-                          "VALUES (%1,%2,GETDATE()) ")
+    return QStringLiteral(
+               "INSERT INTO CenterEmployeeCrossReference (CenterID,EmployeeID,RecordLastUpdated) "
+               "VALUES (%1,%2,GETDATE()) ")
         .arg(centerId)
         .arg(employeeId);
 }
@@ -14,8 +15,7 @@ QString insertStatement(qint32 centerId, qint32 employeeId) {
 QString deleteStatement(qint32 centerId, const std::vector<qint32>& employeeIds) {
     QString list;
     for (qint32 id : employeeIds) {
-        if (!list.isEmpty())
-            list += u',';
+        if (!list.isEmpty()) list += u',';
         list += QString::number(id);
     }
     return QStringLiteral("DELETE FROM CenterEmployeeCrossReference WHERE CenterID=%1 AND EmployeeID IN(%2)")

@@ -23,13 +23,13 @@ public:
     };
     // How the answer goes out.
     enum class Delivery {
-        Whole,         // status, headers with Content-Length, the body; then close
-        Chunked,       // the body in chunked encoding, with its last chunk
-        CutShort,      // announces the whole body, sends 7 bytes of it and closes
-        Stall,         // sends the headers, then nothing until the client gives up
-        Drip,          // announces the whole body and sends one byte every drip interval
-        HangUp,        // closes the connection without answering
-        UnendedChunks, // chunked, closed before the last chunk
+        Whole,          // status, headers with Content-Length, the body; then close
+        Chunked,        // the body in chunked encoding, with its last chunk
+        CutShort,       // announces the whole body, sends 7 bytes of it and closes
+        Stall,          // sends the headers, then nothing until the client gives up
+        Drip,           // announces the whole body and sends one byte every drip interval
+        HangUp,         // closes the connection without answering
+        UnendedChunks,  // chunked, closed before the last chunk
     };
 
     CannedHttpServer();

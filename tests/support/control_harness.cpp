@@ -8,7 +8,8 @@ QByteArray escaped(const QString& text) { return text.toHtmlEscaped().toUtf8(); 
 QByteArray block(const char* name, const std::vector<Employee>& employees) {
     QByteArray out = "  <" + QByteArray(name) + ">\n";
     for (const Employee& e : employees)
-        out += "    <Employee>\n      <ID>" + escaped(e.id) + "</ID>\n      <Name>" + escaped(e.name) + "</Name>\n    </Employee>\n";
+        out += "    <Employee>\n      <ID>" + escaped(e.id) + "</ID>\n      <Name>" + escaped(e.name) +
+               "</Name>\n    </Employee>\n";
     return out + "  </" + QByteArray(name) + ">\n";
 }
 }  // namespace
@@ -17,7 +18,8 @@ QByteArray feedDocument(int nonSelectedCount, int selectedCount, const std::vect
                         const std::vector<Employee>& selected) {
     QByteArray out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CenterEmployees>\n";
     out += "  <Counts>\n    <Count>\n      <NonSelected>" + QByteArray::number(nonSelectedCount) +
-           "</NonSelected>\n      <Selected>" + QByteArray::number(selectedCount) + "</Selected>\n    </Count>\n  </Counts>\n";
+           "</NonSelected>\n      <Selected>" + QByteArray::number(selectedCount) +
+           "</Selected>\n    </Count>\n  </Counts>\n";
     out += block("NonSelectedEmployees", nonSelected);
     out += block("SelectedEmployees", selected);
     return out + "</CenterEmployees>\n";

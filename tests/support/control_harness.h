@@ -8,8 +8,8 @@
 
 #include <QString>
 #include <QStringList>
-#include <initializer_list>
 #include <cctype>
+#include <initializer_list>
 #include <string>
 #include <utility>
 #include <vector>
