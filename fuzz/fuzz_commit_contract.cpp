@@ -31,10 +31,8 @@ using centeremp::server::Statement;
 // An ID text: mostly numbers the control really holds, sometimes anything at all.
 QString idText(FuzzedDataProvider& in) {
     switch (in.ConsumeIntegralInRange(0, 3)) {
-    case 0:
-        return QString::number(in.ConsumeIntegral<qint32>());
-    case 1:
-        return QString::number(in.ConsumeIntegralInRange<qint64>(-99999999999LL, 99999999999LL));
+    case 0: return QString::number(in.ConsumeIntegral<qint32>());
+    case 1: return QString::number(in.ConsumeIntegralInRange<qint64>(-99999999999LL, 99999999999LL));
     default: {
         const std::string bytes = in.ConsumeRandomLengthString(24);
         return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));

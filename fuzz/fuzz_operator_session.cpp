@@ -155,9 +155,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         case 1:
             if (onRow) list.operatorClick(row, in.ConsumeBool() ? ClickModifier::Ctrl : ClickModifier::Shift);
             break;
-        case 2:
-            list.operatorClickEmpty();
-            break;
+        case 2: list.operatorClickEmpty(); break;
         case 3:
             if (onRow) list.operatorDoubleClick(row);
             break;
@@ -166,9 +164,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             buttons[in.ConsumeIntegralInRange(0, 3)]->press();
             break;
         }
-        case 5:
-            list.operatorHeaderClick(in.ConsumeIntegralInRange(0, 2));
-            break;
+        case 5: list.operatorHeaderClick(in.ConsumeIntegralInRange(0, 2)); break;
         case 6:
             if (!onRow) break;
             list.operatorRightPress(row);
@@ -177,12 +173,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 ui.openMenu->items().front().onClick();
             ui.openMenu = nullptr;
             break;
-        case 7:
-            form.optFind.press(in.ConsumeIntegralInRange(0, 1));
-            break;
-        case 8:
-            form.optList.press(in.ConsumeIntegralInRange(0, 1));
-            break;
+        case 7: form.optFind.press(in.ConsumeIntegralInRange(0, 1)); break;
+        case 8: form.optList.press(in.ConsumeIntegralInRange(0, 1)); break;
         case 9: {
             const bool byId = in.ConsumeBool();
             QString text = fuzzedText(in, 6);

@@ -17,21 +17,11 @@ QString quoteWord(const QString& word) {
     QString quoted = QStringLiteral("\"");
     for (const QChar c : word) {
         switch (c.unicode()) {
-        case u'"':
-            quoted += QStringLiteral("\\\"");
-            break;
-        case u'\\':
-            quoted += QStringLiteral("\\\\");
-            break;
-        case u'\n':
-            quoted += QStringLiteral("\\n");
-            break;
-        case u'\r':
-            quoted += QStringLiteral("\\r");
-            break;
-        default:
-            quoted += c;
-            break;
+        case u'"': quoted += QStringLiteral("\\\""); break;
+        case u'\\': quoted += QStringLiteral("\\\\"); break;
+        case u'\n': quoted += QStringLiteral("\\n"); break;
+        case u'\r': quoted += QStringLiteral("\\r"); break;
+        default: quoted += c; break;
         }
     }
     return quoted + u'"';

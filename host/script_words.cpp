@@ -16,25 +16,13 @@ int hexValue(QChar c) {
 QString appendEscape(const QString& line, qsizetype& i, QString& word) {
     const QChar escaped = line[i++];
     switch (escaped.unicode()) {
-    case '"':
-        word += u'"';
-        return {};
-    case '\\':
-        word += u'\\';
-        return {};
-    case 'n':
-        word += u'\n';
-        return {};
-    case 'r':
-        word += u'\r';
-        return {};
-    case 't':
-        word += u'\t';
-        return {};
-    case 'u':
-        break;
-    default:
-        return QStringLiteral("unknown escape \\%1").arg(escaped);
+    case '"': word += u'"'; return {};
+    case '\\': word += u'\\'; return {};
+    case 'n': word += u'\n'; return {};
+    case 'r': word += u'\r'; return {};
+    case 't': word += u'\t'; return {};
+    case 'u': break;
+    default: return QStringLiteral("unknown escape \\%1").arg(escaped);
     }
     int value = 0;
     for (int k = 0; k < 4; ++k, ++i) {

@@ -10,30 +10,19 @@ namespace centeremp::server {
 
 namespace {
 
-const QStringList firstNames = {
-    QStringLiteral("Ann"),    QStringLiteral("Bob"),     QStringLiteral("Carla"),  QStringLiteral("David"),
-    QStringLiteral("Elena"),  QStringLiteral("Frank"),   QStringLiteral("Grace"),  QStringLiteral("Henry"),
-    QStringLiteral("Ingrid"), QStringLiteral("James"),   QStringLiteral("Karen"),  QStringLiteral("Luis"),
-    QStringLiteral("Maria"),  QStringLiteral("Noah"),    QStringLiteral("Olivia"), QStringLiteral("Peter"),
-    QStringLiteral("Quinn"),  QStringLiteral("Rosa"),    QStringLiteral("Samuel"), QStringLiteral("Tanya"),
-    QStringLiteral("Umar"),   QStringLiteral("Valerie"), QStringLiteral("Walter"), QStringLiteral("Ximena"),
-    QStringLiteral("Yusuf"),  QStringLiteral("Zoë"),     QStringLiteral("André"),  QStringLiteral("Chloé"),
-    QStringLiteral("Søren"),  QStringLiteral("Jürgen"),  QStringLiteral("Renée"),  QStringLiteral("Begoña"),
-    QStringLiteral("Priya"),  QStringLiteral("Mei"),     QStringLiteral("Aisha"),  QStringLiteral("Tomás"),
-    QStringLiteral("Björn"),  QStringLiteral("Fatima"),  QStringLiteral("Kenji"),  QStringLiteral("Linda"),
-};
+const QStringList firstNames =
+    QString::fromUtf8(
+        "Ann Bob Carla David Elena Frank Grace Henry Ingrid James Karen Luis Maria Noah Olivia "
+        "Peter Quinn Rosa Samuel Tanya Umar Valerie Walter Ximena Yusuf Zoë André Chloé Søren "
+        "Jürgen Renée Begoña Priya Mei Aisha Tomás Björn Fatima Kenji Linda")
+        .split(u' ');
 
-const QStringList lastNames = {
-    QStringLiteral("Smith"),     QStringLiteral("Johnson"),  QStringLiteral("Garcia"),    QStringLiteral("Brown"),
-    QStringLiteral("Miller"),    QStringLiteral("Davis"),    QStringLiteral("Rodriguez"), QStringLiteral("Martinez"),
-    QStringLiteral("Wilson"),    QStringLiteral("Anderson"), QStringLiteral("Taylor"),    QStringLiteral("Thomas"),
-    QStringLiteral("Moore"),     QStringLiteral("Jackson"),  QStringLiteral("Martin"),    QStringLiteral("Lee"),
-    QStringLiteral("Thompson"),  QStringLiteral("White"),    QStringLiteral("Harris"),    QStringLiteral("Clark"),
-    QStringLiteral("Lewis"),     QStringLiteral("Walker"),   QStringLiteral("Young"),     QStringLiteral("King"),
-    QStringLiteral("Müller"),    QStringLiteral("Lefèvre"),  QStringLiteral("Ødegaard"),  QStringLiteral("Peña"),
-    QStringLiteral("Gonçalves"), QStringLiteral("Novák"),    QStringLiteral("Šimek"),     QStringLiteral("Nakamura"),
-    QStringLiteral("Okafor"),    QStringLiteral("Kowalski"), QStringLiteral("Nowak"),     QStringLiteral("Fischer"),
-};
+const QStringList lastNames =
+    QString::fromUtf8(
+        "Smith Johnson Garcia Brown Miller Davis Rodriguez Martinez Wilson Anderson Taylor Thomas "
+        "Moore Jackson Martin Lee Thompson White Harris Clark Lewis Walker Young King Müller "
+        "Lefèvre Ødegaard Peña Gonçalves Novák Šimek Nakamura Okafor Kowalski Nowak Fischer")
+        .split(u' ');
 
 // Names that exercise escaping and the Windows-1252 range; placed at fixed positions.
 const std::pair<std::size_t, QString> specialNames[] = {

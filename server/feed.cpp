@@ -73,32 +73,15 @@ void appendXmlText(QByteArray& out, QStringView text) {
             continue;
         }
         switch (c) {
-        case u'&':
-            p = putLiteral(p, "&amp;");
-            continue;
-        case u'<':
-            p = putLiteral(p, "&lt;");
-            continue;
-        case u'>':
-            p = putLiteral(p, "&gt;");
-            continue;
-        case u'"':
-            p = putLiteral(p, "&quot;");
-            continue;
-        case u'\'':
-            p = putLiteral(p, "&apos;");
-            continue;
-        case u'\n':
-            p = putLiteral(p, "&#10;");
-            continue;
-        case u'\r':
-            p = putLiteral(p, "&#13;");
-            continue;
-        case u'\t':
-            *p++ = '\t';
-            continue;
-        default:
-            break;
+        case u'&': p = putLiteral(p, "&amp;"); continue;
+        case u'<': p = putLiteral(p, "&lt;"); continue;
+        case u'>': p = putLiteral(p, "&gt;"); continue;
+        case u'"': p = putLiteral(p, "&quot;"); continue;
+        case u'\'': p = putLiteral(p, "&apos;"); continue;
+        case u'\n': p = putLiteral(p, "&#10;"); continue;
+        case u'\r': p = putLiteral(p, "&#13;"); continue;
+        case u'\t': *p++ = '\t'; continue;
+        default: break;
         }
         if (c < 0x20) {
             p = putUtf8(p, replacementCharacter);

@@ -87,8 +87,7 @@ HResult CenterEmployeeObject::invoke(std::int32_t dispId, InvokeKind kind, QVari
             if (result) *result = encoded;
             return hresult::Ok;
         }
-        default:
-            return hresult::MemberNotFound;
+        default: return hresult::MemberNotFound;
         }
     } catch (const RuntimeError& error) {
         return raised(error, exception);

@@ -150,8 +150,7 @@ QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const T
         if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
             return QStringLiteral("the server's answer is larger than %1").arg(mebibytes(sink.cap));
         break;
-    default:
-        break;
+    default: break;
     }
     for (const PlainFailure& failure : kPlainFailures)
         if (failure.code == code) return QString::fromUtf8(failure.text);

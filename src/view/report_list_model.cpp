@@ -22,16 +22,14 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= list_.count()) return {};
     const ListRow* row = list_.item(index.row() + 1);
     switch (role) {
-    case Qt::DisplayRole:
-        return index.column() < ListRow::kColumnCount ? row->subItem(index.column()) : QString();
+    case Qt::DisplayRole: return index.column() < ListRow::kColumnCount ? row->subItem(index.column()) : QString();
     case Qt::BackgroundRole:
         if (row->selected()) return QApplication::palette().brush(QPalette::Active, QPalette::Highlight);
         return {};
     case Qt::ForegroundRole:
         if (row->selected()) return QApplication::palette().brush(QPalette::Active, QPalette::HighlightedText);
         return {};
-    default:
-        return {};
+    default: return {};
     }
 }
 

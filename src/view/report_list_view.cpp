@@ -107,26 +107,13 @@ void ReportListView::keyPressEvent(QKeyEvent* event) {
     const int page = qMax(1, viewport()->height() / qMax(1, sizeHintForRow(0)));
     int next = 0;
     switch (event->key()) {
-    case Qt::Key_Down:
-        next = current + 1;
-        break;
-    case Qt::Key_Up:
-        next = current - 1;
-        break;
-    case Qt::Key_PageDown:
-        next = current + page;
-        break;
-    case Qt::Key_PageUp:
-        next = current - page;
-        break;
-    case Qt::Key_Home:
-        next = 1;
-        break;
-    case Qt::Key_End:
-        next = count;
-        break;
-    default:
-        return QTreeView::keyPressEvent(event);
+    case Qt::Key_Down: next = current + 1; break;
+    case Qt::Key_Up: next = current - 1; break;
+    case Qt::Key_PageDown: next = current + page; break;
+    case Qt::Key_PageUp: next = current - page; break;
+    case Qt::Key_Home: next = 1; break;
+    case Qt::Key_End: next = count; break;
+    default: return QTreeView::keyPressEvent(event);
     }
     // An arrow key acts as a plain click on the row it lands on.
     list_.operatorClick(qBound(1, next, count), ClickModifier::None);

@@ -20,21 +20,11 @@ std::string spelled(const char* text) {
     for (const char* p = text; *p; ++p) {
         const auto byte = static_cast<unsigned char>(*p);
         switch (byte) {
-        case '+':
-            name += "plus";
-            break;
-        case '-':
-            name += "minus";
-            break;
-        case '.':
-            name += "point";
-            break;
-        case ' ':
-            name += "blank";
-            break;
-        case '\t':
-            name += "tab";
-            break;
+        case '+': name += "plus"; break;
+        case '-': name += "minus"; break;
+        case '.': name += "point"; break;
+        case ' ': name += "blank"; break;
+        case '\t': name += "tab"; break;
         default:
             if (std::isalnum(byte))
                 name += char(byte);

@@ -135,16 +135,10 @@ void CannedHttpServer::answer(int socket) {
     head += "Connection: close\r\n\r\n";
 
     switch (delivery) {
-    case Delivery::Whole:
-        sendAll(socket, head + body);
-        break;
+    case Delivery::Whole: sendAll(socket, head + body); break;
     case Delivery::Chunked:
-    case Delivery::UnendedChunks:
-        sendAll(socket, head + chunked(body, delivery == Delivery::Chunked));
-        break;
-    case Delivery::CutShort:
-        sendAll(socket, head + body.left(7));
-        break;
+    case Delivery::UnendedChunks: sendAll(socket, head + chunked(body, delivery == Delivery::Chunked)); break;
+    case Delivery::CutShort: sendAll(socket, head + body.left(7)); break;
     case Delivery::Stall:
         if (sendAll(socket, head)) readable(socket, stopping_);  // until the client closes
         break;
@@ -153,8 +147,7 @@ void CannedHttpServer::answer(int socket) {
         for (qsizetype i = 0; i < body.size() && pause(drip); ++i)
             if (!sendAll(socket, body.mid(i, 1))) break;
         break;
-    case Delivery::HangUp:
-        break;
+    case Delivery::HangUp: break;
     }
 }
 
