@@ -63,9 +63,47 @@ void fill(FuzzedDataProvider& in, ReportList& list, int rows) {
         const QString id = idText(in);
         ListRow* row = list.add(id);
         const std::string name = in.ConsumeRandomLengthString(16);
-        list.setSubItem(row, 1, QString::fromUtf8(name.data(), qsizetype(name.size())));
+        list.setSubItem(row, kNameColumn, QString::fromUtf8(name.data(), qsizetype(name.size())));
         bool pending = false;
-        list.setSubItem(row, 2, idColumn(in, id, pending));
+        list.setSubItem(row, kIdCopyColumn, idColumn(in, id, pending));
+    }
+}
+
+// What the control means: an INSERT per pending selected row in item order, then one DELETE for
+// the pending rows of the other list. Pending IDs that are not plain integers land in invalid.
+std::vector<Statement> meantStatements(const ReportList& selected, const ReportList& employees, qint32 centerId,
+                                       QStringList& invalid) {
+    std::vector<Statement> meant;
+    const auto pendingIds = [&invalid](const ReportList& list, const auto& take) {
+        for (int i = 1; i <= list.count(); ++i) {
+            const ListRow* row = list.item(i);
+            if (!isPending(row->subItem(kIdCopyColumn))) continue;
+            if (!numeric_text::isPlainInt32(row->text()))
+                invalid << row->text();
+            else
+                take(row->text().toInt());
+        }
+    };
+    pendingIds(selected, [&](qint32 id) { meant.push_back(InsertStatement{centerId, id}); });
+    DeleteStatement removal{centerId, {}};
+    pendingIds(employees, [&](qint32 id) { removal.employeeIds.push_back(id); });
+    if (!removal.employeeIds.empty()) meant.push_back(removal);
+    return meant;
+}
+
+// The server reads exactly the statements meant, numbered from 1.
+void checkServerReads(const QString& body, const std::vector<Statement>& meant) {
+    for (const QChar c : body)
+        if (c.unicode() > 0x7E || c.unicode() < 0x21) fail("the body is not plain ASCII", body.left(200));
+    const auto parsed = centeremp::server::parseBatch(body.toLatin1());
+    if (const auto* refusal = std::get_if<centeremp::server::BatchRefusal>(&parsed))
+        fail("the server refused the control's batch:", refusal->reason);
+    const auto& statements = std::get<centeremp::server::Batch>(parsed).statements;
+    if (statements.size() != meant.size()) fail("the server read another number of statements");
+    for (size_t i = 0; i < meant.size(); ++i) {
+        if (statements[i].fieldNumber != int(i) + 1) fail("statement field numbers are off");
+        if (!(statements[i].statement == meant[i]))
+            fail("the server read another statement at", QString::number(i + 1));
     }
 }
 
@@ -77,38 +115,17 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     ReportList selected(QStringLiteral("lstSelectedEmployees"), 3975);
     ReportList employees(QStringLiteral("lstEmployees"), 3975);
     for (ReportList* list : {&selected, &employees})
-        for (int c = 0; c < 3; ++c) list->addColumn(QStringLiteral("c"), 100);
+        for (int c = 0; c < ListRow::kColumnCount; ++c) list->addColumn(QStringLiteral("c"), 100);
     // Large counts only now and then, so most inputs stay fast but the 16-bit limit is reached.
     const bool large = in.ConsumeIntegralInRange(0, 63) == 0;
     fill(in, selected, in.ConsumeIntegralInRange(0, large ? 33000 : 40));
     fill(in, employees, in.ConsumeIntegralInRange(0, large ? 33000 : 40));
 
-    // What the control means: an INSERT per pending selected row in item order, then one
-    // DELETE for the pending rows of the other list; any pending ID that is not a plain integer
-    // stops the commit.
-    std::vector<Statement> meant;
     QStringList invalid;
-    for (int i = 1; i <= selected.count(); ++i) {
-        const ListRow* row = selected.item(i);
-        if (!isPending(row->subItem(2))) continue;
-        if (!numeric_text::isPlainInt32(row->text()))
-            invalid << row->text();
-        else
-            meant.push_back(InsertStatement{centerId, row->text().toInt()});
-    }
-    DeleteStatement removal{centerId, {}};
-    for (int i = 1; i <= employees.count(); ++i) {
-        const ListRow* row = employees.item(i);
-        if (!isPending(row->subItem(2))) continue;
-        if (!numeric_text::isPlainInt32(row->text()))
-            invalid << row->text();
-        else
-            removal.employeeIds.push_back(row->text().toInt());
-    }
-    if (!removal.employeeIds.empty()) meant.push_back(removal);
-
+    const std::vector<Statement> meant = meantStatements(selected, employees, centerId, invalid);
     const SqlBatch batch = buildSqlBatch(selected, employees, centerId);
     if (!invalid.isEmpty()) {
+        // Any pending ID that is not a plain integer stops the commit, and is named.
         for (const QString& id : invalid)
             if (!batch.invalidIds.contains(id)) fail("an invalid ID was not refused:", id);
         for (const QString& id : batch.invalidIds)
@@ -129,19 +146,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         if (!body.isEmpty()) fail("a body without pending rows", body.left(200));
         return 0;
     }
-    for (const QChar c : body)
-        if (c.unicode() > 0x7E || c.unicode() < 0x21) fail("the body is not plain ASCII", body.left(200));
-
-    const QByteArray wire = body.toLatin1();
-    const auto parsed = centeremp::server::parseBatch(wire);
-    if (const auto* refusal = std::get_if<centeremp::server::BatchRefusal>(&parsed))
-        fail("the server refused the control's batch:", refusal->reason);
-    const auto& statements = std::get<centeremp::server::Batch>(parsed).statements;
-    if (statements.size() != meant.size()) fail("the server read another number of statements");
-    for (size_t i = 0; i < meant.size(); ++i) {
-        if (statements[i].fieldNumber != int(i) + 1) fail("statement field numbers are off");
-        if (!(statements[i].statement == meant[i]))
-            fail("the server read another statement at", QString::number(i + 1));
-    }
+    checkServerReads(body, meant);
     return 0;
 }

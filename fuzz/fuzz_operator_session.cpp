@@ -109,6 +109,90 @@ QString fuzzedText(FuzzedDataProvider& in, size_t length) {
     return QString::fromUtf8(bytes.data(), qsizetype(bytes.size()));
 }
 
+// A centre of up to a dozen employees in each list. Small IDs, so that the same employee turns
+// up in both lists now and then, as it may while another operator changes the centre between
+// two loads.
+CenterFeed fuzzedCentre(FuzzedDataProvider& in) {
+    CenterFeed centre;
+    const int nonSelected = in.ConsumeIntegralInRange(0, 12), selected = in.ConsumeIntegralInRange(0, 12);
+    for (int i = 0; i < nonSelected; ++i)
+        centre.nonSelected.push_back({in.ConsumeIntegralInRange(-3, 40), fuzzedText(in, 8)});
+    for (int i = 0; i < selected; ++i)
+        centre.selected.push_back({in.ConsumeIntegralInRange(-3, 40), fuzzedText(in, 8)});
+    return centre;
+}
+
+struct Session {
+    FuzzedDataProvider& in;
+    CenterEmployee& control;
+    RecordingUiServices& ui;
+    RecordingTransfer& transfer;
+
+    // Either way of committing posts exactly once when rows are pending, and never shows a box.
+    void commit() {
+        Form& form = control.form();
+        const size_t before = transfer.posted.size();
+        const bool pending = !pendingIds(form.lstEmployees).empty() || !pendingIds(form.lstSelectedEmployees).empty();
+        const bool direct = in.ConsumeBool();
+        const bool pressable = form.cmdCommit.enabled();
+        ui.messages.clear();  // a find that matched nothing says so; that is not the commit's
+        if (direct)
+            control.SaveToDatabase();
+        else
+            form.cmdCommit.press();
+        if ((direct || pressable) && transfer.posted.size() != before + (pending ? 1 : 0))
+            fail("a commit posted other than once for pending rows");
+        if (!ui.messages.empty()) fail("the commit showed a message:", ui.messages.front().text);
+    }
+
+    void find(ReportList& list, int row, bool onRow) {
+        Form& form = control.form();
+        const bool byId = in.ConsumeBool();
+        QString text = fuzzedText(in, 6);
+        if (in.ConsumeBool() && onRow) text = list.item(row)->text();
+        (byId ? form.txtVendorID : form.txtVendorName).type(text);
+        form.cmdFind.press();
+    }
+
+    void rightClick(ReportList& list, int row) {
+        list.operatorRightPress(row);
+        list.operatorRelease(kRightButton);
+        if (ui.openMenu && !ui.openMenu->items().empty() && in.ConsumeBool()) ui.openMenu->items().front().onClick();
+        ui.openMenu = nullptr;
+    }
+
+    // One thing an operator does, on a row of either list when it has rows.
+    void act() {
+        Form& form = control.form();
+        ReportList& list = in.ConsumeBool() ? form.lstEmployees : form.lstSelectedEmployees;
+        // The views report only rows that are there; a click beside them is clickEmpty.
+        const int row = in.ConsumeIntegralInRange(1, std::max(list.count(), 1));
+        const bool onRow = list.count() > 0;
+        CommandButton* buttons[] = {&form.cmdAdd, &form.cmdAddAll, &form.cmdDelete, &form.cmdRemoveAll};
+        switch (in.ConsumeIntegralInRange(0, 11)) {
+        case 0:
+            if (onRow) list.operatorClick(row, ClickModifier::None);
+            break;
+        case 1:
+            if (onRow) list.operatorClick(row, in.ConsumeBool() ? ClickModifier::Ctrl : ClickModifier::Shift);
+            break;
+        case 2: list.operatorClickEmpty(); break;
+        case 3:
+            if (onRow) list.operatorDoubleClick(row);
+            break;
+        case 4: buttons[in.ConsumeIntegralInRange(0, 3)]->press(); break;
+        case 5: list.operatorHeaderClick(in.ConsumeIntegralInRange(0, 2)); break;
+        case 6:
+            if (onRow) rightClick(list, row);
+            break;
+        case 7: form.optFind.press(in.ConsumeIntegralInRange(0, 1)); break;
+        case 8: form.optList.press(in.ConsumeIntegralInRange(0, 1)); break;
+        case 9: find(list, row, onRow); break;
+        default: commit(); break;
+        }
+    }
+};
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
@@ -123,14 +207,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     FuzzedDataProvider in(data, size);
     const qint32 centerId = in.ConsumeIntegral<qint32>();
-    CenterFeed loaded;
-    // Small IDs so that the same employee turns up in both lists now and then, as it may while
-    // another operator changes the centre between two loads.
-    const int nonSelected = in.ConsumeIntegralInRange(0, 12), selected = in.ConsumeIntegralInRange(0, 12);
-    for (int i = 0; i < nonSelected; ++i)
-        loaded.nonSelected.push_back({in.ConsumeIntegralInRange(-3, 40), fuzzedText(in, 8)});
-    for (int i = 0; i < selected; ++i)
-        loaded.selected.push_back({in.ConsumeIntegralInRange(-3, 40), fuzzedText(in, 8)});
+    const CenterFeed loaded = fuzzedCentre(in);
     feed.body = buildCenterFeed(loaded);
     transfer.posted.clear();
     ui.messages.clear();
@@ -141,66 +218,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     control.setServerName(QStringLiteral("http://127.0.0.1:1"));
     Form& form = control.form();
     const Rows all = rowsOf(form.lstSelectedEmployees, rowsOf(form.lstEmployees));
-    if (int(all.size()) != nonSelected + selected) fail("the load lost rows");
+    if (all.size() != loaded.nonSelected.size() + loaded.selected.size()) fail("the load lost rows");
 
+    Session session{in, control, ui, transfer};
     while (in.remaining_bytes() > 0) {
-        ReportList& list = in.ConsumeBool() ? form.lstEmployees : form.lstSelectedEmployees;
-        // The views report only rows that are there; a click beside them is clickEmpty.
-        const int row = in.ConsumeIntegralInRange(1, std::max(list.count(), 1));
-        const bool onRow = list.count() > 0;
-        switch (in.ConsumeIntegralInRange(0, 11)) {
-        case 0:
-            if (onRow) list.operatorClick(row, ClickModifier::None);
-            break;
-        case 1:
-            if (onRow) list.operatorClick(row, in.ConsumeBool() ? ClickModifier::Ctrl : ClickModifier::Shift);
-            break;
-        case 2: list.operatorClickEmpty(); break;
-        case 3:
-            if (onRow) list.operatorDoubleClick(row);
-            break;
-        case 4: {
-            CommandButton* buttons[] = {&form.cmdAdd, &form.cmdAddAll, &form.cmdDelete, &form.cmdRemoveAll};
-            buttons[in.ConsumeIntegralInRange(0, 3)]->press();
-            break;
-        }
-        case 5: list.operatorHeaderClick(in.ConsumeIntegralInRange(0, 2)); break;
-        case 6:
-            if (!onRow) break;
-            list.operatorRightPress(row);
-            list.operatorRelease(2);
-            if (ui.openMenu && !ui.openMenu->items().empty() && in.ConsumeBool())
-                ui.openMenu->items().front().onClick();
-            ui.openMenu = nullptr;
-            break;
-        case 7: form.optFind.press(in.ConsumeIntegralInRange(0, 1)); break;
-        case 8: form.optList.press(in.ConsumeIntegralInRange(0, 1)); break;
-        case 9: {
-            const bool byId = in.ConsumeBool();
-            QString text = fuzzedText(in, 6);
-            if (in.ConsumeBool() && onRow) text = list.item(row)->text();
-            (byId ? form.txtVendorID : form.txtVendorName).type(text);
-            form.cmdFind.press();
-            break;
-        }
-        case 10:
-        case 11: {
-            const size_t before = transfer.posted.size();
-            const bool pending =
-                !pendingIds(form.lstEmployees).empty() || !pendingIds(form.lstSelectedEmployees).empty();
-            const bool direct = in.ConsumeBool();
-            const bool pressable = form.cmdCommit.enabled();
-            ui.messages.clear();  // a find that matched nothing says so; that is not the commit's
-            if (direct)
-                control.SaveToDatabase();
-            else
-                form.cmdCommit.press();
-            if ((direct || pressable) && transfer.posted.size() != before + (pending ? 1 : 0))
-                fail("a commit posted other than once for pending rows");
-            if (!ui.messages.empty()) fail("the commit showed a message:", ui.messages.front().text);
-            break;
-        }
-        }
+        session.act();
         if (rowsOf(form.lstSelectedEmployees, rowsOf(form.lstEmployees)) != all) fail("a move lost or duplicated rows");
     }
     return 0;
