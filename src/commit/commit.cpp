@@ -39,6 +39,7 @@ void waitForTransfer(Control& control) {
 
 CommitOutcome SaveToDatabase(Control& control) {
     Form& form = control.form();
+    control.state().LastReply.clear();
     try {
         control.setMousePointer(kPointerBusy);
         const SqlBatch batch = buildSqlBatch(form.lstSelectedEmployees, form.lstEmployees, control.state().CenterID);
@@ -53,7 +54,7 @@ CommitOutcome SaveToDatabase(Control& control) {
         transfer.execute(url, QStringLiteral("Post"), body.toLatin1(), kCommitHeader);
         waitForTransfer(control);
         control.setMousePointer(kPointerDefault);
-        return {transfer.delivered(), transfer.failure()};
+        return {transfer.delivered(), transfer.failure(), control.state().LastReply};
     } catch (const std::exception& error) {
         control.setMousePointer(kPointerDefault);
         control.ui().messageBox(QStringLiteral("Error Occoured"), kStyleCritical, kInformation);
@@ -61,7 +62,7 @@ CommitOutcome SaveToDatabase(Control& control) {
     }
 }
 
-bool cmdCommitClick(Control& control) {
+CommitOutcome cmdCommitClick(Control& control) {
     Form& form = control.form();
     disableMoveButtons(form);
     form.cmdCommit.setEnabled(false);
@@ -74,5 +75,5 @@ bool cmdCommitClick(Control& control) {
                                          "Database to try again.")
                               .arg(outcome.failure));
     }
-    return outcome.delivered;
+    return outcome;
 }

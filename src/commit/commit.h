@@ -9,13 +9,13 @@ class Control;
 struct CommitOutcome {
     bool delivered = false;
     QString failure;
+    QString reply;  // the server's answer to a delivered batch
 };
 
 // Builds the batch from the pending rows, posts it and waits for the transfer to end, letting
 // the window repaint and the operator work meanwhile. Reports its own errors in a message box.
 CommitOutcome SaveToDatabase(Control& control);
 
-// "Commit to Database": the commit. Returns true when the batch was delivered: the caller then
-// reloads, to show what the database now holds. When it was not, the operator's moves stay,
-// ready to be committed again.
-bool cmdCommitClick(Control& control);
+// "Commit to Database": the commit. When the batch was delivered the caller reloads, to show what
+// the database now holds. When it was not, the operator's moves stay, ready to be committed again.
+CommitOutcome cmdCommitClick(Control& control);

@@ -32,10 +32,13 @@ auto guarded(Handler handler) {
 
 // A move asked for while a commit waits does nothing: the reload after the reply would drop
 // it without a word. A click still selects, but offers no move until the commit has ended.
+// After a move, whoever embeds the control learns what a commit would now write.
 template <typename Handler>
-auto unlessCommitWaiting(Control& control, Handler handler) {
+auto asMove(Control& control, Handler handler) {
     return [&control, handler](auto&&... args) {
-        if (!control.state().CommitWaiting) handler(std::forward<decltype(args)>(args)...);
+        if (control.state().CommitWaiting) return;
+        handler(std::forward<decltype(args)>(args)...);
+        control.reportPending();
     };
 }
 template <typename Handler>
@@ -88,8 +91,10 @@ void CenterEmployee::routeEvents() {
     Form& form = this->form();
     routeMoveEvents();
     form.cmdFind.onClick = guarded([&control] { cmdFindClick(control); });
-    form.cmdCommit.onClick = guarded([&control] {
-        if (cmdCommitClick(control)) LoadCenterEmployees(control, control.state().CenterID, QString());
+    form.cmdCommit.onClick = guarded([this] {
+        const CommitOutcome outcome = cmdCommitClick(*this);
+        reportCommit(outcome);
+        if (outcome.delivered) load(QString());
     });
     form.optFind.onClick = guarded([&control](int index) { optFindClick(control, index); });
     form.txtVendorID.onChange = guarded([&control] { txtVendorIDChange(control); });
@@ -106,20 +111,19 @@ void CenterEmployee::routeEvents() {
 void CenterEmployee::routeMoveEvents() {
     Control& control = *this;
     Form& form = this->form();
-    form.cmdAdd.onClick = unlessCommitWaiting(control, [&control] { cmdAddClick(control); });
-    form.cmdDelete.onClick = unlessCommitWaiting(control, [&control] { cmdDeleteClick(control); });
-    form.cmdAddAll.onClick = unlessCommitWaiting(control, guarded([&control] { cmdAddAllClick(control); }));
-    form.cmdRemoveAll.onClick = unlessCommitWaiting(control, guarded([&control] { cmdRemoveAllClick(control); }));
-    form.mnuRemove.items().front().onClick =
-        unlessCommitWaiting(control, guarded([&control] { mnuRemoveItemsClick(control); }));
+    form.cmdAdd.onClick = asMove(control, [&control] { cmdAddClick(control); });
+    form.cmdDelete.onClick = asMove(control, [&control] { cmdDeleteClick(control); });
+    form.cmdAddAll.onClick = asMove(control, guarded([&control] { cmdAddAllClick(control); }));
+    form.cmdRemoveAll.onClick = asMove(control, guarded([&control] { cmdRemoveAllClick(control); }));
+    form.mnuRemove.items().front().onClick = asMove(control, guarded([&control] { mnuRemoveItemsClick(control); }));
 
     ReportList::Events& employees = form.lstEmployees.events;
     employees.click = offeringNoMoveWhileCommitWaits(control, guarded([&control] { lstEmployeesClick(control); }));
-    employees.dblClick = unlessCommitWaiting(control, guarded([&control] { lstEmployeesDblClick(control); }));
+    employees.dblClick = asMove(control, guarded([&control] { lstEmployeesDblClick(control); }));
 
     ReportList::Events& selected = form.lstSelectedEmployees.events;
     selected.click = offeringNoMoveWhileCommitWaits(control, [&control] { lstSelectedEmployeesClick(control); });
-    selected.dblClick = unlessCommitWaiting(control, guarded([&control] { lstSelectedEmployeesDblClick(control); }));
+    selected.dblClick = asMove(control, guarded([&control] { lstSelectedEmployeesDblClick(control); }));
     selected.mouseUp = [&control](int button) { lstSelectedEmployeesMouseUp(control, button); };
 }
 
@@ -129,9 +133,24 @@ void CenterEmployee::setCenterID(const QString& ptVendorID) {
 
 void CenterEmployee::setServerName(const QString& PtServerName) {
     state().ServerName = PtServerName;
-    LoadCenterEmployees(*this, state().CenterID, state().ServerName);
+    load(state().ServerName);
 }
 
-void CenterEmployee::SaveToDatabase() { ::SaveToDatabase(*this); }
+void CenterEmployee::SaveToDatabase() { reportCommit(::SaveToDatabase(*this)); }
+
+void CenterEmployee::load(const QString& serverName) {
+    const LoadOutcome outcome = LoadCenterEmployees(*this, state().CenterID, serverName);
+    ControlEvents& events = this->events();
+    if (outcome.loaded && events.loaded)
+        events.loaded(form().lstEmployees.count(), form().lstSelectedEmployees.count());
+    if (!outcome.loaded && events.loadFailed) events.loadFailed(outcome.failure);
+    reportPending();
+}
+
+void CenterEmployee::reportCommit(const CommitOutcome& outcome) {
+    ControlEvents& events = this->events();
+    if (outcome.delivered && events.committed) events.committed(outcome.reply);
+    if (!outcome.delivered && events.commitFailed) events.commitFailed(outcome.failure);
+}
 
 QString CenterEmployee::urlEncode(QString& theData) { return ::urlEncode(theData); }

@@ -4,6 +4,8 @@
 
 #include <QString>
 
+struct CommitOutcome;
+
 // One control instance: the form, the state and the services of a control, its public
 // interface, and the routing of each child's events to the handler of its subsystem.
 class CenterEmployee : public Control {
@@ -22,4 +24,8 @@ private:
     void initialise();
     void routeEvents();
     void routeMoveEvents();
+    // A load of the centre, then the events that tell its outcome; an empty server name keeps
+    // the one the control has.
+    void load(const QString& serverName);
+    void reportCommit(const CommitOutcome& outcome);
 };

@@ -2,6 +2,13 @@
 
 #include "platform/ui_services.h"
 
+void Control::reportPending() {
+    const PendingCounts now = pendingCounts(form_);
+    if (now == reportedPending_) return;
+    reportedPending_ = now;
+    if (events_.pendingChanged) events_.pendingChanged(now.toAdd, now.toRemove);
+}
+
 void Control::setMousePointer(int pointer) {
     state_.MousePointer = pointer;
     ui_.setMousePointer(pointer);

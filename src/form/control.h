@@ -1,6 +1,8 @@
 #pragma once
 
+#include "form/control_events.h"
 #include "form/form.h"
+#include "form/rows.h"
 #include "platform/feed_document.h"
 #include "platform/int16.h"
 
@@ -25,6 +27,8 @@ struct ControlState {
     Int16 LoadedRowCount;
     std::unique_ptr<::FeedDocument> FeedDocument;
     int MousePointer = 0;
+    // The text of the server's last complete reply to a batch.
+    QString LastReply;
     // True while a commit waits for the server: the lists take no moves then, since the
     // reload that ends the commit would silently drop them.
     bool CommitWaiting = false;
@@ -50,6 +54,10 @@ public:
     // What the control tells the operator outside message boxes about the last load or commit.
     void setNotice(const QString& text) { form_.lblNotice.setCaption(text); }
 
+    ControlEvents& events() { return events_; }
+    // Counts the pending rows and, when the counts differ from the last ones reported, reports them.
+    void reportPending();
+
 protected:
     ~Control() = default;
 
@@ -59,4 +67,6 @@ private:
     Transfer& transfer_;
     Form form_;
     ControlState state_;
+    ControlEvents events_;
+    PendingCounts reportedPending_;
 };

@@ -10,6 +10,11 @@ ListRow* appendMovedRow(ReportList& target, const QString& text, const QString& 
     return row;
 }
 
+PendingCounts pendingCounts(const Form& form) {
+    const auto pending = [](const ListRow& row) { return isPending(row.subItem(kIdCopyColumn)); };
+    return {form.lstSelectedEmployees.countIf(pending), form.lstEmployees.countIf(pending)};
+}
+
 void captionCountLabels(Form& form) {
     form.lblSelVendors.setCaption(selectedCaption(form.lstSelectedEmployees.count()));
     form.lblAllVendors.setCaption(nonSelectedCaption(form.lstEmployees.count()));

@@ -29,6 +29,15 @@ inline bool isPending(const QString& idColumn) { return !numeric_text::isNumeric
 ListRow* appendMovedRow(ReportList& target, const QString& text, const QString& name, const QString& idColumnBeforeMove,
                         QChar targetLetter);
 
+// The rows a commit would write: pending rows of the selected list are assigned, pending rows of
+// the other list unassigned.
+struct PendingCounts {
+    int toAdd = 0;
+    int toRemove = 0;
+    bool operator==(const PendingCounts&) const = default;
+};
+PendingCounts pendingCounts(const Form& form);
+
 // The captions of the two count labels, the one rule for the load and the moves.
 inline QString nonSelectedCaption(int count) {
     return QStringLiteral("Non Selected Active Employees (%1):").arg(count);

@@ -30,7 +30,7 @@ QString feedAddress(const QString& serverName, qint32 centerID) {
     return serverName + QStringLiteral("/CenterEmployee.asp?centerID=") + QString::number(centerID);
 }
 
-void LoadCenterEmployees(Control& control, qint32 centerID, const QString& serverName) {
+LoadOutcome LoadCenterEmployees(Control& control, qint32 centerID, const QString& serverName) {
     Form& form = control.form();
     ControlState& state = control.state();
     try {
@@ -49,9 +49,12 @@ void LoadCenterEmployees(Control& control, qint32 centerID, const QString& serve
         form.prbLoad.setValue(0);
         control.setMousePointer(kPointerDefault);
         control.setNotice(QString());
+        return {true, {}};
     } catch (const std::exception& error) {
         control.setMousePointer(kPointerDefault);
         // An empty list must not pass for a centre without employees.
-        control.setNotice(QStringLiteral("The employees could not be loaded: %1.").arg(failureReason(state, error)));
+        const QString reason = failureReason(state, error);
+        control.setNotice(QStringLiteral("The employees could not be loaded: %1.").arg(reason));
+        return {false, reason};
     }
 }

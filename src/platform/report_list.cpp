@@ -122,6 +122,10 @@ int ReportList::selectedCount() const {
     return int(std::count_if(rows_.begin(), rows_.end(), [](const RowPtr& r) { return r->selected_; }));
 }
 
+int ReportList::countIf(const std::function<bool(const ListRow&)>& test) const {
+    return int(std::count_if(rows_.begin(), rows_.end(), [&test](const RowPtr& r) { return test(*r); }));
+}
+
 void ReportList::setSortKey(int key) {
     if (key < 0 || key > 2) throw errors::subscriptOutOfRange(name_);
     if (key == sortKey_) return;

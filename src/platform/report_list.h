@@ -63,6 +63,8 @@ public:
     bool multiSelect() const { return multiSelect_; }
     void setMultiSelect(bool on);
     int selectedCount() const;
+    // The rows that pass the test, read in any order: counting never sorts.
+    int countIf(const std::function<bool(const ListRow&)>& test) const;
 
     // Sorting.
     int sortKey() const { return sortKey_; }

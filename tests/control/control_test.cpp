@@ -1,4 +1,5 @@
 #include "platform/runtime_error.h"
+#include "support/canned_http_server.h"
 #include "support/control_harness.h"
 #include "view/center_employee_view.h"
 
@@ -190,6 +191,44 @@ TEST(FormView, OperatorInputThroughTheWidgetsReachesTheState) {
     const QPoint nameHeader(selected->header()->sectionViewportPosition(1) + 5, selected->header()->height() / 2);
     QTest::mouseClick(selected->header()->viewport(), Qt::LeftButton, {}, nameHeader);
     EXPECT_EQ(f.lstSelectedEmployees.sortKey(), 1);
+}
+
+// What an embedding program hears: each load, each change of what a commit would write, each
+// commit, in the order they happen, and nothing when a count stays the same.
+TEST(ControlEvents, TellLoadsPendingRowsAndCommits) {
+    CannedHttpServer server;
+    server.respond(200, feedDocument({{"7", "Ann"}, {"5", "Bob"}}, {{"3", "Cy"}}));
+    ControlHarness h;
+    QStringList heard;
+    ControlEvents& events = h.control.events();
+    events.loaded = [&](int nonSelected, int selected) {
+        heard << QStringLiteral("loaded %1 %2").arg(nonSelected).arg(selected);
+    };
+    events.loadFailed = [&](const QString& reason) { heard << QStringLiteral("load failed: ") + reason; };
+    events.pendingChanged = [&](int toAdd, int toRemove) {
+        heard << QStringLiteral("pending %1 %2").arg(toAdd).arg(toRemove);
+    };
+    events.committed = [&](const QString& reply) { heard << QStringLiteral("committed %1").arg(reply.contains(u'<')); };
+    events.commitFailed = [&](const QString& reason) { heard << QStringLiteral("commit failed: ") + reason; };
+    ReportList& employees = h.form().lstEmployees;
+    ReportList& selected = h.form().lstSelectedEmployees;
+
+    h.control.setCenterID(QStringLiteral("1"));
+    h.control.setServerName(server.url());
+    employees.operatorClick(1, ClickModifier::None);  // Bob, 5
+    h.form().cmdAdd.press();
+    selected.operatorClick(2, ClickModifier::None);  // Bob again, after Cy
+    selected.operatorDoubleClick(2);                 // back home: nothing pending
+    employees.operatorClick(1, ClickModifier::None);
+    h.form().cmdAdd.press();
+    h.form().cmdCommit.press();
+    h.control.setServerName(closedPortUrl());
+
+    ASSERT_EQ(heard.size(), 8) << heard.join(u'|').toStdString();
+    EXPECT_EQ(heard.mid(0, 7), (QStringList{"loaded 2 1", "pending 1 0", "pending 0 0", "pending 1 0", "committed 1",
+                                            "loaded 2 1", "pending 0 0"}));
+    EXPECT_TRUE(heard[7].startsWith(QStringLiteral("load failed: the server could not be reached")))
+        << heard[7].toStdString();
 }
 
 }  // namespace
