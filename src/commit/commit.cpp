@@ -14,7 +14,7 @@ CommitOutcome refuseInvalidIds(Control& control, const QStringList& invalidIds) 
     control.setMousePointer(kPointerDefault);
     control.ui().messageBox(QStringLiteral("Nothing was saved: these employee IDs are not valid numbers: %1").arg(ids),
                             kStyleCritical, kInformation);
-    return {false, QStringLiteral("employee IDs that are not valid numbers: %1").arg(ids)};
+    return {false, QStringLiteral("employee IDs that are not valid numbers: %1").arg(ids), {}};
 }
 
 // Lets the window live while the server works; moves wait until the commit has ended.
@@ -48,7 +48,7 @@ CommitOutcome SaveToDatabase(Control& control) {
         const QString body = requestBody(batch.statements);
         if (body.isEmpty()) {
             control.setMousePointer(kPointerDefault);
-            return {true, {}};
+            return {true, {}, {}};
         }
         Transfer& transfer = control.transfer();
         transfer.execute(url, QStringLiteral("Post"), body.toLatin1(), kCommitHeader);
@@ -58,7 +58,7 @@ CommitOutcome SaveToDatabase(Control& control) {
     } catch (const std::exception& error) {
         control.setMousePointer(kPointerDefault);
         control.ui().messageBox(QStringLiteral("Error Occoured"), kStyleCritical, kInformation);
-        return {false, QString::fromUtf8(error.what())};
+        return {false, QString::fromUtf8(error.what()), {}};
     }
 }
 
