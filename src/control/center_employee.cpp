@@ -125,6 +125,9 @@ void CenterEmployee::routeMoveEvents() {
     selected.click = offeringNoMoveWhileCommitWaits(control, [&control] { lstSelectedEmployeesClick(control); });
     selected.dblClick = asMove(control, guarded([&control] { lstSelectedEmployeesDblClick(control); }));
     selected.mouseUp = [&control](int button) { lstSelectedEmployeesMouseUp(control, button); };
+    // From the keyboard: Delete is "Remove", the menu key opens the popup as a right click does.
+    selected.deleteKey = asMove(control, guarded([&control] { mnuRemoveItemsClick(control); }));
+    selected.menuKey = [&control] { lstSelectedEmployeesMouseUp(control, kRightButton); };
 }
 
 void CenterEmployee::setCenterID(const QString& ptVendorID) {

@@ -81,6 +81,8 @@ QString dumpState(const Control& control, const std::optional<QStringList>& open
     out += QStringLiteral(",\"progress\":{\"max\":%1,\"value\":%2}").arg(f.prbLoad.max()).arg(f.prbLoad.value());
     out += QStringLiteral(",\"pointer\":%1").arg(control.state().MousePointer);
     out += QStringLiteral(",\"notice\":") + json(f.lblNotice.caption());
+    const PendingCounts pending = pendingCounts(f);
+    out += QStringLiteral(",\"pending\":{\"add\":%1,\"remove\":%2}").arg(pending.toAdd).arg(pending.toRemove);
     QString menu = QStringLiteral("null");
     if (openMenu) {
         menu = QStringLiteral("[");

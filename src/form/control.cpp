@@ -4,6 +4,7 @@
 
 void Control::reportPending() {
     const PendingCounts now = pendingCounts(form_);
+    form_.lblPending.setCaption(pendingSummary(now));
     if (now == reportedPending_) return;
     reportedPending_ = now;
     if (events_.pendingChanged) events_.pendingChanged(now.toAdd, now.toRemove);

@@ -55,7 +55,8 @@ public:
     void setNotice(const QString& text) { form_.lblNotice.setCaption(text); }
 
     ControlEvents& events() { return events_; }
-    // Counts the pending rows and, when the counts differ from the last ones reported, reports them.
+    // Counts the pending rows, shows the summary next to "Commit to Database" and, when the
+    // counts differ from the last ones reported, reports them.
     void reportPending();
 
 protected:

@@ -30,6 +30,7 @@ const std::vector<ChildPlacement>& formLayout() {
         {QStringLiteral("cmdCommit"), QStringLiteral("fraMain"), 6945, 3675, 1680, 375, 1},
         {QStringLiteral("prbLoad"), QStringLiteral("fraMain"), 4785, 4395, 3870, 255, 16},
         {QStringLiteral("lblNotice"), QStringLiteral("fraMain"), 4785, 4680, 3870, 450, -1},
+        {QStringLiteral("lblPending"), QStringLiteral("fraMain"), 4785, 3735, 2100, 255, -1},
         {QStringLiteral("optFind(1)"), QStringLiteral("fraFind"), 135, 240, 735, 255, 11},
         {QStringLiteral("txtVendorID"), QStringLiteral("fraFind"), 915, 255, 1095, 285, 12},
         {QStringLiteral("optFind(0)"), QStringLiteral("fraFind"), 135, 600, 765, 255, 13},

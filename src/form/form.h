@@ -56,6 +56,8 @@ struct Form {
     Label lblVersionNumber{QStringLiteral("lblVersionNumber"), QStringLiteral("Version Number:")};
     // What the control tells the operator outside message boxes about the last load or commit.
     Label lblNotice{QStringLiteral("lblNotice"), QString()};
+    // What "Commit to Database" would write, or nothing when no row is pending.
+    Label lblPending{QStringLiteral("lblPending"), QString()};
     PopupMenu mnuRemove{QStringLiteral("mnuRemove"), QStringLiteral("Remove")};
 
     // The child that last took the focus: a list the control focused or the operator clicked.

@@ -37,6 +37,8 @@ struct PendingCounts {
     bool operator==(const PendingCounts&) const = default;
 };
 PendingCounts pendingCounts(const Form& form);
+// "2 to add, 1 to remove"; empty when nothing is pending.
+QString pendingSummary(const PendingCounts& counts);
 
 // The captions of the two count labels, the one rule for the load and the moves.
 inline QString nonSelectedCaption(int count) {

@@ -211,18 +211,43 @@ void ReportList::operatorClick(int position, ClickModifier modifier) {
         row->selected_ = !row->selected_;
         current_ = anchor_ = row;
     } else {
-        const int from = current_ ? positionOf(current_) : 1;
-        const int low = std::min(from, position), high = std::max(from, position);
-        for (int p = 1; p <= count(); ++p) rows_[size_t(p - 1)]->selected_ = p >= low && p <= high;
+        selectRange(current_ ? positionOf(current_) : 1, position);
         current_ = row;
     }
-    changed();
-    setFocus();
-    if (events.click) events.click();
+    clicked();
+}
+
+void ReportList::operatorExtendTo(int position) {
+    ListRow* row = item(position);
+    const int from = anchor_ ? positionOf(anchor_) : 0;
+    if (!multiSelect_ || from == 0) {
+        applyPlainClick(row);
+    } else {
+        selectRange(from, position);
+        current_ = row;
+    }
+    clicked();
 }
 
 void ReportList::operatorClickEmpty() {
     for (auto& row : rows_) row->selected_ = false;
+    clicked();
+}
+
+void ReportList::operatorDeleteKey() {
+    if (events.deleteKey) events.deleteKey();
+}
+
+void ReportList::operatorMenuKey() {
+    if (events.menuKey) events.menuKey();
+}
+
+void ReportList::selectRange(int from, int to) {
+    const int low = std::min(from, to), high = std::max(from, to);
+    for (int p = 1; p <= count(); ++p) rows_[size_t(p - 1)]->selected_ = p >= low && p <= high;
+}
+
+void ReportList::clicked() {
     changed();
     setFocus();
     if (events.click) events.click();

@@ -32,6 +32,8 @@ public:
         std::function<void()> dblClick;
         std::function<void(int button)> mouseUp;
         std::function<void(int index)> columnClick;
+        std::function<void()> deleteKey;  // the Delete key
+        std::function<void()> menuKey;    // the Menu key, or Shift+F10
     };
 
     explicit ReportList(QString name, double widthTwips);
@@ -85,6 +87,11 @@ public:
     // change the platform list applies, then the list's event.
     void operatorClick(int position, ClickModifier modifier);
     void operatorClickEmpty();
+    // Shift with a key that moves the current row: selects the range from the anchor (the row of
+    // the last plain or Ctrl click) to position, as a Shift click does from the current row.
+    void operatorExtendTo(int position);
+    void operatorDeleteKey();
+    void operatorMenuKey();
     void operatorDoubleClick(int position);
     void operatorRightPress(int position);  // the press of a right click; the release follows
     void operatorRelease(int button);
@@ -107,6 +114,8 @@ private:
     void ensureSorted() const;
     void changed();
     void applyPlainClick(ListRow* row);
+    void selectRange(int from, int to);
+    void clicked();  // what ends every click: redraw, focus, the Click event
 
     QString name_;
     double width_;

@@ -9,6 +9,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QTextLayout>
 
 namespace {
 
@@ -18,6 +19,45 @@ QColor systemColor(quint32 code, const QPalette& palette) {
 
 void bindLabel(QLabel* widget, Label& label) {
     auto sync = [widget, &label] { widget->setText(label.caption()); };
+    QObject::connect(&label, &ChildControl::changed, widget, sync);
+    sync();
+}
+
+// The text as it fits in the given number of lines of the given width, the last line elided.
+QString fitToLines(const QString& text, const QFont& font, int width, int lines) {
+    QTextLayout layout(text, font);
+    QTextOption option;
+    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
+    layout.setTextOption(option);
+    layout.beginLayout();
+    QString fitted;
+    for (int n = 0; n < lines; ++n) {
+        QTextLine line = layout.createLine();
+        if (!line.isValid()) break;
+        line.setLineWidth(width);
+        const QString piece = text.mid(line.textStart(), line.textLength());
+        if (n + 1 < lines || line.textStart() + line.textLength() >= text.size()) {
+            fitted += piece;
+            continue;
+        }
+        fitted += QFontMetrics(font).elidedText(text.mid(line.textStart()), Qt::ElideRight, width);
+    }
+    layout.endLayout();
+    return fitted;
+}
+
+// A label that says something to the operator and may be long: it shows what fits its box, the
+// whole text as a tooltip, and reads to a screen reader under a fixed name with the text.
+void bindMessageLabel(QLabel* widget, Label& label, const QString& accessibleName) {
+    widget->setWordWrap(true);
+    widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    widget->setAccessibleName(accessibleName);
+    auto sync = [widget, &label] {
+        const int lines = qMax(1, widget->height() / qMax(1, widget->fontMetrics().lineSpacing()));
+        widget->setText(fitToLines(label.caption(), widget->font(), widget->width(), lines));
+        widget->setToolTip(label.caption());
+        widget->setAccessibleDescription(label.caption());
+    };
     QObject::connect(&label, &ChildControl::changed, widget, sync);
     sync();
 }
@@ -34,6 +74,8 @@ void bindOption(QRadioButton* widget, OptionArray& array, int index) {
     auto sync = [widget, &array, index] {
         widget->setChecked(array.value(index));
         widget->setEnabled(array.enabled(index));
+        // Tab enters a group at its chosen element and the next Tab leaves the group.
+        widget->setFocusPolicy(array.value(index) || !array.value(1 - index) ? Qt::StrongFocus : Qt::ClickFocus);
     };
     QObject::connect(&array, &ChildControl::changed, widget, sync);
     QObject::connect(widget, &QRadioButton::clicked, widget, [widget, &array, index, sync] {
@@ -127,7 +169,14 @@ QWidget* CenterEmployeeView::addButton(CommandButton& state) {
 QWidget* CenterEmployeeView::addOption(OptionArray& state, int index) {
     auto* widget = new QRadioButton(state.element(index).caption);
     bindOption(widget, state, index);
-    return place(QStringLiteral("%1(%2)").arg(state.name()).arg(index), widget);
+    place(QStringLiteral("%1(%2)").arg(state.name()).arg(index), widget);
+    // A caption wider than its design box is set narrower rather than cut.
+    QFont font = widget->font();
+    while (widget->sizeHint().width() > widget->width() && font.stretch() > QFont::ExtraCondensed) {
+        font.setStretch(font.stretch() - 6);
+        widget->setFont(font);
+    }
+    return widget;
 }
 
 QWidget* CenterEmployeeView::addTextBox(TextBox& state) {
@@ -136,8 +185,8 @@ QWidget* CenterEmployeeView::addTextBox(TextBox& state) {
     return place(state.name(), widget);
 }
 
-QWidget* CenterEmployeeView::addList(ReportList& state) {
-    return place(state.name(), new ReportListView(state, twipsToPixelsX_));
+QWidget* CenterEmployeeView::addList(ReportList& state, const PendingLook& pending) {
+    return place(state.name(), new ReportListView(state, twipsToPixelsX_, pending));
 }
 
 void CenterEmployeeView::addProgressBar(ProgressBar& state) {
@@ -146,12 +195,19 @@ void CenterEmployeeView::addProgressBar(ProgressBar& state) {
     bindProgress(widget, state);
 }
 
-// The notice stands out from the captions: it wraps, and it is red.
+// The notice stands out from the captions: it is red.
 void CenterEmployeeView::addNotice(Label& state) {
-    QLabel* notice = addLabel(state);
-    notice->setWordWrap(true);
-    notice->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    auto* notice = new QLabel;
+    place(state.name(), notice);
+    bindMessageLabel(notice, state, QStringLiteral("Notice"));
     notice->setStyleSheet(QStringLiteral("color: #b00020;"));
+}
+
+void CenterEmployeeView::addPendingSummary(Label& state) {
+    auto* summary = new QLabel;
+    place(state.name(), summary);
+    bindMessageLabel(summary, state, QStringLiteral("Pending changes"));
+    summary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 
 // Containers before their contents; the focus order of the design, by tab index.
@@ -159,8 +215,8 @@ void CenterEmployeeView::build() {
     addFrame(form_.fraMain);
     addLabel(form_.lblAllVendors);
     addLabel(form_.lblSelVendors);
-    QWidget* lstEmployees = addList(form_.lstEmployees);
-    QWidget* lstSelectedEmployees = addList(form_.lstSelectedEmployees);
+    QWidget* lstEmployees = addList(form_.lstEmployees, {QChar(0x2212), QStringLiteral("to be removed")});
+    QWidget* lstSelectedEmployees = addList(form_.lstSelectedEmployees, {u'+', QStringLiteral("to be added")});
     QWidget* cmdAdd = addButton(form_.cmdAdd);
     QWidget* cmdAddAll = addButton(form_.cmdAddAll);
     QWidget* cmdRemoveAll = addButton(form_.cmdRemoveAll);
@@ -169,6 +225,7 @@ void CenterEmployeeView::build() {
     QWidget* cmdCommit = addButton(form_.cmdCommit);
     addProgressBar(form_.prbLoad);
     addNotice(form_.lblNotice);
+    addPendingSummary(form_.lblPending);
     QWidget* optFindId = addOption(form_.optFind, kFindById);
     QWidget* txtVendorID = addTextBox(form_.txtVendorID);
     QWidget* optFindName = addOption(form_.optFind, kFindByName);
@@ -184,5 +241,36 @@ void CenterEmployeeView::build() {
         cmdFind,   optFindId,    txtVendorID, optFindName, txtVendorName, lstEmployees,    lstSelectedEmployees};
     for (size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
 
+    describeChildren();
     resize(sizeHint());
+}
+
+// What a screen reader calls each child whose caption does not say it, and what each button does.
+void CenterEmployeeView::describeChildren() {
+    struct Description {
+        const char* child;
+        const char* accessibleName;
+        const char* toolTip;
+    };
+    static const Description descriptions[] = {
+        {"fraMain", "Employees of the centre", nullptr},
+        {"fraFind", "Find Employee", nullptr},
+        {"Frame1", "List to search", nullptr},
+        {"lstEmployees", "Non Selected Active Employees", nullptr},
+        {"lstSelectedEmployees", "Selected Active Employees", nullptr},
+        {"cmdAdd", "Add employee", "Move the chosen employee into the selected list"},
+        {"cmdAddAll", "Add selected employees", "Move every selected employee into the selected list"},
+        {"cmdRemoveAll", "Remove selected employees", "Move every selected employee back out of the selected list"},
+        {"cmdDelete", "Remove employee", "Move the chosen employee back out of the selected list"},
+        {"cmdCommit", nullptr, "Save the moves to the database, then reload both lists from it"},
+        {"cmdFind", nullptr, "Find the employee in the list to search"},
+        {"txtVendorID", "Employee ID", nullptr},
+        {"txtVendorName", "Employee name", nullptr},
+        {"prbLoad", "Loading progress", nullptr},
+    };
+    for (const Description& d : descriptions) {
+        QWidget* widget = children_.at(QString::fromLatin1(d.child));
+        if (d.accessibleName) widget->setAccessibleName(QString::fromUtf8(d.accessibleName));
+        if (d.toolTip) widget->setToolTip(QString::fromUtf8(d.toolTip));
+    }
 }

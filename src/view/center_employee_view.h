@@ -6,6 +6,7 @@
 #include <map>
 
 class QLabel;
+struct PendingLook;
 
 // The control's window: a Qt widget for every child of the form, placed by its design position
 // in twips, each drawing its state object and reporting what the operator does to it.
@@ -26,9 +27,11 @@ private:
     QWidget* addButton(CommandButton& state);
     QWidget* addOption(OptionArray& state, int index);
     QWidget* addTextBox(TextBox& state);
-    QWidget* addList(ReportList& state);
+    QWidget* addList(ReportList& state, const PendingLook& pending);
     void addProgressBar(ProgressBar& state);
     void addNotice(Label& state);
+    void addPendingSummary(Label& state);
+    void describeChildren();
 
     Form& form_;
     double twipsToPixelsX_;

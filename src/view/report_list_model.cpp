@@ -1,6 +1,9 @@
 #include "view/report_list_model.h"
 
+#include "form/rows.h"
 #include "platform/report_list.h"
+
+#include <QFont>
 
 #include <QApplication>
 #include <QPalette>
@@ -21,8 +24,17 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
     if (!index.isValid() || index.row() >= list_.count()) return {};
     const ListRow* row = list_.item(index.row() + 1);
+    const bool pending = isPending(row->subItem(kIdCopyColumn));
     switch (role) {
     case Qt::DisplayRole: return index.column() < ListRow::kColumnCount ? row->subItem(index.column()) : QString();
+    case PendingRole: return pending;
+    case Qt::FontRole: {
+        if (!pending) return {};
+        QFont italic;
+        italic.setItalic(true);
+        return italic;
+    }
+    case Qt::AccessibleDescriptionRole: return pending ? pendingDescription_ : QString();
     case Qt::BackgroundRole:
         if (row->selected()) return QApplication::palette().brush(QPalette::Active, QPalette::Highlight);
         return {};

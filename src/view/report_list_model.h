@@ -9,6 +9,9 @@ class ReportList;
 class ReportListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
+    // True for a row a commit would write (its hidden ID column carries a marker).
+    static constexpr int PendingRole = Qt::UserRole + 1;
+
     explicit ReportListModel(ReportList& list, QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = {}) const override;
@@ -17,6 +20,8 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     ReportList& list() { return list_; }
+    // How a pending row of this list reads to a screen reader: "to be added" or "to be removed".
+    void setPendingDescription(const QString& description) { pendingDescription_ = description; }
 
 signals:
     void refreshed();
@@ -27,4 +32,5 @@ private:
 
     ReportList& list_;
     bool refreshScheduled_ = false;
+    QString pendingDescription_;
 };

@@ -2,6 +2,7 @@
 
 #include "form/rows.h"
 #include "platform/report_list.h"
+#include "view/pending_row_delegate.h"
 
 #include <QApplication>
 #include <QHeaderView>
@@ -10,9 +11,11 @@
 #include <QPalette>
 #include <QScrollBar>
 
-ReportListView::ReportListView(ReportList& list, double twipsToPixels, QWidget* parent)
+ReportListView::ReportListView(ReportList& list, double twipsToPixels, const PendingLook& pending, QWidget* parent)
     : QTreeView(parent), list_(list), model_(list), twipsToPixels_(twipsToPixels) {
     setModel(&model_);
+    model_.setPendingDescription(pending.description);
+    setItemDelegate(new PendingRowDelegate(pending.sign, this));
     setRootIsDecorated(false);
     setItemsExpandable(false);
     setUniformRowHeights(true);
@@ -26,7 +29,8 @@ ReportListView::ReportListView(ReportList& list, double twipsToPixels, QWidget* 
     setAutoScroll(false);
     header()->setSectionsClickable(true);
     header()->setSortIndicatorShown(true);
-    header()->setStretchLastSection(false);
+    // The name column ends where the scroll bar begins, so its sort arrow stays in sight.
+    header()->setStretchLastSection(true);
     header()->setSectionsMovable(false);
     connect(header(), &QHeaderView::sectionClicked, this,
             [this](int section) { list_.operatorHeaderClick(section + 1); });
@@ -40,11 +44,17 @@ ReportListView::ReportListView(ReportList& list, double twipsToPixels, QWidget* 
 void ReportListView::afterRefresh() {
     // Columns only change at start-up; re-applying them on every refresh would lay the rows
     // out again for nothing.
+    // The last visible column takes the room that is left (the header stretches it).
     const auto& columns = list_.columns();
+    int lastVisible = -1;
     for (size_t i = 0; i < columns.size(); ++i) {
         const int pixels = int(columns[i].width * twipsToPixels_ + 0.5);
         if (isColumnHidden(int(i)) != (pixels == 0)) setColumnHidden(int(i), pixels == 0);
-        if (pixels > 0 && columnWidth(int(i)) != pixels) setColumnWidth(int(i), pixels);
+        if (pixels > 0) lastVisible = int(i);
+    }
+    for (int i = 0; i < lastVisible; ++i) {
+        const int pixels = int(columns[size_t(i)].width * twipsToPixels_ + 0.5);
+        if (pixels > 0 && columnWidth(i) != pixels) setColumnWidth(i, pixels);
     }
     // The ID headers both sort by the hidden ID copy: show the arrow on the visible one.
     const int key = list_.sortKey();
@@ -100,23 +110,49 @@ void ReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
     event->accept();
 }
 
+// The row a key that moves the current row lands on, or 0 for any other key.
+int ReportListView::rowForKey(int key, int current) const {
+    const int page = qMax(1, viewport()->height() / qMax(1, sizeHintForRow(0)));
+    switch (key) {
+    case Qt::Key_Down: return current + 1;
+    case Qt::Key_Up: return qMax(1, current - 1);
+    case Qt::Key_PageDown: return current + page;
+    case Qt::Key_PageUp: return qMax(1, current - page);
+    case Qt::Key_Home: return 1;
+    case Qt::Key_End: return list_.count();
+    default: return 0;
+    }
+}
+
+// Keys act through the same state changes and events as the mouse: an arrow is a plain click on
+// the row it lands on, Shift with it extends the range, Ctrl+Space toggles the current row,
+// Enter is a double click; Delete and the menu key are the list's own events.
 void ReportListView::keyPressEvent(QKeyEvent* event) {
+    const int key = event->key();
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (key == Qt::Key_Menu || (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        list_.operatorMenuKey();
+        return event->accept();
+    }
+    if (key == Qt::Key_Delete && modifiers == Qt::NoModifier) {
+        list_.operatorDeleteKey();
+        return event->accept();
+    }
     const int count = list_.count();
     if (count == 0) return QTreeView::keyPressEvent(event);
     const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
-    const int page = qMax(1, viewport()->height() / qMax(1, sizeHintForRow(0)));
-    int next = 0;
-    switch (event->key()) {
-    case Qt::Key_Down: next = current + 1; break;
-    case Qt::Key_Up: next = current - 1; break;
-    case Qt::Key_PageDown: next = current + page; break;
-    case Qt::Key_PageUp: next = current - page; break;
-    case Qt::Key_Home: next = 1; break;
-    case Qt::Key_End: next = count; break;
-    default: return QTreeView::keyPressEvent(event);
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current > 0) {
+        list_.operatorDoubleClick(current);
+    } else if (key == Qt::Key_Space && modifiers == Qt::ControlModifier && current > 0) {
+        list_.operatorClick(current, ClickModifier::Ctrl);
+    } else if (const int next = rowForKey(key, current); next > 0) {
+        if (modifiers == Qt::ShiftModifier)
+            list_.operatorExtendTo(qMin(next, count));
+        else
+            list_.operatorClick(qMin(next, count), ClickModifier::None);
+        list_.ensureVisible(list_.currentRow());
+    } else {
+        return QTreeView::keyPressEvent(event);
     }
-    // An arrow key acts as a plain click on the row it lands on.
-    list_.operatorClick(qBound(1, next, count), ClickModifier::None);
-    list_.ensureVisible(list_.currentRow());
     event->accept();
 }

@@ -6,12 +6,18 @@
 
 class ReportList;
 
+// How a list shows its pending rows: the sign before the ID, and what a screen reader says.
+struct PendingLook {
+    QChar sign;
+    QString description;
+};
+
 // Draws a report list and turns what the operator does with mouse and keyboard into the list's
 // state changes and events. It keeps no selection of its own.
 class ReportListView : public QTreeView {
     Q_OBJECT
 public:
-    ReportListView(ReportList& list, double twipsToPixels, QWidget* parent = nullptr);
+    ReportListView(ReportList& list, double twipsToPixels, const PendingLook& pending, QWidget* parent = nullptr);
 
 protected:
     void mousePressEvent(QMouseEvent* event) override;
@@ -22,6 +28,7 @@ protected:
 private:
     void afterRefresh();
     int positionAt(const QPoint& point) const;
+    int rowForKey(int key, int current) const;
 
     ReportList& list_;
     ReportListModel model_;
