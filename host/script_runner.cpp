@@ -74,6 +74,7 @@ QString ScriptRunner::execute(const QStringList& words) {
         {QLatin1String("press"), &ScriptRunner::press},
         {QLatin1String("option"), &ScriptRunner::option},
         {QLatin1String("type"), &ScriptRunner::type},
+        {QLatin1String("key"), &ScriptRunner::key},
         {QLatin1String("call"), &ScriptRunner::call},
         {QLatin1String("wait"), &ScriptRunner::wait},
         {QLatin1String("time"), &ScriptRunner::time},
@@ -131,6 +132,11 @@ QString ScriptRunner::option(const QStringList& w) {
     const auto index = argCount(w) == 2 ? toInt(w[2]) : std::nullopt;
     if (!index) return usage(w[0], QStringLiteral("NAME INDEX"));
     return driver_.option(w[1], *index);
+}
+
+QString ScriptRunner::key(const QStringList& w) {
+    if (argCount(w) != 2) return usage(w[0], QStringLiteral("NAME KEYS"));
+    return driver_.key(w[1], w[2]);
 }
 
 QString ScriptRunner::type(const QStringList& w) {

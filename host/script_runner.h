@@ -34,6 +34,7 @@ private:
     QString press(const QStringList& w);
     QString option(const QStringList& w);
     QString type(const QStringList& w);
+    QString key(const QStringList& w);
     QString call(const QStringList& w);
     QString wait(const QStringList& w);
     QString time(const QStringList& w);

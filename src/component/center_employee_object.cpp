@@ -4,6 +4,10 @@
 #include "control/state_dump.h"
 #include "platform/runtime_error.h"
 
+#include <QCoreApplication>
+#include <QKeyEvent>
+#include <QKeySequence>
+
 namespace {
 
 HResult raised(const RuntimeError& error, ExceptionInfo* exception) {
@@ -211,4 +215,29 @@ QString CenterEmployeeObject::dump() {
     const QString state = dumpState(control_, menu, ui_.recording.messages);
     ui_.recording.messages.clear();
     return state;
+}
+
+QString CenterEmployeeObject::key(const QString& child, const QString& keys) {
+    window();
+    QWidget* target = view_->child(child);
+    if (!target) return noSuch(QStringLiteral("child"), child);
+    const QKeySequence sequence = QKeySequence::fromString(keys, QKeySequence::PortableText);
+    bool known = !sequence.isEmpty();
+    for (int i = 0; i < sequence.count(); ++i) known = known && sequence[i].key() != Qt::Key_unknown;
+    if (!known) return QStringLiteral("%1 are not keys this host knows").arg(keys);
+    target->setFocus(Qt::OtherFocusReason);
+    for (int i = 0; i < sequence.count(); ++i) {
+        const QKeyCombination combination = sequence[i];
+        const Qt::Key pressed = combination.key();
+        const Qt::KeyboardModifiers modifiers = combination.keyboardModifiers();
+        // Printable keys carry their character, as a keyboard's do.
+        const bool printable =
+            pressed >= Qt::Key_Space && pressed <= Qt::Key_AsciiTilde && !(modifiers & Qt::ControlModifier);
+        const QString text = printable ? QString(QChar(pressed)).toLower() : QString();
+        QKeyEvent press(QEvent::KeyPress, pressed, modifiers, text);
+        QKeyEvent release(QEvent::KeyRelease, pressed, modifiers, text);
+        QCoreApplication::sendEvent(target, &press);
+        QCoreApplication::sendEvent(target, &release);
+    }
+    return {};
 }

@@ -72,6 +72,7 @@ public:
     QString chooseMenu(const QString& caption) override;
     void dismissMenu() override;
     QString dump() override;
+    QString key(const QString& child, const QString& keys) override;
 
 private:
     ReportList* listNamed(const QString& name);

@@ -102,6 +102,10 @@ public:
     virtual void dismissMenu() = 0;
     // One JSON object on one line; message boxes since the previous dump.
     virtual QString dump() = 0;
+    // Key presses, as real key events to the window's child of that name, which takes the focus
+    // first. KEYS is one key or a comma-separated sequence in the portable text form
+    // ("Shift+Down", "Ctrl+Space", "Return", "Delete", "Menu", "Shift+F10").
+    virtual QString key(const QString& child, const QString& keys) = 0;
 
 protected:
     ~IOperatorDriverLike() = default;

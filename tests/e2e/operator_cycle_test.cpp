@@ -283,6 +283,45 @@ TEST_P(OperatorCycle, FindAndSortFromAScript) {
               QString());
 }
 
+QJsonValue pendingOf(const QJsonObject& dump) { return dump[QStringLiteral("pending")]; }
+
+// An operator who never touches the mouse: ranges and toggles from the keyboard, the buttons by
+// Space, Enter for a single move, Delete and the menu key to remove, then the commit.
+TEST_P(OperatorCycle, KeyboardAloneSelectsMovesRemovesAndCommits) {
+    const QString script = QStringLiteral(
+        "key lstEmployees Home\n"  // 1
+        "key lstEmployees Shift+Down\n"
+        "key lstEmployees Shift+Down\n"  // 1, 3 and 5
+        "key lstEmployees Ctrl+Space\n"  // 5 off again
+        "dump\n"
+        "key cmdAddAll Space\n"  // 1 and 3 join
+        "key lstEmployees Home\n"
+        "key lstEmployees Return\n"  // 5 joins
+        "key lstSelectedEmployees Home\n"
+        "key lstSelectedEmployees Delete\n"  // 1 goes back: its move is undone
+        "key lstSelectedEmployees Home\n"
+        "key lstSelectedEmployees Shift+F10\n"
+        "dump\n"
+        "menu Remove\n"  // 2 leaves the centre
+        "dump\n"
+        "key cmdCommit Space\n"
+        "dump\n");
+    const HostRun run = runHost(QStringLiteral("3"), server.process().url(), script);
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_EQ(run.dumps.size(), 4u);
+    EXPECT_EQ(list(run.dumps[0], "lstEmployees")[QStringLiteral("selected")].toArray(), QJsonArray({1, 2}));
+    EXPECT_TRUE(run.dumps[0][QStringLiteral("buttons")].toObject()[QStringLiteral("cmdAddAll")].toBool());
+    EXPECT_EQ(run.dumps[1][QStringLiteral("menu")].toArray(), QJsonArray({QStringLiteral("Remove")}));
+    EXPECT_EQ(rows(run.dumps[1], "lstSelectedEmployees"),
+              QStringList({"2:000002", "3:000003N", "4:000004", "5:000005N"}));
+    EXPECT_EQ(pendingOf(run.dumps[2]), QJsonObject({{"add", 2}, {"remove", 1}}));
+    EXPECT_EQ(rows(run.dumps[2], "lstEmployees"), QStringList({"1:000001", "2:000002D", "10:000010"}));
+    EXPECT_EQ(rows(run.dumps[3], "lstSelectedEmployees"), QStringList({"3:000003", "4:000004", "5:000005"}));
+    EXPECT_EQ(pendingOf(run.dumps[3]), QJsonObject({{"add", 0}, {"remove", 0}}));
+    const std::vector<std::pair<qint32, qint32>> assigned = {{3, 3}, {3, 4}, {3, 5}, {3, 6}, {7, 1}};
+    EXPECT_EQ(server.db().assignments(), assigned);
+}
+
 INSTANTIATE_TEST_SUITE_P(Backends, OperatorCycle, ::testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const auto& info) { return info.param == Backend::Sqlite ? "SQLite" : "PostgreSQL"; });
 
