@@ -70,8 +70,10 @@ void bindButton(QPushButton* widget, CommandButton& button) {
 }
 
 void bindOption(QRadioButton* widget, OptionArray& array, int index) {
-    widget->setAutoExclusive(false);  // the array decides which element is chosen
+    // An exclusive pair, as screen readers expect of option buttons; the array still decides
+    // which element is chosen, also when it clears both, which an exclusive pair refuses.
     auto sync = [widget, &array, index] {
+        widget->setAutoExclusive(array.value(index) || array.value(1 - index));
         widget->setChecked(array.value(index));
         widget->setEnabled(array.enabled(index));
         // Tab enters a group at its chosen element and the next Tab leaves the group.

@@ -66,10 +66,27 @@ void ReportListView::afterRefresh() {
     const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
     selectionModel()->setCurrentIndex(current > 0 ? model_.index(current - 1, 0) : QModelIndex(),
                                       QItemSelectionModel::NoUpdate);
+    mirrorSelectionForScreenReaders();
     if (ListRow* target = list_.takeScrollTarget()) {
         const int position = list_.positionOf(target);
         if (position > 0) scrollTo(model_.index(position - 1, 0));
     }
+}
+
+// The list draws its own selection; a screen reader reads the view's selection model, so the
+// list's selection is copied there, as ranges of adjacent rows.
+void ReportListView::mirrorSelectionForScreenReaders() {
+    QItemSelection selection;
+    const int count = list_.count(), lastColumn = model_.columnCount() - 1;
+    int start = 0;
+    for (int position = 1; position <= count + 1; ++position) {
+        const bool selected = position <= count && list_.item(position)->selected();
+        if (selected && start == 0) start = position;
+        if (selected || start == 0) continue;
+        selection.select(model_.index(start - 1, 0), model_.index(position - 2, lastColumn));
+        start = 0;
+    }
+    selectionModel()->select(selection, QItemSelectionModel::ClearAndSelect);
 }
 
 int ReportListView::positionAt(const QPoint& point) const {

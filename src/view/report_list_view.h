@@ -29,6 +29,7 @@ private:
     void afterRefresh();
     int positionAt(const QPoint& point) const;
     int rowForKey(int key, int current) const;
+    void mirrorSelectionForScreenReaders();
 
     ReportList& list_;
     ReportListModel model_;

@@ -4,6 +4,7 @@
 #include "view/center_employee_view.h"
 
 #include <gtest/gtest.h>
+#include <QAccessible>
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
@@ -233,6 +234,51 @@ TEST(ControlEvents, TellLoadsPendingRowsAndCommits) {
                                             "loaded 2 1", "pending 0 0"}));
     EXPECT_TRUE(heard[7].startsWith(QStringLiteral("load failed: the server could not be reached")))
         << heard[7].toStdString();
+}
+
+// A screen reader meets every child with a name and the role it acts in, and reads a list's
+// rows, its selection and what a commit would do to a row.
+TEST(Accessibility, EveryChildHasANameAndItsRoleAndListsReadTheirRows) {
+    const std::pair<const char*, QAccessible::Role> roles[] = {
+        {"fra", QAccessible::Grouping},     {"Frame", QAccessible::Grouping},  {"lbl", QAccessible::StaticText},
+        {"lst", QAccessible::Tree},         {"cmd", QAccessible::Button},      {"opt", QAccessible::RadioButton},
+        {"txt", QAccessible::EditableText}, {"prb", QAccessible::ProgressBar},
+    };
+    ControlHarness h;
+    fillList(h.form().lstSelectedEmployees, {{"7", "Ann"}, {"8", "Bob"}});
+    h.form().lstSelectedEmployees.setSubItem(h.form().lstSelectedEmployees.item(2), 2, QStringLiteral("000008N"));
+    CenterEmployeeView view(h.form());
+    view.show();
+    QCoreApplication::processEvents();
+    int checked = 0;
+    for (const ChildPlacement& placement : formLayout()) {
+        QWidget* widget = view.child(placement.name);
+        if (!widget) continue;  // the transfer component has no window
+        QAccessibleInterface* face = QAccessible::queryAccessibleInterface(widget);
+        ASSERT_NE(face, nullptr) << placement.name.toStdString();
+        EXPECT_FALSE(face->text(QAccessible::Name).trimmed().isEmpty()) << placement.name.toStdString();
+        const auto role = std::find_if(std::begin(roles), std::end(roles), [&](const auto& r) {
+            return placement.name.startsWith(QString::fromLatin1(r.first));
+        });
+        ASSERT_NE(role, std::end(roles)) << placement.name.toStdString();
+        EXPECT_EQ(face->role(), role->second) << placement.name.toStdString();
+        ++checked;
+    }
+    EXPECT_EQ(checked, int(formLayout().size()) - 1);
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(view.child(QStringLiteral("cmdAddAll")))->text(QAccessible::Name),
+              QStringLiteral("Add selected employees"));
+
+    h.form().lstSelectedEmployees.operatorClick(2, ClickModifier::None);
+    QCoreApplication::processEvents();
+    QAccessibleTableInterface* table =
+        QAccessible::queryAccessibleInterface(view.child(QStringLiteral("lstSelectedEmployees")))->tableInterface();
+    ASSERT_NE(table, nullptr);
+    EXPECT_EQ(table->rowCount(), 2);
+    EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("Bob"));
+    EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Description), QStringLiteral("to be added"));
+    EXPECT_TRUE(table->cellAt(0, 0)->text(QAccessible::Description).isEmpty());
+    EXPECT_EQ(table->selectedRowCount(), 1);
+    EXPECT_TRUE(table->isRowSelected(1));
 }
 
 }  // namespace
