@@ -18,8 +18,9 @@ inline constexpr QChar kMarkUnassign = u'D';
 // The hidden ID column of a moved row. A row that leaves the list where the database has it
 // gains the target's letter; a row that was already marked returns home and loses it.
 inline QString movedIdColumn(const QString& text, const QString& columnBeforeMove, QChar targetLetter) {
-    const QString padded = numeric_text::formatPadded(text);
-    return numeric_text::isNumeric(columnBeforeMove) ? padded + targetLetter : padded;
+    QString padded = numeric_text::formatPadded(text);
+    if (numeric_text::isNumeric(columnBeforeMove)) padded.append(targetLetter);
+    return padded;
 }
 
 // A row is pending when its hidden ID column does not read as a number.

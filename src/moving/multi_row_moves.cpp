@@ -5,21 +5,17 @@
 
 namespace {
 
-// Both directions: re-create every selected row in the target, selected, then
-// take them out of the source in one pass. Returns false when the source was empty.
+// Both directions: every selected row leaves the source in one pass and joins the end of the
+// target, selected, with its marker updated. Returns false when the source was empty.
 bool moveSelectedRows(Form& form, ReportList& source, ReportList& target, QChar letter) {
     if (source.count() == 0) return false;
     target.setMultiSelect(false);
-    const Int16 count = Int16::from(source.count());
-    for (int i = 1; i <= count; ++i) {
-        const ListRow* row = source.item(i);
-        if (!row->selected()) continue;
-        ListRow* moved =
-            appendMovedRow(target, row->text(), row->subItem(kNameColumn), row->subItem(kIdCopyColumn), letter);
+    Int16::from(source.count());  // a list beyond the 16-bit range moves nothing
+    for (ListRow* moved : target.adopt(source.takeSelected())) {
+        target.setSubItem(moved, kIdCopyColumn, movedIdColumn(moved->text(), moved->subItem(kIdCopyColumn), letter));
         target.setSelected(moved, true);
         target.setMultiSelect(true);
     }
-    source.removeSelected();
     target.setFocus();
     if (ListRow* current = target.currentRow()) target.ensureVisible(current);
     target.setSortKey(kIdCopyColumn);

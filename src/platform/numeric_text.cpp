@@ -81,7 +81,11 @@ qint64 checkedValue(QStringView text, const QString& source, qint64 min, qint64 
 
 }  // namespace
 
-bool isNumeric(QStringView text) { return split(trimBlanks(text)).has_value(); }
+bool isNumeric(QStringView text) {
+    // The usual ID column is plain digits.
+    if (!text.isEmpty() && std::all_of(text.begin(), text.end(), isDigit)) return true;
+    return split(trimBlanks(text)).has_value();
+}
 
 qint32 toInt32(QStringView text, const QString& source) {
     return qint32(checkedValue(text, source, std::numeric_limits<qint32>::min(), std::numeric_limits<qint32>::max()));

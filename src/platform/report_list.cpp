@@ -47,16 +47,39 @@ void ReportList::remove(int position) {
     changed();
 }
 
-int ReportList::removeSelected() {
-    const auto removed = std::erase_if(rows_, [this](const RowPtr& row) {
-        if (!row->selected_) return false;
-        if (row.get() == current_) current_ = nullptr;
-        if (row.get() == anchor_) anchor_ = nullptr;
-        if (row.get() == scrollTarget_) scrollTarget_ = nullptr;
-        return true;
-    });
-    if (removed > 0) changed();
-    return int(removed);
+int ReportList::removeSelected() { return int(takeSelected().size()); }
+
+std::vector<std::unique_ptr<ListRow>> ReportList::takeSelected() {
+    ensureSorted();
+    std::vector<RowPtr> taken;
+    const auto kept =
+        std::stable_partition(rows_.begin(), rows_.end(), [](const RowPtr& row) { return !row->selected_; });
+    for (auto it = kept; it != rows_.end(); ++it) {
+        ListRow* row = it->get();
+        if (row == current_) current_ = nullptr;
+        if (row == anchor_) anchor_ = nullptr;
+        if (row == scrollTarget_) scrollTarget_ = nullptr;
+        taken.push_back(std::move(*it));
+    }
+    rows_.erase(kept, rows_.end());
+    if (!taken.empty()) changed();
+    return taken;
+}
+
+std::vector<ListRow*> ReportList::adopt(std::vector<std::unique_ptr<ListRow>> rows) {
+    std::vector<ListRow*> adopted;
+    adopted.reserve(rows.size());
+    for (RowPtr& row : rows) {
+        row->selected_ = false;
+        row->sequence_ = nextSequence_++;
+        adopted.push_back(row.get());
+        rows_.push_back(std::move(row));
+    }
+    if (adopted.empty()) return adopted;
+    if (rows_.size() > 1) orderStale_ = true;
+    if (!current_ && rows_.size() == adopted.size()) current_ = adopted.front();
+    changed();
+    return adopted;
 }
 
 void ReportList::clear() {

@@ -12,33 +12,48 @@
 #include <QScrollBar>
 
 ReportListView::ReportListView(ReportList& list, double twipsToPixels, const PendingLook& pending, QWidget* parent)
-    : QTreeView(parent), list_(list), model_(list), twipsToPixels_(twipsToPixels) {
+    : QTableView(parent), list_(list), model_(list), twipsToPixels_(twipsToPixels) {
     setModel(&model_);
     model_.setPendingDescription(pending.description);
     setItemDelegate(new PendingRowDelegate(pending.sign, this));
-    setRootIsDecorated(false);
-    setItemsExpandable(false);
-    setUniformRowHeights(true);
+    // A report: rows of one height, no grid, no row headers. Unlike a tree, a table lays out
+    // no row of its own when the rows change, so a move of 32767 rows redraws in no time.
+    setShowGrid(false);
+    setWordWrap(false);
+    verticalHeader()->hide();
+    verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+    verticalHeader()->setMinimumSectionSize(1);
+    fitRowHeight();
+    horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setSelectionMode(QAbstractItemView::NoSelection);
-    setAllColumnsShowFocus(true);
+    setSelectionBehavior(QAbstractItemView::SelectRows);
     // The two visible columns fill the list's width; names that do not fit are elided.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
     // Scrolling follows EnsureVisible only; the focus frame moving must not scroll (or lay the
     // rows out) on its own.
     setAutoScroll(false);
-    header()->setSectionsClickable(true);
-    header()->setSortIndicatorShown(true);
+    horizontalHeader()->setSectionsClickable(true);
+    horizontalHeader()->setSortIndicatorShown(true);
+    horizontalHeader()->setHighlightSections(false);
     // The name column ends where the scroll bar begins, so its sort arrow stays in sight.
-    header()->setStretchLastSection(true);
-    header()->setSectionsMovable(false);
-    connect(header(), &QHeaderView::sectionClicked, this,
+    horizontalHeader()->setStretchLastSection(true);
+    horizontalHeader()->setSectionsMovable(false);
+    connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
             [this](int section) { list_.operatorHeaderClick(section + 1); });
     connect(&model_, &ReportListModel::refreshed, this, &ReportListView::afterRefresh);
     connect(&list_, &ReportList::focusRequested, this, [this] {
         if (!hasFocus()) setFocus(Qt::OtherFocusReason);
     });
     afterRefresh();
+}
+
+// Rows as high as a line of the list's font, whichever font it inherits.
+void ReportListView::fitRowHeight() { verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 2); }
+
+void ReportListView::changeEvent(QEvent* event) {
+    if (event->type() == QEvent::FontChange) fitRowHeight();
+    QTableView::changeEvent(event);
 }
 
 void ReportListView::afterRefresh() {
@@ -60,8 +75,8 @@ void ReportListView::afterRefresh() {
     const int key = list_.sortKey();
     // Qt's header draws its ascending indicator pointing down; operators read an upward
     // arrow as ascending, so the indicator is given the other way round.
-    header()->setSortIndicator(key == kIdCopyColumn ? 0 : key,
-                               list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    horizontalHeader()->setSortIndicator(key == kIdCopyColumn ? 0 : key,
+                                         list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
     // The view's own current index only draws the focus frame: keep it on the list's current row.
     const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
     selectionModel()->setCurrentIndex(current > 0 ? model_.index(current - 1, 0) : QModelIndex(),
@@ -129,7 +144,7 @@ void ReportListView::mouseDoubleClickEvent(QMouseEvent* event) {
 
 // The row a key that moves the current row lands on, or 0 for any other key.
 int ReportListView::rowForKey(int key, int current) const {
-    const int page = qMax(1, viewport()->height() / qMax(1, sizeHintForRow(0)));
+    const int page = qMax(1, viewport()->height() / qMax(1, verticalHeader()->defaultSectionSize()));
     switch (key) {
     case Qt::Key_Down: return current + 1;
     case Qt::Key_Up: return qMax(1, current - 1);
@@ -156,7 +171,7 @@ void ReportListView::keyPressEvent(QKeyEvent* event) {
         return event->accept();
     }
     const int count = list_.count();
-    if (count == 0) return QTreeView::keyPressEvent(event);
+    if (count == 0) return QTableView::keyPressEvent(event);
     const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
     if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current > 0) {
         list_.operatorDoubleClick(current);
@@ -169,7 +184,7 @@ void ReportListView::keyPressEvent(QKeyEvent* event) {
             list_.operatorClick(qMin(next, count), ClickModifier::None);
         list_.ensureVisible(list_.currentRow());
     } else {
-        return QTreeView::keyPressEvent(event);
+        return QTableView::keyPressEvent(event);
     }
     event->accept();
 }

@@ -2,7 +2,7 @@
 
 #include "view/report_list_model.h"
 
-#include <QTreeView>
+#include <QTableView>
 
 class ReportList;
 
@@ -14,7 +14,7 @@ struct PendingLook {
 
 // Draws a report list and turns what the operator does with mouse and keyboard into the list's
 // state changes and events. It keeps no selection of its own.
-class ReportListView : public QTreeView {
+class ReportListView : public QTableView {
     Q_OBJECT
 public:
     ReportListView(ReportList& list, double twipsToPixels, const PendingLook& pending, QWidget* parent = nullptr);
@@ -24,9 +24,11 @@ protected:
     void mouseReleaseEvent(QMouseEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     void afterRefresh();
+    void fitRowHeight();
     int positionAt(const QPoint& point) const;
     int rowForKey(int key, int current) const;
     void mirrorSelectionForScreenReaders();

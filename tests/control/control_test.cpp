@@ -8,8 +8,8 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QPushButton>
+#include <QTableView>
 #include <QTest>
-#include <QTreeView>
 #include <set>
 
 namespace {
@@ -155,7 +155,7 @@ TEST(FormView, ListsDrawTheirColumnWidthsAndHideTheIdCopy) {
     QCoreApplication::processEvents();
     const double toPixels = view.logicalDpiX() / 1440.0;
     for (const char* name : {"lstEmployees", "lstSelectedEmployees"}) {
-        const auto* list = qobject_cast<QTreeView*>(view.child(QString::fromUtf8(name)));
+        const auto* list = qobject_cast<QTableView*>(view.child(QString::fromUtf8(name)));
         ASSERT_NE(list, nullptr) << name;
         EXPECT_EQ(list->columnWidth(0), int(std::lround(779.41 * toPixels))) << name;
         // The name column fills the rest and ends where the scroll bar begins, never under it.
@@ -172,7 +172,7 @@ TEST(FormView, OperatorInputThroughTheWidgetsReachesTheState) {
     CenterEmployeeView view(h.form());
     view.show();
     QCoreApplication::processEvents();
-    auto* list = qobject_cast<QTreeView*>(view.child(QStringLiteral("lstEmployees")));
+    auto* list = qobject_cast<QTableView*>(view.child(QStringLiteral("lstEmployees")));
     ASSERT_NE(list, nullptr);
     ASSERT_EQ(list->model()->rowCount(), 3);
     const auto rowCentre = [list](int row) { return list->visualRect(list->model()->index(row, 1)).center(); };
@@ -191,10 +191,11 @@ TEST(FormView, OperatorInputThroughTheWidgetsReachesTheState) {
     EXPECT_EQ(f.lstEmployees.count(), 0);
     EXPECT_EQ(f.lstSelectedEmployees.findItem(QStringLiteral("42"))->subItem(2), QStringLiteral("000042N"));
 
-    auto* selected = qobject_cast<QTreeView*>(view.child(QStringLiteral("lstSelectedEmployees")));
+    auto* selected = qobject_cast<QTableView*>(view.child(QStringLiteral("lstSelectedEmployees")));
     QCoreApplication::processEvents();
-    const QPoint nameHeader(selected->header()->sectionViewportPosition(1) + 5, selected->header()->height() / 2);
-    QTest::mouseClick(selected->header()->viewport(), Qt::LeftButton, {}, nameHeader);
+    const QPoint nameHeader(selected->horizontalHeader()->sectionViewportPosition(1) + 5,
+                            selected->horizontalHeader()->height() / 2);
+    QTest::mouseClick(selected->horizontalHeader()->viewport(), Qt::LeftButton, {}, nameHeader);
     EXPECT_EQ(f.lstSelectedEmployees.sortKey(), 1);
 }
 
@@ -241,7 +242,7 @@ TEST(ControlEvents, TellLoadsPendingRowsAndCommits) {
 TEST(Accessibility, EveryChildHasANameAndItsRoleAndListsReadTheirRows) {
     const std::pair<const char*, QAccessible::Role> roles[] = {
         {"fra", QAccessible::Grouping},     {"Frame", QAccessible::Grouping},  {"lbl", QAccessible::StaticText},
-        {"lst", QAccessible::Tree},         {"cmd", QAccessible::Button},      {"opt", QAccessible::RadioButton},
+        {"lst", QAccessible::Table},        {"cmd", QAccessible::Button},      {"opt", QAccessible::RadioButton},
         {"txt", QAccessible::EditableText}, {"prb", QAccessible::ProgressBar},
     };
     ControlHarness h;
