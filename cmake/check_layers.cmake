@@ -10,6 +10,7 @@ set(allowed_commit    "platform;form")
 set(allowed_control   "platform;form;loading;moving;finding;commit")
 set(allowed_view      "platform;form")
 set(allowed_component "platform;form;control;view")
+set(allowed_widget    "platform;form;control;view")
 
 if(NOT SRC)
   message(FATAL_ERROR "check_layers: SRC is not set")

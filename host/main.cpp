@@ -27,10 +27,12 @@ struct Options {
 };
 
 QString defaultLibrary() {
-    // Beside the host in the build tree (bin/ and lib/), or in the same folder once installed.
+    // Beside the host in the build tree (bin/ and lib/), in the library folder of the prefix it
+    // was installed to, or in the same folder.
     const QString dir = QCoreApplication::applicationDirPath();
-    for (const QString& candidate :
-         {dir + QStringLiteral("/../lib/libTarvoCenterEmp.so"), dir + QStringLiteral("/libTarvoCenterEmp.so")})
+    for (const QString& candidate : {dir + QStringLiteral("/../lib/libTarvoCenterEmp.so"),
+                                     dir + QStringLiteral("/../" CENTEREMP_INSTALL_LIBDIR "/libTarvoCenterEmp.so.1"),
+                                     dir + QStringLiteral("/libTarvoCenterEmp.so")})
         if (QFileInfo::exists(candidate)) return QFileInfo(candidate).canonicalFilePath();
     return QStringLiteral("libTarvoCenterEmp.so");
 }

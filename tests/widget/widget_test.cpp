@@ -1,0 +1,59 @@
+// CenterEmployeeWidget through the library's exported interface: a refused value comes back as
+// false with the control's own error, never as an exception across the library's boundary.
+
+#include <TarvoCenterEmp/centeremployeewidget.h>
+
+#include "platform/numeric_text.h"
+#include "platform/runtime_error.h"
+
+#include <gtest/gtest.h>
+#include <optional>
+
+namespace {
+
+// The error the control's CenterID rule raises for the text, if any.
+std::optional<RuntimeError> controlError(const QString& text) {
+    try {
+        numeric_text::toInt32(text, QStringLiteral("CenterID"));
+        return std::nullopt;
+    } catch (const RuntimeError& error) {
+        return error;
+    }
+}
+
+TEST(CenterEmployeeWidget, RefusedCenterIDKeepsTheOldValueAndTellsTheControlsError) {
+    struct Case {
+        const char* text;
+        int number;  // 0: taken
+        const char* stored;
+    };
+    const Case cases[] = {
+        {"abc", errors::TypeMismatch, "17"},    {"", errors::TypeMismatch, "17"},
+        {"2147483648", errors::Overflow, "17"}, {" 2.5 ", 0, "2"},
+        {"-2147483648", 0, "-2147483648"},
+    };
+    for (const Case& c : cases) {
+        const QString text = QString::fromUtf8(c.text);
+        CenterEmployeeWidget widget;
+        ASSERT_TRUE(widget.setCenterID(QStringLiteral("17")));
+        EXPECT_EQ(widget.setCenterID(text), c.number == 0) << c.text;
+        EXPECT_EQ(widget.centerID(), QString::fromUtf8(c.stored)) << c.text;
+        EXPECT_EQ(widget.property("centerID").toString(), widget.centerID()) << c.text;
+        const CenterEmployeeWidget::Error error = widget.lastError();
+        EXPECT_EQ(error.number, c.number) << c.text;
+        const std::optional<RuntimeError> raised = controlError(text);
+        ASSERT_EQ(raised.has_value(), c.number != 0) << c.text;
+        if (raised) {
+            EXPECT_EQ(error.number, raised->number()) << c.text;
+            EXPECT_EQ(error.description, raised->description()) << c.text;
+            EXPECT_EQ(error.source, raised->source()) << c.text;
+        } else {
+            EXPECT_TRUE(error.description.isEmpty()) << c.text;
+        }
+        // A refused centre loads nothing and leaves nothing to commit.
+        EXPECT_FALSE(widget.hasPendingChanges()) << c.text;
+        EXPECT_TRUE(widget.serverName().isEmpty()) << c.text;
+    }
+}
+
+}  // namespace
