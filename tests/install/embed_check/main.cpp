@@ -7,13 +7,13 @@
 
 #include <TarvoCenterEmp/centeremployeewidget.h>
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QMessageBox>
 #include <QPluginLoader>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
-#include <QTreeView>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 
 namespace {
@@ -42,7 +42,7 @@ void checkOperatorCycle(const QString& server) {
     check(events == QStringList{loaded}, QStringLiteral("%1, as the feed counts: %2").arg(loaded, events.join(", ")));
 
     events.clear();
-    auto* list = widget.findChild<QTreeView*>(QStringLiteral("lstEmployees"));
+    auto* list = widget.findChild<QAbstractItemView*>(QStringLiteral("lstEmployees"));
     check(list != nullptr, QStringLiteral("the list of employees not assigned"));
     if (!list) return;
     QCoreApplication::processEvents();  // the list lays its rows out
