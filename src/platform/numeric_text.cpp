@@ -82,8 +82,9 @@ qint64 checkedValue(QStringView text, const QString& source, qint64 min, qint64 
 }  // namespace
 
 bool isNumeric(QStringView text) {
-    // The usual ID column is plain digits.
+    // The usual ID column is plain digits, or digits and a change letter.
     if (!text.isEmpty() && std::all_of(text.begin(), text.end(), isDigit)) return true;
+    if (!text.isEmpty() && text.back().isLetter()) return false;
     return split(trimBlanks(text)).has_value();
 }
 
