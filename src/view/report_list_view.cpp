@@ -27,6 +27,9 @@ ReportListView::ReportListView(ReportList& list, double twipsToPixels, const Pen
     horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     setSelectionMode(QAbstractItemView::NoSelection);
     setSelectionBehavior(QAbstractItemView::SelectRows);
+    // The header draws no selected sections; left with the view's selection it would ask, on
+    // every paint, whether each column is selected in every one of 32767 rows.
+    horizontalHeader()->setSelectionModel(new QItemSelectionModel(&model_, this));
     // The two visible columns fill the list's width; names that do not fit are elided.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
