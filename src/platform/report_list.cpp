@@ -47,8 +47,6 @@ void ReportList::remove(int position) {
     changed();
 }
 
-int ReportList::removeSelected() { return int(takeSelected().size()); }
-
 std::vector<std::unique_ptr<ListRow>> ReportList::takeSelected() {
     ensureSorted();
     std::vector<RowPtr> taken;

@@ -50,9 +50,8 @@ public:
     ListRow* item(int position) const;         // 1-based; raises subscript out of range
     int positionOf(const ListRow* row) const;  // 1-based, 0 when not in this list
     void remove(int position);
-    int removeSelected();  // every selected row, in one pass
-    // The selected rows, taken out in the order shown for another list to adopt, as a removal
-    // of them; adopt appends such rows at the end, unselected, as add would.
+    // The selected rows, taken out in one pass in the order shown, for another list to adopt;
+    // adopt appends such rows at the end, unselected, as add would.
     std::vector<std::unique_ptr<ListRow>> takeSelected();
     std::vector<ListRow*> adopt(std::vector<std::unique_ptr<ListRow>> rows);
     void clear();

@@ -143,12 +143,14 @@ TEST(ReportList, RowsAreAlwaysShownInSortOrder) {
     EXPECT_EQ(list.positionOf(added), 3);
 }
 
-TEST(ReportList, RemoveSelectedTakesAllSelectedRowsAndKeepsTheOrder) {
+TEST(ReportList, TakeSelectedTakesAllSelectedRowsInTheOrderShown) {
     ReportList list(QStringLiteral("l"), 3975);
     fillList(list, {{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "d"}, {"5", "e"}});
     list.setMultiSelect(true);
     for (int position : {1, 3, 4}) list.setSelected(list.item(position), true);
-    EXPECT_EQ(list.removeSelected(), 3);
+    std::vector<QString> taken;
+    for (const auto& row : list.takeSelected()) taken.push_back(row->text());
+    EXPECT_EQ(taken, (std::vector<QString>{"1", "3", "4"}));
     EXPECT_EQ(texts(list), QStringList({"2", "5"}));
     EXPECT_EQ(list.currentRow(), nullptr);
 }
@@ -180,7 +182,7 @@ TEST(ReportListModel, PassesQtsModelCheckWhileRowsComeGoSortAndClear) {
         EXPECT_EQ(shownNames(), QStringList({"c", "b", "a"}));
         list.setMultiSelect(true);
         for (int position : {1, 3}) list.setSelected(list.item(position), true);
-        list.removeSelected();  // as a move takes rows out
+        list.takeSelected();  // as a move takes rows out
         EXPECT_EQ(shownNames(), QStringList({"b"}));
         fillList(list, {{"4", "d"}});
         EXPECT_EQ(shownNames(), QStringList({"d", "b"}));
