@@ -126,7 +126,7 @@ void CenterEmployee::routeMoveEvents() {
     selected.dblClick = asMove(control, guarded([&control] { lstSelectedEmployeesDblClick(control); }));
     selected.mouseUp = [&control](int button) { lstSelectedEmployeesMouseUp(control, button); };
     // From the keyboard: Delete is "Remove", the menu key opens the popup as a right click does.
-    selected.deleteKey = asMove(control, guarded([&control] { mnuRemoveItemsClick(control); }));
+    selected.deleteKey = form.mnuRemove.items().front().onClick;
     selected.menuKey = [&control] { lstSelectedEmployeesMouseUp(control, kRightButton); };
 }
 
