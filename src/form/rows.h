@@ -23,6 +23,18 @@ inline QString movedIdColumn(const QString& text, const QString& columnBeforeMov
     return padded;
 }
 
+// The same, changed where it is stored: a column that is the padded ID, with or without a
+// letter, gains or loses the letter without being written anew.
+inline void remarkMovedIdColumn(QString& column, const QString& text, QChar targetLetter) {
+    const bool wasStored = numeric_text::isNumeric(column);
+    if (wasStored && numeric_text::isPaddedDigits(column, text))
+        column.append(targetLetter);
+    else if (!wasStored && !column.isEmpty() && numeric_text::isPaddedDigits(QStringView(column).chopped(1), text))
+        column.chop(1);
+    else
+        column = movedIdColumn(text, column, targetLetter);
+}
+
 // A row is pending when its hidden ID column does not read as a number.
 inline bool isPending(const QString& idColumn) { return !numeric_text::isNumeric(idColumn); }
 

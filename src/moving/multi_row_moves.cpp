@@ -12,7 +12,8 @@ bool moveSelectedRows(Form& form, ReportList& source, ReportList& target, QChar 
     target.setMultiSelect(false);
     Int16::from(source.count());  // a list beyond the 16-bit range moves nothing
     for (ListRow* moved : target.adopt(source.takeSelected())) {
-        target.setSubItem(moved, kIdCopyColumn, movedIdColumn(moved->text(), moved->subItem(kIdCopyColumn), letter));
+        target.editSubItem(moved, kIdCopyColumn,
+                           [&](QString& column) { remarkMovedIdColumn(column, moved->text(), letter); });
         target.setSelected(moved, true);
         target.setMultiSelect(true);
     }

@@ -24,6 +24,9 @@ struct Parts {
 
 bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
+// The fewest digits of the "000000" format.
+constexpr qsizetype kPaddedWidth = 6;
+
 // Splits a trimmed text into sign, integer digits and fraction digits, or fails.
 std::optional<Parts> split(QStringView text) {
     Parts parts;
@@ -97,6 +100,17 @@ Int16 toInt16(QStringView text, const QString& source) {
         checkedValue(text, source, std::numeric_limits<qint16>::min(), std::numeric_limits<qint16>::max()));
 }
 
+bool isPaddedDigits(QStringView padded, QStringView text) {
+    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), isDigit)) return false;
+    qsizetype lead = 0;
+    while (lead < text.size() - 1 && text[lead] == u'0') ++lead;
+    const QStringView digits = text.sliced(lead);
+    const qsizetype zeros = std::max(kPaddedWidth, digits.size()) - digits.size();
+    return padded.size() == zeros + digits.size() &&
+           std::all_of(padded.begin(), padded.begin() + zeros, [](QChar c) { return c == u'0'; }) &&
+           padded.sliced(zeros) == digits;
+}
+
 QString formatPadded(const QString& text) {
     // The usual ID is plain digits: write it with one allocation at most (none when it has six
     // digits or more), with room for a change letter to follow.
@@ -106,8 +120,8 @@ QString formatPadded(const QString& text) {
         qsizetype lead = 0;
         while (lead < size - 1 && chars[lead] == u'0') ++lead;
         const qsizetype digits = size - lead;
-        if (lead == 0 && digits >= 6) return text;
-        const qsizetype width = std::max<qsizetype>(6, digits);
+        if (lead == 0 && digits >= kPaddedWidth) return text;
+        const qsizetype width = std::max(kPaddedWidth, digits);
         QString padded;
         padded.reserve(width + 1);
         padded.resize(width - digits, u'0');
@@ -130,7 +144,7 @@ QString formatPadded(const QString& text) {
             digits.prepend(u'1');
     }
     const bool negative = parts->negative && digits != QLatin1String("0");
-    if (digits.size() < 6) digits.prepend(QString(6 - digits.size(), u'0'));
+    if (digits.size() < kPaddedWidth) digits.prepend(QString(kPaddedWidth - digits.size(), u'0'));
     return negative ? u'-' + digits : digits;
 }
 

@@ -27,6 +27,10 @@ Int16 toInt16(QStringView text, const QString& source);
 // never cut; a text that is not a number is returned unchanged.
 QString formatPadded(const QString& text);
 
+// True when padded is exactly formatPadded(text) for a text of plain digits, told without
+// writing it; false for any other text.
+bool isPaddedDigits(QStringView padded, QStringView text);
+
 // True for a plain 32-bit integer with nothing around it: an optional minus sign and digits.
 // This is what may stand unquoted in a statement.
 bool isPlainInt32(QStringView text);

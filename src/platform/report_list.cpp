@@ -94,13 +94,21 @@ ListRow* ReportList::findItem(const QString& text) const {
     return nullptr;
 }
 
-void ReportList::setSubItem(ListRow* row, int index, const QString& value) {
+void ReportList::checkSubItem(const ListRow* row, int index) const {
     if (!row) throw errors::objectNotSet(name_);
     if (index < 1 || index > 2) throw errors::subscriptOutOfRange(name_);
-    if (row->columns_[index] == value) return;
-    row->columns_[index] = value;
+}
+
+void ReportList::subItemChanged(int index) {
     if (index == sortKey_) orderStale_ = true;
     changed();
+}
+
+void ReportList::setSubItem(ListRow* row, int index, const QString& value) {
+    checkSubItem(row, index);
+    if (row->columns_[index] == value) return;
+    row->columns_[index] = value;
+    subItemChanged(index);
 }
 
 void ReportList::setSelected(ListRow* row, bool selected) {

@@ -58,6 +58,14 @@ public:
     ListRow* findItem(const QString& text) const;  // first row whose text is exactly text
 
     void setSubItem(ListRow* row, int index, const QString& value);
+    // Changes a sub-item where it is stored, through edit(QString&): no new text per row when a
+    // move re-marks thousands of rows.
+    template <typename Edit>
+    void editSubItem(ListRow* row, int index, Edit&& edit) {
+        checkSubItem(row, index);
+        edit(row->columns_[index]);
+        subItemChanged(index);
+    }
     void setSelected(ListRow* row, bool selected);
     void ensureVisible(ListRow* row);
     ListRow* takeScrollTarget();  // the row the last EnsureVisible asked for, once
@@ -116,6 +124,8 @@ private:
     bool lessThan(const ListRow& a, const ListRow& b) const;
     void ensureSorted() const;
     void changed();
+    void checkSubItem(const ListRow* row, int index) const;
+    void subItemChanged(int index);
     void applyPlainClick(ListRow* row);
     void selectRange(int from, int to);
     void clicked();  // what ends every click: redraw, focus, the Click event

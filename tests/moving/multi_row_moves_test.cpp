@@ -1,4 +1,5 @@
 #include "moving/multi_row_moves.h"
+#include "form/rows.h"
 #include "support/control_harness.h"
 
 #include <gtest/gtest.h>
@@ -60,6 +61,37 @@ TEST(MultiRowMoves, BackAndForthRestoresEveryMarker) {
     EXPECT_EQ(selectedPositions(f.lstEmployees), std::vector<int>({1, 2, 3, 4}));
     EXPECT_TRUE(f.cmdAddAll.enabled());
     EXPECT_FALSE(f.cmdRemoveAll.enabled());
+}
+
+// A move of many rows re-marks each hidden ID column where it is stored; whatever the ID looks
+// like, the result must be the one rule's, both ways.
+TEST(MultiRowMoves, EveryKindOfIdIsMarkedAsOneRowAloneWouldBe) {
+    ControlHarness h;
+    Form& f = h.form();
+    fillList(f.lstEmployees, {{"7", "plain"},
+                              {"1234567", "seven digits"},
+                              {"0042", "leading zeros"},
+                              {"000000", "zero"},
+                              {"12.5", "fraction"},
+                              {" 8 ", "blanks"},
+                              {"-3", "negative"},
+                              {"x1", "not a number"},
+                              {"", "empty"},
+                              {"9", "marked before"}});
+    f.lstEmployees.setSubItem(f.lstEmployees.findItem(QStringLiteral("9")), 2, QStringLiteral("000009D"));
+    const auto before = rowsOf(f.lstEmployees);
+    f.lstEmployees.setMultiSelect(true);
+    f.lstEmployees.operatorClick(1, ClickModifier::None);
+    f.lstEmployees.operatorClick(f.lstEmployees.count(), ClickModifier::Shift);
+    cmdAddAllClick(h.control);
+    ASSERT_EQ(f.lstSelectedEmployees.count(), int(before.size()));
+    for (const QStringList& row : before) {
+        const ListRow* moved = f.lstSelectedEmployees.findItem(row[0]);
+        ASSERT_NE(moved, nullptr) << row[0].toStdString();
+        EXPECT_EQ(moved->subItem(2), movedIdColumn(row[0], row[2], kMarkAssign)) << row[0].toStdString();
+    }
+    cmdRemoveAllClick(h.control);
+    EXPECT_EQ(rowsOf(f.lstEmployees), before);
 }
 
 TEST(MultiRowMoves, OptionStatesAfterEmptyingOrNot) {
