@@ -76,6 +76,43 @@ void BM_MoveAllRows(benchmark::State& state) {
 }
 BENCHMARK(BM_MoveAllRows)->Args({0, 1})->Args({1, 1})->Args({0, 0})->Args({1, 0})->Unit(benchmark::kMillisecond);
 
+// ">" of the middle row of 32767, then "<" of it straight back: the smallest move, in the
+// largest lists, each timed with both views refreshed.
+void BM_MoveOneRow(benchmark::State& state) {
+    const bool back = state.range(0) == 1;
+    ControlHarness h;
+    CenterEmployeeView view(h.control.form());
+    view.show();
+    fillEmployees(h.form().lstEmployees, kRows);
+    settle();
+    const QString middle = QString::number(kRows / 2);
+    const auto click = [&h, &middle](ReportList& list) {
+        list.operatorClick(list.positionOf(list.findItem(middle)), ClickModifier::None);
+    };
+    for (auto _ : state) {
+        state.PauseTiming();
+        click(h.form().lstEmployees);
+        if (back) {
+            h.form().cmdAdd.press();
+            click(h.form().lstSelectedEmployees);
+        }
+        settle();
+        state.ResumeTiming();
+        (back ? h.form().cmdDelete : h.form().cmdAdd).press();
+        settle();
+        state.PauseTiming();
+        if (h.form().lstSelectedEmployees.count() != (back ? 0 : 1)) state.SkipWithError("the row did not move");
+        if (!back) {
+            click(h.form().lstSelectedEmployees);
+            h.form().cmdDelete.press();
+            settle();
+        }
+        state.ResumeTiming();
+    }
+    state.SetLabel(back ? "< of one row back among 32767" : "> of one row among 32767");
+}
+BENCHMARK(BM_MoveOneRow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
+
 void BM_ClickSelectsRange(benchmark::State& state) {
     ControlHarness h;
     fillEmployees(h.form().lstEmployees, kRows);
