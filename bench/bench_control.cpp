@@ -15,6 +15,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <functional>
+
 namespace {
 
 constexpr int kRows = 32767;
@@ -37,8 +39,35 @@ void selectAll(ReportList& list) {
 // Runs the queued view refreshes, as the event loop does before the next frame.
 void settle() { QCoreApplication::processEvents(); }
 
-// ">>" with every row selected, then "<<" straight back; each timed as one action including
-// the refresh of both list views.
+// One move per iteration through a pair of buttons, as the operator presses them: the move, the
+// pending rows counted, both views refreshed with the pending rows drawn. Only the direction
+// asked for is timed; the other one, untimed, brings the lists back. `select` chooses the rows
+// to move in a list; `movedRows` is how many rows one move takes to the selected list.
+void timeMoves(benchmark::State& state, Form& form, bool back, CommandButton& toSelected, CommandButton& toOther,
+               const std::function<void(ReportList&)>& select, int movedRows) {
+    for (auto _ : state) {
+        state.PauseTiming();
+        select(form.lstEmployees);
+        if (back) {
+            toSelected.press();
+            select(form.lstSelectedEmployees);
+        }
+        settle();
+        state.ResumeTiming();
+        (back ? toOther : toSelected).press();
+        settle();
+        state.PauseTiming();
+        if (form.lstSelectedEmployees.count() != (back ? 0 : movedRows)) state.SkipWithError("the rows did not move");
+        if (!back) {
+            select(form.lstSelectedEmployees);
+            toOther.press();
+            settle();
+        }
+        state.ResumeTiming();
+    }
+}
+
+// ">>" with every row selected, then "<<" straight back; with the views shown or without.
 void BM_MoveAllRows(benchmark::State& state) {
     const bool back = state.range(0) == 1;
     ControlHarness h;
@@ -49,27 +78,7 @@ void BM_MoveAllRows(benchmark::State& state) {
     }
     fillEmployees(h.form().lstEmployees, kRows);
     settle();
-    for (auto _ : state) {
-        state.PauseTiming();
-        selectAll(h.form().lstEmployees);
-        if (back) {
-            h.form().cmdAddAll.press();
-            selectAll(h.form().lstSelectedEmployees);
-            settle();
-        }
-        state.ResumeTiming();
-        // Through the buttons, as the operator does: the move, the pending rows counted, both
-        // views refreshed with the pending rows drawn.
-        (back ? h.form().cmdRemoveAll : h.form().cmdAddAll).press();
-        settle();
-        state.PauseTiming();
-        if (!back) {
-            selectAll(h.form().lstSelectedEmployees);
-            h.form().cmdRemoveAll.press();
-            settle();
-        }
-        state.ResumeTiming();
-    }
+    timeMoves(state, h.form(), back, h.form().cmdAddAll, h.form().cmdRemoveAll, selectAll, kRows);
     state.SetLabel(QStringLiteral("%1 32767 rows%2")
                        .arg(back ? "<<" : ">>", state.range(1) ? ", views refreshed" : ", state only")
                        .toStdString());
@@ -86,29 +95,10 @@ void BM_MoveOneRow(benchmark::State& state) {
     fillEmployees(h.form().lstEmployees, kRows);
     settle();
     const QString middle = QString::number(kRows / 2);
-    const auto click = [&h, &middle](ReportList& list) {
+    const auto clickMiddle = [&middle](ReportList& list) {
         list.operatorClick(list.positionOf(list.findItem(middle)), ClickModifier::None);
     };
-    for (auto _ : state) {
-        state.PauseTiming();
-        click(h.form().lstEmployees);
-        if (back) {
-            h.form().cmdAdd.press();
-            click(h.form().lstSelectedEmployees);
-        }
-        settle();
-        state.ResumeTiming();
-        (back ? h.form().cmdDelete : h.form().cmdAdd).press();
-        settle();
-        state.PauseTiming();
-        if (h.form().lstSelectedEmployees.count() != (back ? 0 : 1)) state.SkipWithError("the row did not move");
-        if (!back) {
-            click(h.form().lstSelectedEmployees);
-            h.form().cmdDelete.press();
-            settle();
-        }
-        state.ResumeTiming();
-    }
+    timeMoves(state, h.form(), back, h.form().cmdAdd, h.form().cmdDelete, clickMiddle, 1);
     state.SetLabel(back ? "< of one row back among 32767" : "> of one row among 32767");
 }
 BENCHMARK(BM_MoveOneRow)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond);
