@@ -27,6 +27,15 @@ bool isDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 // The fewest digits of the "000000" format.
 constexpr qsizetype kPaddedWidth = 6;
 
+// A text of digits only without its leading zeros (one kept for zero itself); nothing for any
+// other text.
+std::optional<QStringView> plainDigits(QStringView text) {
+    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), isDigit)) return std::nullopt;
+    qsizetype lead = 0;
+    while (lead < text.size() - 1 && text[lead] == u'0') ++lead;
+    return text.sliced(lead);
+}
+
 // Splits a trimmed text into sign, integer digits and fraction digits, or fails.
 std::optional<Parts> split(QStringView text) {
     Parts parts;
@@ -101,31 +110,24 @@ Int16 toInt16(QStringView text, const QString& source) {
 }
 
 bool isPaddedDigits(QStringView padded, QStringView text) {
-    if (text.isEmpty() || !std::all_of(text.begin(), text.end(), isDigit)) return false;
-    qsizetype lead = 0;
-    while (lead < text.size() - 1 && text[lead] == u'0') ++lead;
-    const QStringView digits = text.sliced(lead);
-    const qsizetype zeros = std::max(kPaddedWidth, digits.size()) - digits.size();
-    return padded.size() == zeros + digits.size() &&
+    const auto digits = plainDigits(text);
+    if (!digits) return false;
+    const qsizetype zeros = std::max(kPaddedWidth, digits->size()) - digits->size();
+    return padded.size() == zeros + digits->size() &&
            std::all_of(padded.begin(), padded.begin() + zeros, [](QChar c) { return c == u'0'; }) &&
-           padded.sliced(zeros) == digits;
+           padded.sliced(zeros) == *digits;
 }
 
 QString formatPadded(const QString& text) {
     // The usual ID is plain digits: write it with one allocation at most (none when it has six
     // digits or more), with room for a change letter to follow.
-    const qsizetype size = text.size();
-    const QChar* chars = text.constData();
-    if (size > 0 && std::all_of(chars, chars + size, isDigit)) {
-        qsizetype lead = 0;
-        while (lead < size - 1 && chars[lead] == u'0') ++lead;
-        const qsizetype digits = size - lead;
-        if (lead == 0 && digits >= kPaddedWidth) return text;
-        const qsizetype width = std::max(kPaddedWidth, digits);
+    if (const auto digits = plainDigits(text)) {
+        if (digits->size() == text.size() && digits->size() >= kPaddedWidth) return text;
+        const qsizetype width = std::max(kPaddedWidth, digits->size());
         QString padded;
         padded.reserve(width + 1);
-        padded.resize(width - digits, u'0');
-        padded.append(chars + lead, digits);
+        padded.resize(width - digits->size(), u'0');
+        padded.append(*digits);
         return padded;
     }
 
