@@ -60,19 +60,19 @@ void ReportListView::changeEvent(QEvent* event) {
 }
 
 void ReportListView::afterRefresh() {
-    // Columns only change at start-up; re-applying them on every refresh would lay the rows
-    // out again for nothing.
-    // The last visible column takes the room that is left (the header stretches it).
+    // Widths are set only where they differ: setting one lays the rows out again. The last
+    // visible column takes the room that is left (the header stretches it).
     const auto& columns = list_.columns();
+    const auto pixels = [&](int i) { return int(columns[std::size_t(i)].width * twipsToPixels_ + 0.5); };
     int lastVisible = -1;
-    for (size_t i = 0; i < columns.size(); ++i) {
-        const int pixels = int(columns[i].width * twipsToPixels_ + 0.5);
-        if (isColumnHidden(int(i)) != (pixels == 0)) setColumnHidden(int(i), pixels == 0);
-        if (pixels > 0) lastVisible = int(i);
+    for (int i = 0; i < int(columns.size()); ++i) {
+        const int width = pixels(i);
+        if (isColumnHidden(i) != (width == 0)) setColumnHidden(i, width == 0);
+        if (width > 0) lastVisible = i;
     }
     for (int i = 0; i < lastVisible; ++i) {
-        const int pixels = int(columns[size_t(i)].width * twipsToPixels_ + 0.5);
-        if (pixels > 0 && columnWidth(i) != pixels) setColumnWidth(i, pixels);
+        const int width = pixels(i);
+        if (width > 0 && columnWidth(i) != width) setColumnWidth(i, width);
     }
     // The ID headers both sort by the hidden ID copy: show the arrow on the visible one.
     const int key = list_.sortKey();
