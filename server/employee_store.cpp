@@ -28,10 +28,8 @@ QSqlQuery* EmployeeStore::prepared(Prepared which, const QString& text, QSqlErro
     auto& query = prepared_[which];
     if (!query) {
         auto fresh = std::make_unique<QSqlQuery>(db_);
-        // Forward-only, the PostgreSQL driver takes the result row by row, a libpq result object
-        // per row, which cost a feed of a thousand rows more than the whole result at once. The
-        // SQLite driver, not forward-only, would keep a copy of every row it has read.
-        fresh->setForwardOnly(!isPostgres());
+        // Not forward-only, the SQLite driver would keep a copy of every row it has read.
+        fresh->setForwardOnly(true);
         if (!fresh->prepare(text)) {
             *error = fresh->lastError();
             prepared_.erase(which);

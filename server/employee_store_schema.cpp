@@ -1,6 +1,7 @@
 // EmployeeStore: connecting, and the tables it needs.
 
 #include "server/employee_store.h"
+#include "server/postgres_driver.h"
 #include "server/store_queries.h"
 
 #include <span>
@@ -46,10 +47,13 @@ constexpr auto sqliteBusyTimeout = "QSQLITE_BUSY_TIMEOUT=5000";
 
 std::optional<StoreFailure> EmployeeStore::open() {
     if (!db_.isValid()) {
-        const QString driver = isPostgres() ? QStringLiteral("QPSQL") : QStringLiteral("QSQLITE");
-        if (!QSqlDatabase::isDriverAvailable(driver))
-            return StoreFailure{QStringLiteral("the Qt Sql driver %1 is not installed").arg(driver)};
-        db_ = QSqlDatabase::addDatabase(driver, connectionName_);
+        if (isPostgres()) {
+            db_ = QSqlDatabase::addDatabase(new PostgresDriver, connectionName_);
+        } else {
+            if (!QSqlDatabase::isDriverAvailable(u"QSQLITE"_qs))
+                return StoreFailure{QStringLiteral("the Qt Sql driver QSQLITE is not installed")};
+            db_ = QSqlDatabase::addDatabase(u"QSQLITE"_qs, connectionName_);
+        }
         configureConnection();
     }
     if (!db_.isOpen() && !db_.open())
