@@ -36,8 +36,9 @@ scripts) and centeremp-server (the reference server on SQLite or PostgreSQL).")
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION devel)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-# Loaded at run time, so no library dependency names them: the server's SQL drivers.
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite, libqt6sql6-psql")
+# Loaded at run time, so no library dependency names it: the server's SQLite driver. PostgreSQL
+# is reached through libpq, which the server links.
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
 set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-tools-dev, designer-qt6")
 # dpkg-shlibdeps resolves the package's own library from the package itself.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
