@@ -20,7 +20,8 @@ EmployeeStore::~EmployeeStore() {
 bool EmployeeStore::isOpen() const { return db_.isOpen(); }
 
 void EmployeeStore::close() {
-    prepared_.clear();  // they belong to the connection
+    prepared_.clear();      // they belong to the connection
+    employeeList_.reset();  // another connection may reach another database
     if (db_.isValid()) db_.close();
 }
 

@@ -88,12 +88,15 @@ private:
     QVariant timestampValue(const QDateTime& now) const;
 
     void configureConnection();
+    std::optional<StoreFailure> configurePostgres();
     std::optional<StoreFailure> configureSqlite();
     std::optional<StoreFailure> createSchema();
     std::optional<StoreFailure> createTables();
 
+    std::variant<CenterFeed, StoreFailure> listedFeed(qint32 centerId);
     std::variant<CenterFeed, StoreFailure> joinedFeed(qint32 centerId);
     std::variant<CenterFeed, StoreFailure> mergedFeed(qint32 centerId);
+    std::optional<StoreFailure> readEmployeeList();
 
     QString idArray(const std::vector<qint32>& ids) const;
     std::variant<std::unordered_map<qint32, bool>, StoreFailure> activeByIds(std::vector<qint32> ids);
@@ -113,13 +116,21 @@ private:
 
     // Statements prepared once per connection and reused: a request then costs one round trip
     // per statement instead of a prepare, an execute and a deallocate.
-    enum class Prepared { Feed, FeedAssigned, FeedEmployees, Lookup, Insert, Delete };
+    enum class Prepared { Feed, FeedAssigned, FeedEmployees, ListVersion, EmployeeList, Lookup, Insert, Delete };
     QSqlQuery* prepared(Prepared which, const QString& text, QSqlError* error);
 
     DatabaseAddress address_;
     QString connectionName_;
     QSqlDatabase db_;
     std::map<Prepared, std::unique_ptr<QSqlQuery>> prepared_;
+
+    // PostgreSQL: the active employees in ID order, as of the transaction that last changed
+    // the table; kept for as long as the connection.
+    struct EmployeeList {
+        qint64 changedBy = 0;
+        std::vector<Employee> active;
+    };
+    std::optional<EmployeeList> employeeList_;
 };
 
 }  // namespace centeremp::server

@@ -5,12 +5,91 @@
 
 namespace centeremp::server {
 
+namespace {
+
+// How often a feed reads the employee list again because it changed meanwhile, before it
+// reads everything in one statement instead.
+constexpr int listReads = 2;
+
+// Puts employees, taken in ID order, on the centre's list or the other by its assigned IDs,
+// also in ID order.
+class FeedSplitter {
+public:
+    explicit FeedSplitter(const std::vector<qint32>& assigned) : next_(assigned.cbegin()), end_(assigned.cend()) {}
+    void add(Employee employee) {
+        while (next_ != end_ && *next_ < employee.id) ++next_;
+        const bool selected = next_ != end_ && *next_ == employee.id;
+        (selected ? feed_.selected : feed_.nonSelected).push_back(std::move(employee));
+    }
+    CenterFeed take() { return std::move(feed_); }
+
+private:
+    std::vector<qint32>::const_iterator next_, end_;
+    CenterFeed feed_;
+};
+
+}  // namespace
+
 std::variant<CenterFeed, StoreFailure> EmployeeStore::centerFeed(qint32 centerId) {
-    return isPostgres() ? joinedFeed(centerId) : mergedFeed(centerId);
+    return isPostgres() ? listedFeed(centerId) : mergedFeed(centerId);
 }
 
-// PostgreSQL: one statement, so both lists come from one snapshot without a transaction around
-// them; the planner joins the two ordered sets in one pass.
+// PostgreSQL: every feed lists all active employees, and they seldom change, so the connection
+// keeps them (employeeList_). A feed asks only which transaction last changed them and which
+// employees the centre has, in one statement and so from one snapshot; when that transaction
+// is the one the kept list was read at, the list is exactly what that snapshot holds.
+std::variant<CenterFeed, StoreFailure> EmployeeStore::listedFeed(qint32 centerId) {
+    for (int attempt = 0; attempt <= listReads; ++attempt) {
+        QSqlError error;
+        QSqlQuery* query = prepared(Prepared::ListVersion,
+                                    QStringLiteral("SELECT v.changedBy, x.EmployeeID FROM EmployeeListVersion v "
+                                                   "LEFT JOIN CenterEmployeeCrossReference x ON x.CenterID = ? "
+                                                   "ORDER BY x.EmployeeID"),
+                                    &error);
+        if (!query) return failure(QStringLiteral("cannot prepare the centre query"), error);
+        query->bindValue(0, centerId);
+        std::optional<qint64> changedBy;
+        std::vector<qint32> assigned;
+        auto problem = readRows(*query, QStringLiteral("cannot read centre %1").arg(centerId), [&](QSqlQuery& row) {
+            changedBy = row.value(0).toLongLong();
+            if (!row.isNull(1)) assigned.push_back(row.value(1).toInt());
+        });
+        if (problem) return *problem;
+        if (!changedBy) break;  // someone emptied the version table: read everything at once
+        if (employeeList_ && employeeList_->changedBy == *changedBy) {
+            FeedSplitter splitter(assigned);
+            for (const Employee& employee : employeeList_->active) splitter.add(employee);
+            return splitter.take();
+        }
+        if (attempt < listReads) {
+            if (auto listProblem = readEmployeeList()) return *listProblem;
+        }
+    }
+    return joinedFeed(centerId);
+}
+
+std::optional<StoreFailure> EmployeeStore::readEmployeeList() {
+    employeeList_.reset();
+    QSqlError error;
+    QSqlQuery* query = prepared(Prepared::EmployeeList,
+                                QStringLiteral("SELECT v.changedBy, e.ID, e.name FROM EmployeeListVersion v "
+                                               "LEFT JOIN employees e ON e.active ORDER BY e.ID"),
+                                &error);
+    if (!query) return failure(QStringLiteral("cannot prepare the employee query"), error);
+    EmployeeList list;
+    bool read = false;
+    auto problem = readRows(*query, QStringLiteral("cannot read the employees"), [&](QSqlQuery& row) {
+        read = true;
+        list.changedBy = row.value(0).toLongLong();
+        if (!row.isNull(1)) list.active.push_back({row.value(1).toInt(), row.value(2).toString()});
+    });
+    if (problem) return *problem;
+    if (read) employeeList_ = std::move(list);
+    return std::nullopt;
+}
+
+// PostgreSQL, when the employee list will not hold still: one statement, so both lists come
+// from one snapshot without a transaction around them.
 std::variant<CenterFeed, StoreFailure> EmployeeStore::joinedFeed(qint32 centerId) {
     QSqlError error;
     QSqlQuery* query = prepared(Prepared::Feed,
@@ -53,17 +132,13 @@ std::variant<CenterFeed, StoreFailure> EmployeeStore::mergedFeed(qint32 centerId
                             [&assigned](QSqlQuery& row) { assigned.push_back(row.value(0).toInt()); });
     if (problem) return *problem;
 
-    CenterFeed feed;
-    auto next = assigned.cbegin();
-    problem = readRows(*employeeQuery, QStringLiteral("cannot read the employees"), [&](QSqlQuery& row) {
-        Employee employee{row.value(0).toInt(), row.value(1).toString()};
-        while (next != assigned.cend() && *next < employee.id) ++next;
-        const bool selected = next != assigned.cend() && *next == employee.id;
-        (selected ? feed.selected : feed.nonSelected).push_back(std::move(employee));
+    FeedSplitter splitter(assigned);
+    problem = readRows(*employeeQuery, QStringLiteral("cannot read the employees"), [&splitter](QSqlQuery& row) {
+        splitter.add({row.value(0).toInt(), row.value(1).toString()});
     });
     if (problem) return *problem;
     transaction.commit();
-    return feed;
+    return splitter.take();
 }
 
 }  // namespace centeremp::server

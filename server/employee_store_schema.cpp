@@ -38,6 +38,18 @@ const char* const postgresSchema[] = {
     " PRIMARY KEY (CenterID, EmployeeID))",
     "CREATE INDEX IF NOT EXISTS CenterEmployeeCrossReference_EmployeeID"
     " ON CenterEmployeeCrossReference (EmployeeID)",
+    // Which transaction last changed the employees table, kept by a trigger in that same
+    // transaction: a server holding the list as of that transaction knows it still holds
+    // exactly what the table holds. Transaction IDs with their epoch are never used twice.
+    "CREATE TABLE IF NOT EXISTS EmployeeListVersion ("
+    " onlyRow BOOLEAN PRIMARY KEY DEFAULT TRUE CHECK (onlyRow),"
+    " changedBy BIGINT NOT NULL)",
+    "INSERT INTO EmployeeListVersion (changedBy) VALUES (txid_current()) ON CONFLICT DO NOTHING",
+    "CREATE OR REPLACE FUNCTION note_employee_list_change() RETURNS trigger LANGUAGE plpgsql AS"
+    " 'BEGIN UPDATE EmployeeListVersion SET changedBy = txid_current(); RETURN NULL; END'",
+    "DROP TRIGGER IF EXISTS employee_list_changed ON employees",
+    "CREATE TRIGGER employee_list_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON employees"
+    " FOR EACH STATEMENT EXECUTE FUNCTION note_employee_list_change()",
 };
 
 // Another process (a backup, an operator's sqlite3 shell) may hold the file briefly.
@@ -58,9 +70,7 @@ std::optional<StoreFailure> EmployeeStore::open() {
     }
     if (!db_.isOpen() && !db_.open())
         return failure(QStringLiteral("cannot open the %1").arg(address_.describe()), db_.lastError());
-    if (!isPostgres()) {
-        if (auto problem = configureSqlite()) return problem;
-    }
+    if (auto problem = isPostgres() ? configurePostgres() : configureSqlite()) return problem;
     return createSchema();
 }
 
@@ -76,6 +86,15 @@ void EmployeeStore::configureConnection() {
     if (!address_.password.isEmpty()) db_.setPassword(address_.password);
     db_.setDatabaseName(address_.databaseName);
     db_.setConnectOptions(address_.connectOptions);
+}
+
+std::optional<StoreFailure> EmployeeStore::configurePostgres() {
+    // Each statement is prepared once and runs thousands of times with a plan that fits every
+    // value; planning it afresh for each execution's values cost more than running it.
+    QSqlQuery setting(db_);
+    if (!setting.exec(QStringLiteral("SET plan_cache_mode = force_generic_plan")))
+        return failure(QStringLiteral("cannot choose generic plans"), setting.lastError());
+    return std::nullopt;
 }
 
 std::optional<StoreFailure> EmployeeStore::configureSqlite() {
@@ -98,7 +117,10 @@ std::optional<StoreFailure> EmployeeStore::createSchema() {
                                 ? QStringLiteral(
                                       "SELECT to_regclass('employees') IS NOT NULL AND "
                                       "to_regclass('centeremployeecrossreference') IS NOT NULL AND "
-                                      "to_regclass('centeremployeecrossreference_employeeid') IS NOT NULL")
+                                      "to_regclass('centeremployeecrossreference_employeeid') IS NOT NULL AND "
+                                      "to_regclass('employeelistversion') IS NOT NULL AND EXISTS (SELECT 1 "
+                                      "FROM pg_trigger WHERE tgname = 'employee_list_changed' AND "
+                                      "tgrelid = to_regclass('employees') AND tgenabled <> 'D')")
                                 : QStringLiteral(
                                       "SELECT COUNT(*) = 3 FROM sqlite_master WHERE lower(name) IN ('employees', "
                                       "'centeremployeecrossreference', 'centeremployeecrossreference_employeeid')");
@@ -125,7 +147,8 @@ std::optional<StoreFailure> EmployeeStore::createTables() {
     Transaction transaction(db_, Transaction::Mode::Write);
     if (auto problem = transaction.startFailure()) return problem;
     QSqlQuery query(db_);
-    for (const char* statement : isPostgres() ? std::span(postgresSchema) : std::span(sqliteSchema)) {
+    for (const char* statement :
+         isPostgres() ? std::span<const char* const>(postgresSchema) : std::span<const char* const>(sqliteSchema)) {
         if (!query.exec(QString::fromLatin1(statement)))
             return failure(QStringLiteral("cannot create the tables"), query.lastError());
     }

@@ -136,6 +136,9 @@ bool PostgresDriver::open(const QString& db, const QString& user, const QString&
         setOpenError(true);
         return false;
     }
+    // Notices ("table exists, skipping") are not errors; nobody reads the server's stderr for them.
+    PQsetNoticeProcessor(
+        connection_, [](void*, const char*) {}, nullptr);
     ++generation_;
     setOpen(true);
     setOpenError(false);
@@ -224,8 +227,8 @@ bool PostgresResult::prepare(const QString& query) {
     clearResult();
     deallocate();
     const QByteArray name = owner->nextStatementName();
-    PGresult* result = PQprepare(owner->connection(), name.constData(), numberedPlaceholders(query).constData(), 0,
-                                 nullptr);
+    PGresult* result =
+        PQprepare(owner->connection(), name.constData(), numberedPlaceholders(query).constData(), 0, nullptr);
     const bool prepared = PQresultStatus(result) == PGRES_COMMAND_OK;
     if (!prepared)
         setLastError(makeError(QStringLiteral("cannot prepare the query"), owner->connection(), result,
@@ -249,8 +252,8 @@ bool PostgresResult::exec() {
         texts[i] = parameterText(value);
         pointers[i] = texts[i].constData();
     }
-    return take(PQexecPrepared(owner->connection(), statementName_.constData(), int(pointers.size()),
-                               pointers.data(), nullptr, nullptr, 0),
+    return take(PQexecPrepared(owner->connection(), statementName_.constData(), int(pointers.size()), pointers.data(),
+                               nullptr, nullptr, 0),
                 QStringLiteral("cannot run the query"));
 }
 

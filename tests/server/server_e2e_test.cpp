@@ -116,6 +116,22 @@ TEST_P(ServerOnBackend, FeedListsActiveEmployeesByPositionInIdOrder) {
     EXPECT_TRUE(raw.contains("<Name>Jos\xC3\xA9 M\xC3\xBCller</Name>"));
 }
 
+// Whoever changes the employees beside the server, every feed after it shows the change.
+TEST_P(ServerOnBackend, FeedShowsEmployeesChangedBesideTheServer) {
+    const QByteArray centre8 = "/CenterEmployee.asp?centerID=8";
+    for (int i = 0; i < 4; ++i) ASSERT_EQ(server.get(centre8).status, 200);
+    server.db().exec(u"UPDATE employees SET name = 'Ann Renamed' WHERE ID = 1"_qs);
+    server.db().exec(u"UPDATE employees SET active = NOT active WHERE ID IN (4, 11)"_qs);
+    server.db().exec(u"DELETE FROM employees WHERE ID = 9"_qs);
+    server.db().addEmployees({{12, u"New Twelve"_qs, true}});
+    for (int i = 0; i < 4; ++i) {
+        const Listed listed = readFeed(server.get(centre8).body);
+        EXPECT_EQ(listed.nonSelected, (std::vector<qint32>{10, 11, 12}));
+        EXPECT_EQ(listed.selected, (std::vector<qint32>{1, 2}));
+        EXPECT_EQ(listed.names.at(1), "Ann Renamed");
+    }
+}
+
 TEST_P(ServerOnBackend, BatchAppliesExactlyItsChangesAndARetryChangesNothing) {
     const QByteArray body = sqlField(insertStatement(8, 4)) + sqlField(insertStatement(8, 9)) +
                             sqlField(insertStatement(8, 1)) +            // already assigned
