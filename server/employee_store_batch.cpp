@@ -227,20 +227,29 @@ std::optional<StoreFailure> EmployeeStore::applyDelete(const DeleteStatement& re
 
 std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::apply(const Batch& batch,
                                                                                    const QDateTime& now) {
-    Transaction transaction(db_, Transaction::Mode::Write);
-    if (auto problem = transaction.startFailure()) return *problem;
+    const auto chunks = chunksOf(batch);
+    // A PostgreSQL batch that writes with one statement needs no transaction around it: the
+    // statement is all or nothing by itself, and the employee lookup before it reads what was
+    // committed, as it would inside a read-committed transaction. That saves two round trips.
+    // SQLite's transaction also holds the write lock from the lookup on.
+    std::optional<Transaction> transaction;
+    if (!isPostgres() || chunks.size() > 1) {
+        transaction.emplace(db_, Transaction::Mode::Write);
+        if (auto problem = transaction->startFailure()) return *problem;
+    }
     if (auto refusal = checkAssignable(batch)) {
         if (auto* unassignable = std::get_if<UnassignableEmployee>(&*refusal)) return *unassignable;
         return std::get<StoreFailure>(*refusal);
     }
     const QVariant timestamp = timestampValue(now);
     BatchOutcome outcome;
-    for (std::span<const BatchStatement> chunk : chunksOf(batch)) {
+    for (std::span<const BatchStatement> chunk : chunks) {
         const auto* remove = std::get_if<DeleteStatement>(&chunk.front().statement);
         if (auto problem = remove ? applyDelete(*remove, outcome) : applyInserts(chunk, timestamp, outcome))
             return *problem;
     }
-    if (!transaction.commit()) return failure(QStringLiteral("cannot commit the batch"), db_.lastError());
+    if (transaction && !transaction->commit())
+        return failure(QStringLiteral("cannot commit the batch"), db_.lastError());
     return outcome.take();
 }
 

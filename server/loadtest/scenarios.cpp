@@ -50,15 +50,15 @@ Reply timed(HttpClient& client, Tally& tally, const QByteArray& method, const QB
 
 // One operator: load a centre, commit one small change, again; every fifth cycle on a new
 // connection, the rest on the kept-alive one. Bounded by the deadline and by a cycle count.
-void operatorLoop(quint16 port, int number, Clock::time_point deadline, Tally& tally) {
+void operatorLoop(quint16 port, int number, Clock::time_point deadline, Tally& loads, Tally& commits) {
     HttpClient client(port);
     for (int cycle = 0; cycle < 100000 && Clock::now() < deadline; ++cycle) {
         const qint32 centre = 1 + (number * 7 + cycle) % operatorCentres;
         const qint32 employee = 1 + (number * 13 + cycle * 31) % operatorEmployees;
         const bool fresh = cycle % 5 == 4;
-        timed(client, tally, "GET", "/CenterEmployee.asp?centerID=" + QByteArray::number(centre));
+        timed(client, loads, "GET", "/CenterEmployee.asp?centerID=" + QByteArray::number(centre));
         const QByteArray body = cycle % 2 ? deleteField(centre, employee, 1) : insertField(centre, employee);
-        timed(client, tally, "POST", "/CenterEmployee.asp", body, !fresh);
+        timed(client, commits, "POST", "/CenterEmployee.asp", body, !fresh);
     }
 }
 
@@ -78,18 +78,27 @@ QByteArray deleteField(qint32 centre, qint32 first, qint32 count) {
 }
 
 void runLevel(const std::vector<quint16>& ports, int operators, int seconds) {
-    Tally tally;
+    Tally loads, commits;
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::seconds(seconds);
     std::vector<std::thread> threads;
-    for (int i = 0; i < operators; ++i)  // round robin, as a load balancer would
-        threads.emplace_back(operatorLoop, ports[std::size_t(i) % ports.size()], i, deadline, std::ref(tally));
+    for (int i = 0; i < operators; ++i) {  // round robin, as a load balancer would
+        threads.emplace_back(operatorLoop, ports[std::size_t(i) % ports.size()], i, deadline, std::ref(loads),
+                             std::ref(commits));
+    }
     for (auto& thread : threads) thread.join();
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
-    std::printf("  %3d operators, %zu instance(s): %7.0f requests/s  p50 %6.1f ms  p99 %6.1f ms  errors %ld%s%s\n",
-                operators, ports.size(), double(tally.millis.size()) / elapsed, tally.percentile(0.5),
-                tally.percentile(0.99), tally.errors,
-                tally.firstError.empty() ? "" : "  first: ", tally.firstError.c_str());
+    Tally all;
+    all.millis = loads.millis;
+    all.millis.insert(all.millis.end(), commits.millis.begin(), commits.millis.end());
+    all.errors = loads.errors + commits.errors;
+    all.firstError = loads.firstError.empty() ? commits.firstError : loads.firstError;
+    std::printf(
+        "  %3d operators, %zu instance(s): %7.0f requests/s  p50 %6.1f ms  p99 %6.1f ms  errors %ld"
+        "  (loads p99 %.1f, commits p99 %.1f)%s%s\n",
+        operators, ports.size(), double(all.millis.size()) / elapsed, all.percentile(0.5), all.percentile(0.99),
+        all.errors, loads.percentile(0.99), commits.percentile(0.99),
+        all.firstError.empty() ? "" : "  first: ", all.firstError.c_str());
     std::fflush(stdout);
 }
 
