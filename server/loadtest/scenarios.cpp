@@ -48,13 +48,15 @@ Reply timed(HttpClient& client, Tally& tally, const QByteArray& method, const QB
     return reply;
 }
 
-// One operator: load a centre, commit one small change, again; every fifth cycle on a new
+// One operator: load a centre and assign one employee, load it again and take the employee
+// back, so the centres keep their size however long the run; every fifth commit on a new
 // connection, the rest on the kept-alive one. Bounded by the deadline and by a cycle count.
 void operatorLoop(quint16 port, int number, Clock::time_point deadline, Tally& loads, Tally& commits) {
     HttpClient client(port);
     for (int cycle = 0; cycle < 100000 && Clock::now() < deadline; ++cycle) {
-        const qint32 centre = 1 + (number * 7 + cycle) % operatorCentres;
-        const qint32 employee = 1 + (number * 13 + cycle * 31) % operatorEmployees;
+        const int move = cycle / 2;
+        const qint32 centre = 1 + (number * 7 + move) % operatorCentres;
+        const qint32 employee = 1 + (number * 13 + move * 31) % operatorEmployees;
         const bool fresh = cycle % 5 == 4;
         timed(client, loads, "GET", "/CenterEmployee.asp?centerID=" + QByteArray::number(centre));
         const QByteArray body = cycle % 2 ? deleteField(centre, employee, 1) : insertField(centre, employee);
