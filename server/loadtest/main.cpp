@@ -16,6 +16,10 @@ namespace {
 // Idle keep-alive hosts and slow senders in the crowd phase.
 constexpr int crowdIdleHosts = 1000;
 constexpr int crowdSlowSenders = 100;
+// Operators that run, not counted, before the levels: a server runs all day, so what is
+// measured is a database, caches and connections that are in use, not freshly made.
+constexpr int warmUpOperators = 50;
+constexpr int warmUpSeconds = 3;
 // Bounds of --seconds and of each of --levels.
 constexpr int maxSeconds = 120;
 constexpr int maxOperators = 1000;
@@ -42,6 +46,8 @@ void operatorPhase(const Options& options) {
     std::printf("operators on PostgreSQL (%d employees, %d centres), %d s per level:\n", operatorEmployees,
                 operatorCentres, options.seconds);
     if (options.phases.contains(u"operators"_qs)) {
+        std::printf("  (warm-up first: %d operators for %d s, not counted)\n", warmUpOperators, warmUpSeconds);
+        runLevel({first.port(), second.port()}, warmUpOperators, warmUpSeconds, false);
         for (int level : options.levels) runLevel({first.port(), second.port()}, level, options.seconds);
         for (int level : options.levels) runLevel({first.port()}, level, options.seconds);
     }

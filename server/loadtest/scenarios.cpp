@@ -79,7 +79,7 @@ QByteArray deleteField(qint32 centre, qint32 first, qint32 count) {
     return field + "%29&";
 }
 
-void runLevel(const std::vector<quint16>& ports, int operators, int seconds) {
+void runLevel(const std::vector<quint16>& ports, int operators, int seconds, bool report) {
     Tally loads, commits;
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::seconds(seconds);
@@ -89,6 +89,7 @@ void runLevel(const std::vector<quint16>& ports, int operators, int seconds) {
                              std::ref(commits));
     }
     for (auto& thread : threads) thread.join();
+    if (!report) return;
     const double elapsed = std::chrono::duration<double>(Clock::now() - start).count();
     Tally all;
     all.millis = loads.millis;
