@@ -18,8 +18,7 @@ constexpr int crowdIdleHosts = 1000;
 constexpr int crowdSlowSenders = 100;
 // Operators that run, not counted, before the levels: a server runs all day, so what is
 // measured is a database, caches and connections that are in use, not freshly made.
-constexpr int warmUpOperators = 50;
-constexpr int warmUpSeconds = 3;
+constexpr int warmUpSeconds = 5;
 // Bounds of --seconds and of each of --levels.
 constexpr int maxSeconds = 120;
 constexpr int maxOperators = 1000;
@@ -46,8 +45,9 @@ void operatorPhase(const Options& options) {
     std::printf("operators on PostgreSQL (%d employees, %d centres), %d s per level:\n", operatorEmployees,
                 operatorCentres, options.seconds);
     if (options.phases.contains(u"operators"_qs)) {
-        std::printf("  (warm-up first: %d operators for %d s, not counted)\n", warmUpOperators, warmUpSeconds);
-        runLevel({first.port(), second.port()}, warmUpOperators, warmUpSeconds, false);
+        const int busiest = *std::max_element(options.levels.begin(), options.levels.end());
+        std::printf("  (warm-up first: %d operators for %d s, not counted)\n", busiest, warmUpSeconds);
+        runLevel({first.port(), second.port()}, busiest, warmUpSeconds, false);
         for (int level : options.levels) runLevel({first.port(), second.port()}, level, options.seconds);
         for (int level : options.levels) runLevel({first.port()}, level, options.seconds);
     }
