@@ -70,6 +70,11 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
     return response;
 }
 
+void CenterEmployeeService::connect() {
+    HttpResponse unused;
+    store(&unused);
+}
+
 EmployeeStore* CenterEmployeeService::store(HttpResponse* failure) {
     if (!store_) store_ = std::make_unique<EmployeeStore>(database_, connectionName_);
     if (!store_->isOpen()) {

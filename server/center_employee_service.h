@@ -13,8 +13,8 @@ namespace centeremp::server {
 
 // Answers /CenterEmployee.asp: GET with centerID lists the centre's employees, POST applies a
 // batch of SQL=... statements. Each worker thread of the HTTP server has its own service, with
-// its own database connection (named after the worker), opened on the first request and used,
-// reopened and closed on that thread only.
+// its own database connection (named after the worker), opened when the thread starts or else
+// on the first request, and used, reopened and closed on that thread only.
 class CenterEmployeeService {
 public:
     using Clock = std::function<QDateTime()>;
@@ -24,6 +24,9 @@ public:
     ~CenterEmployeeService();
 
     HttpResponse handle(const HttpRequest& request);
+    // Opens the connection before any request needs it; when that fails, the first request
+    // tries again and reports it.
+    void connect();
 
 private:
     HttpResponse feed(const HttpRequest& request);

@@ -68,11 +68,13 @@ sigset_t blockStopSignals() {
     return stopSignals;
 }
 
-// Each worker gets a service of its own, with a database connection named after the worker.
+// Each worker gets a service of its own, with a database connection named after the worker and
+// opened at once: a new connection's first statements are slow, and no operator should wait.
 HttpServer::HandlerFactory serviceFactory(const ServerOptions& options) {
     return [&options](int worker) -> HttpServer::Handler {
         auto service = std::make_shared<CenterEmployeeService>(options.database,
                                                                QStringLiteral("centeremp-worker-%1").arg(worker));
+        service->connect();
         return [service](const HttpRequest& request) { return service->handle(request); };
     };
 }
