@@ -124,7 +124,7 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest& request) {
 
     HttpResponse response;
     response.contentType = "text/xml; charset=utf-8";
-    response.body = buildCenterFeed(std::get<CenterFeed>(result));
+    response.body = std::move(std::get<QByteArray>(result));
     return response;
 }
 

@@ -70,8 +70,9 @@ public:
     bool isOpen() const;
     void close();
 
-    // Both lists come from one consistent snapshot of the database.
-    std::variant<CenterFeed, StoreFailure> centerFeed(qint32 centerId);
+    // The centre's page, the document the control reads; both lists come from one consistent
+    // snapshot of the database.
+    std::variant<QByteArray, StoreFailure> centerFeed(qint32 centerId);
 
     // Applies every statement in order within one transaction, or nothing. Assigning a pair
     // that exists and removing one that does not change nothing, so a retried batch is harmless.
@@ -93,7 +94,7 @@ private:
     std::optional<StoreFailure> createSchema();
     std::optional<StoreFailure> createTables();
 
-    std::variant<CenterFeed, StoreFailure> listedFeed(qint32 centerId);
+    std::variant<QByteArray, StoreFailure> listedFeed(qint32 centerId);
     std::variant<CenterFeed, StoreFailure> joinedFeed(qint32 centerId);
     std::variant<CenterFeed, StoreFailure> mergedFeed(qint32 centerId);
     std::optional<StoreFailure> readEmployeeList();
@@ -128,7 +129,7 @@ private:
     // the table; kept for as long as the connection.
     struct EmployeeList {
         qint64 changedBy = 0;
-        std::vector<Employee> active;
+        RenderedEmployees active;
     };
     std::optional<EmployeeList> employeeList_;
 };

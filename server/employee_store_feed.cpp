@@ -32,17 +32,22 @@ private:
     CenterFeed feed_;
 };
 
+std::variant<QByteArray, StoreFailure> rendered(std::variant<CenterFeed, StoreFailure> feed) {
+    if (auto* problem = std::get_if<StoreFailure>(&feed)) return *problem;
+    return buildCenterFeed(std::get<CenterFeed>(feed));
+}
+
 }  // namespace
 
-std::variant<CenterFeed, StoreFailure> EmployeeStore::centerFeed(qint32 centerId) {
-    return isPostgres() ? listedFeed(centerId) : mergedFeed(centerId);
+std::variant<QByteArray, StoreFailure> EmployeeStore::centerFeed(qint32 centerId) {
+    return isPostgres() ? listedFeed(centerId) : rendered(mergedFeed(centerId));
 }
 
 // PostgreSQL: every feed lists all active employees, and they seldom change, so the connection
 // keeps them (employeeList_). A feed asks only which transaction last changed them and which
 // employees the centre has, in one statement and so from one snapshot; when that transaction
 // is the one the kept list was read at, the list is exactly what that snapshot holds.
-std::variant<CenterFeed, StoreFailure> EmployeeStore::listedFeed(qint32 centerId) {
+std::variant<QByteArray, StoreFailure> EmployeeStore::listedFeed(qint32 centerId) {
     for (int attempt = 0; attempt <= listReads; ++attempt) {
         QSqlError error;
         QSqlQuery* query = prepared(Prepared::ListVersion,
@@ -60,16 +65,12 @@ std::variant<CenterFeed, StoreFailure> EmployeeStore::listedFeed(qint32 centerId
         });
         if (problem) return *problem;
         if (!changedBy) break;  // someone emptied the version table: read everything at once
-        if (employeeList_ && employeeList_->changedBy == *changedBy) {
-            FeedSplitter splitter(assigned);
-            for (const Employee& employee : employeeList_->active) splitter.add(employee);
-            return splitter.take();
-        }
+        if (employeeList_ && employeeList_->changedBy == *changedBy) return employeeList_->active.centerFeed(assigned);
         if (attempt < listReads) {
             if (auto listProblem = readEmployeeList()) return *listProblem;
         }
     }
-    return joinedFeed(centerId);
+    return rendered(joinedFeed(centerId));
 }
 
 std::optional<StoreFailure> EmployeeStore::readEmployeeList() {
@@ -80,15 +81,14 @@ std::optional<StoreFailure> EmployeeStore::readEmployeeList() {
                                                " LEFT JOIN employees e ON e.active ORDER BY e.ID"),
                                 &error);
     if (!query) return failure(QStringLiteral("cannot prepare the employee query"), error);
-    EmployeeList list;
-    bool read = false;
+    std::optional<qint64> changedBy;
+    std::vector<Employee> active;
     auto problem = readRows(*query, QStringLiteral("cannot read the employees"), [&](QSqlQuery& row) {
-        read = true;
-        list.changedBy = row.value(0).toLongLong();
-        if (!row.isNull(1)) list.active.push_back({row.value(1).toInt(), row.value(2).toString()});
+        changedBy = row.value(0).toLongLong();
+        if (!row.isNull(1)) active.push_back({row.value(1).toInt(), row.value(2).toString()});
     });
     if (problem) return *problem;
-    if (read) employeeList_ = std::move(list);
+    if (changedBy) employeeList_.emplace(EmployeeList{*changedBy, RenderedEmployees(active)});
     return std::nullopt;
 }
 

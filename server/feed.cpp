@@ -45,17 +45,28 @@ bool isBlank(QStringView text) {
     return true;
 }
 
-void appendEmployees(QByteArray& out, const std::vector<Employee>& employees) {
-    for (const Employee& employee : employees) {
-        char number[16];
-        const auto converted = std::to_chars(std::begin(number), std::end(number), employee.id);
-        out.append("<Employee><ID>");
-        out.append(number, converted.ptr - number);
-        out.append("</ID><Name>");
-        appendXmlText(out, isBlank(employee.name) ? unnamedEmployee : QStringView(employee.name));
-        out.append("</Name></Employee>\n");
-    }
+void appendEmployee(QByteArray& out, const Employee& employee) {
+    char number[16];
+    const auto converted = std::to_chars(std::begin(number), std::end(number), employee.id);
+    out.append("<Employee><ID>");
+    out.append(number, converted.ptr - number);
+    out.append("</ID><Name>");
+    appendXmlText(out, isBlank(employee.name) ? unnamedEmployee : QStringView(employee.name));
+    out.append("</Name></Employee>\n");
 }
+
+// The document around the two lists; appendEmployees writes each list's elements between.
+void appendHead(QByteArray& out, std::size_t nonSelected, std::size_t selected) {
+    out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CenterEmployees>\n");
+    out.append("<Counts><Count><NonSelected>");
+    out.append(QByteArray::number(qulonglong(nonSelected)));
+    out.append("</NonSelected><Selected>");
+    out.append(QByteArray::number(qulonglong(selected)));
+    out.append("</Selected></Count></Counts>\n<NonSelectedEmployees>\n");
+}
+void appendBetweenLists(QByteArray& out) { out.append("</NonSelectedEmployees>\n<SelectedEmployees>\n"); }
+void appendTail(QByteArray& out) { out.append("</SelectedEmployees>\n</CenterEmployees>\n"); }
+constexpr qsizetype markupReserve = 256;
 
 }  // namespace
 
@@ -104,17 +115,49 @@ void appendXmlText(QByteArray& out, QStringView text) {
 QByteArray buildCenterFeed(const CenterFeed& feed) {
     QByteArray out;
     // About 50 bytes of markup per employee plus the name.
-    out.reserve(256 + qsizetype(feed.nonSelected.size() + feed.selected.size()) * 80);
-    out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CenterEmployees>\n");
-    out.append("<Counts><Count><NonSelected>");
-    out.append(QByteArray::number(qulonglong(feed.nonSelected.size())));
-    out.append("</NonSelected><Selected>");
-    out.append(QByteArray::number(qulonglong(feed.selected.size())));
-    out.append("</Selected></Count></Counts>\n<NonSelectedEmployees>\n");
-    appendEmployees(out, feed.nonSelected);
-    out.append("</NonSelectedEmployees>\n<SelectedEmployees>\n");
-    appendEmployees(out, feed.selected);
-    out.append("</SelectedEmployees>\n</CenterEmployees>\n");
+    out.reserve(markupReserve + qsizetype(feed.nonSelected.size() + feed.selected.size()) * 80);
+    appendHead(out, feed.nonSelected.size(), feed.selected.size());
+    for (const Employee& employee : feed.nonSelected) appendEmployee(out, employee);
+    appendBetweenLists(out);
+    for (const Employee& employee : feed.selected) appendEmployee(out, employee);
+    appendTail(out);
+    return out;
+}
+
+RenderedEmployees::RenderedEmployees(const std::vector<Employee>& inIdOrder) {
+    ids_.reserve(inIdOrder.size());
+    starts_.reserve(inIdOrder.size() + 1);
+    xml_.reserve(qsizetype(inIdOrder.size()) * 80);
+    for (const Employee& employee : inIdOrder) {
+        ids_.push_back(employee.id);
+        starts_.push_back(xml_.size());
+        appendEmployee(xml_, employee);
+    }
+    starts_.push_back(xml_.size());
+}
+
+QByteArray RenderedEmployees::centerFeed(const std::vector<qint32>& assigned) const {
+    std::vector<std::size_t> selected;  // positions in ids_
+    auto next = assigned.cbegin();
+    for (std::size_t i = 0; i < ids_.size() && next != assigned.cend(); ++i) {
+        while (next != assigned.cend() && *next < ids_[i]) ++next;
+        if (next != assigned.cend() && *next == ids_[i]) selected.push_back(i);
+    }
+    const auto element = [this](std::size_t from, std::size_t to) {
+        return QByteArrayView(xml_.constData() + starts_[from], starts_[to] - starts_[from]);
+    };
+    QByteArray out;
+    out.reserve(markupReserve + xml_.size());
+    appendHead(out, ids_.size() - selected.size(), selected.size());
+    std::size_t from = 0;  // the employees between two selected ones are copied in one piece
+    for (std::size_t at : selected) {
+        out.append(element(from, at));
+        from = at + 1;
+    }
+    out.append(element(from, ids_.size()));
+    appendBetweenLists(out);
+    for (std::size_t at : selected) out.append(element(at, at + 1));
+    appendTail(out);
     return out;
 }
 

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <ostream>
 #include <pugixml.hpp>
 
@@ -96,6 +97,26 @@ TEST(CenterFeed, EmptyListsStillHaveTheirElements) {
     EXPECT_EQ(read.selectedCount, 0);
     EXPECT_TRUE(read.nonSelected.empty());
     EXPECT_TRUE(read.selected.empty());
+}
+
+// A page put together from employees written once is the page written whole, wherever the
+// centre's employees fall among the others.
+TEST(CenterFeed, FromRenderedEmployeesIsTheSameDocument) {
+    const std::vector<Employee> employees = {
+        {-3, u"Minus & Three"_qs}, {1, u"One"_qs}, {2, u" "_qs}, {5, u"Five"_qs}, {9, u"Nine"_qs}};
+    const RenderedEmployees rendered(employees);
+    const std::vector<std::vector<qint32>> assignedSets = {
+        {}, {-3}, {9}, {1, 2}, {-3, 9}, {-3, 1, 2, 5, 9}, {0, 2, 7, 10}, {-5, 3, 4, 100},
+    };
+    for (const auto& assigned : assignedSets) {
+        CenterFeed expected;
+        for (const Employee& employee : employees) {
+            const bool selected = std::find(assigned.begin(), assigned.end(), employee.id) != assigned.end();
+            (selected ? expected.selected : expected.nonSelected).push_back(employee);
+        }
+        EXPECT_EQ(rendered.centerFeed(assigned), buildCenterFeed(expected)) << assigned.size() << " assigned";
+    }
+    EXPECT_EQ(RenderedEmployees({}).centerFeed({1}), buildCenterFeed(CenterFeed{}));
 }
 
 // Whatever a name holds, the document stays well-formed XML 1.0 and every name has text.
