@@ -72,7 +72,7 @@ std::unique_ptr<HttpServer> startServer() {
                 return HttpResponse::text(200, QStringLiteral("ok %1").arg(request.body.size()));
             };
         },
-        1, limits);
+        1, 1, limits);
     ListenAddress address;
     address.port = 0;
     QString error;

@@ -54,9 +54,9 @@ QString usageText() {
         "                       PostgreSQL database (its tables are created when missing)\n"
         "  --listen ADDRESS:PORT  address to serve on (default 127.0.0.1:8080; port 0 picks a\n"
         "                       free port); the first line on stdout tells the URL\n"
-        "  --threads N          pages loaded at once, and as many batches saved at once, each\n"
-        "                       on a database connection of its own (1 to 256; default: the\n"
-        "                       number of processor cores)\n"
+        "  --threads N          pages loaded at once, and as many batches saved at once (twice\n"
+        "                       as many on PostgreSQL), each on a database connection of its\n"
+        "                       own (1 to 256; default: the number of processor cores)\n"
         "  --demo               fill an empty database with sample centres and employees\n"
         "  --help               show this text\n");
 }

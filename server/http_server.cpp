@@ -153,8 +153,11 @@ struct HttpCallbacks {
     }
 };
 
-HttpServer::HttpServer(HandlerFactory factory, int workers, HttpLimits limits)
-    : factory_(std::move(factory)), workerCount_(std::max(1, workers)), limits_(limits) {}
+HttpServer::HttpServer(HandlerFactory factory, int readers, int writers, HttpLimits limits)
+    : factory_(std::move(factory)),
+      readerCount_(std::max(1, readers)),
+      writerCount_(std::max(1, writers)),
+      limits_(limits) {}
 
 HttpServer::~HttpServer() { stop(); }
 
@@ -240,7 +243,7 @@ unsigned HttpServer::connectionLimit() const {
         files.rlim_cur = files.rlim_max;
         setrlimit(RLIMIT_NOFILE, &files);
     }
-    const rlim_t reserve = reservedDescriptors + descriptorsPerWorker * LaneCount * rlim_t(workerCount_);
+    const rlim_t reserve = reservedDescriptors + descriptorsPerWorker * rlim_t(readerCount_ + writerCount_);
     if (files.rlim_cur <= reserve + minimumConnections) return minimumConnections;
     return unsigned(std::min<rlim_t>(limits_.connections, files.rlim_cur - reserve));
 }
@@ -254,10 +257,8 @@ bool HttpServer::start(const ListenAddress& address, QString* error) {
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
     if (address.isIpv6()) flags |= MHD_USE_IPv6;
     const unsigned connections = connectionLimit();
-    for (int i = 0; i < workerCount_; ++i) {
-        workers_.emplace_back(&HttpServer::work, this, i, Reading);
-        workers_.emplace_back(&HttpServer::work, this, workerCount_ + i, Writing);
-    }
+    for (int i = 0; i < readerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, i, Reading);
+    for (int i = 0; i < writerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, readerCount_ + i, Writing);
     daemon_ =
         MHD_start_daemon(flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,                   //
                          MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),                              //

@@ -63,8 +63,8 @@ public:
     // and destroyed on that thread only, so it may hold a database connection.
     using HandlerFactory = std::function<Handler(int worker)>;
 
-    // workersPerLane threads answer POSTs, as many answer everything else.
-    HttpServer(HandlerFactory factory, int workersPerLane, HttpLimits limits = {});
+    // readers threads answer everything but POSTs, writers threads answer POSTs.
+    HttpServer(HandlerFactory factory, int readers, int writers, HttpLimits limits = {});
     ~HttpServer();
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
@@ -89,7 +89,8 @@ private:
     unsigned connectionLimit() const;
 
     HandlerFactory factory_;
-    int workerCount_;
+    int readerCount_;
+    int writerCount_;
     HttpLimits limits_;
     MHD_Daemon* daemon_ = nullptr;
     quint16 port_ = 0;

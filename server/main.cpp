@@ -100,7 +100,10 @@ int main(int argc, char* argv[]) {
 
     const sigset_t stopSignals = blockStopSignals();
     const int threads = options.threads > 0 ? options.threads : std::max(1, QThread::idealThreadCount());
-    HttpServer server(serviceFactory(options), threads);
+    // A PostgreSQL batch mostly waits for its commit to reach the disk, and batches that commit
+    // together share one flush; SQLite takes one writer at a time however many wait.
+    const int writers = options.database.kind == DatabaseAddress::Kind::Postgres ? 2 * threads : threads;
+    HttpServer server(serviceFactory(options), threads, writers);
     QString error;
     if (!server.start(options.listen, &error)) {
         printError(error);
@@ -109,7 +112,7 @@ int main(int argc, char* argv[]) {
     std::printf("listening on %s\n", options.listen.url(server.port()).toLatin1().constData());
     std::fflush(stdout);
     std::fprintf(stderr, "centeremp-server: using the %s; %d workers load pages and %d save batches\n",
-                 options.database.describe().toLocal8Bit().constData(), threads, threads);
+                 options.database.describe().toLocal8Bit().constData(), threads, writers);
 
     int received = 0;
     sigwait(&stopSignals, &received);
