@@ -45,7 +45,10 @@ const char* const postgresSchema[] = {
     " onlyRow BOOLEAN PRIMARY KEY DEFAULT TRUE CHECK (onlyRow),"
     " changedBy BIGINT NOT NULL)",
     "INSERT INTO EmployeeListVersion (changedBy) VALUES (txid_current()) ON CONFLICT DO NOTHING",
-    "CREATE OR REPLACE FUNCTION note_employee_list_change() RETURNS trigger LANGUAGE plpgsql AS"
+    // The function keeps this session's search_path, so it finds its table whatever the
+    // session that changes the employees has set.
+    "CREATE OR REPLACE FUNCTION note_employee_list_change() RETURNS trigger LANGUAGE plpgsql"
+    " SET search_path FROM CURRENT AS"
     " 'BEGIN UPDATE EmployeeListVersion SET changedBy = txid_current(); RETURN NULL; END'",
     "DROP TRIGGER IF EXISTS employee_list_changed ON employees",
     "CREATE TRIGGER employee_list_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON employees"
