@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # The Debian package holds what a developer embedding the control needs and what an operator
 # runs: library, headers, CMake package, pkg-config file, Designer plugin, the two programs,
-# the documentation; and it depends on the libraries and SQL drivers they load.
+# the documentation; and it depends on the libraries they link and the SQLite driver they load.
 # Usage: check_package.sh PACKAGE.deb
 set -euo pipefail
 deb=$1
@@ -20,7 +20,7 @@ for f in usr/include/TarvoCenterEmp/centeremployeewidget.h usr/include/TarvoCent
     [ -e "$tmp/$f" ] || { echo "not in the package: /$f"; missing=1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
-for d in libqt6widgets6 libqt6sql6 libcurl4 libexpat1 libmicrohttpd12 libqt6sql6-sqlite libqt6sql6-psql; do
+for d in libqt6widgets6 libqt6sql6 libcurl4 libexpat1 libmicrohttpd12 libpq5 libqt6sql6-sqlite; do
     grep -Eq "(^|, )$d( |,|$)" <<<"$depends" || { echo "the package does not depend on $d: $depends"; missing=1; }
 done
 [ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" = "Package: tarvocenteremp Version: 1.0.6 Architecture: amd64 " ] \
