@@ -166,8 +166,11 @@ bool PostgresDriver::runCommand(const char* command, const char* expectedStatus)
     // An aborted transaction answers COMMIT with ROLLBACK: that is a failure, not a commit.
     const bool ok = PQresultStatus(result) == PGRES_COMMAND_OK && std::strcmp(PQcmdStatus(result), expectedStatus) == 0;
     if (!ok) {
-        setLastError(makeError(QStringLiteral("cannot %1").arg(QString::fromLatin1(command)), connection_, result,
-                               QSqlError::TransactionError));
+        const QString doing = QStringLiteral("cannot %1").arg(QString::fromLatin1(command));
+        setLastError(PQresultStatus(result) == PGRES_COMMAND_OK
+                         ? QSqlError(doing, QStringLiteral("PostgreSQL answered %1").arg(PQcmdStatus(result)),
+                                     QSqlError::TransactionError)
+                         : makeError(doing, connection_, result, QSqlError::TransactionError));
     }
     PQclear(result);
     return ok;
@@ -242,7 +245,11 @@ bool PostgresResult::prepare(const QString& query) {
 
 bool PostgresResult::exec() {
     const PostgresDriver* owner = postgres();
-    if (!owner || !owner->connection() || statementName_.isEmpty()) return false;
+    if (!owner || !owner->connection() || statementName_.isEmpty()) {
+        setLastError(QSqlError(QStringLiteral("cannot run the query"), QStringLiteral("no prepared statement"),
+                               QSqlError::StatementError));
+        return false;
+    }
     const QList<QVariant> values = boundValues();
     std::vector<QByteArray> texts(std::size_t(values.size()));
     std::vector<const char*> pointers(std::size_t(values.size()), nullptr);
