@@ -55,7 +55,7 @@ void appendEmployee(QByteArray& out, const Employee& employee) {
     out.append("</Name></Employee>\n");
 }
 
-// The document around the two lists; appendEmployees writes each list's elements between.
+// The document around the two lists, whose Employee elements go between.
 void appendHead(QByteArray& out, std::size_t nonSelected, std::size_t selected) {
     out.append("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<CenterEmployees>\n");
     out.append("<Counts><Count><NonSelected>");
@@ -67,6 +67,7 @@ void appendHead(QByteArray& out, std::size_t nonSelected, std::size_t selected) 
 void appendBetweenLists(QByteArray& out) { out.append("</NonSelectedEmployees>\n<SelectedEmployees>\n"); }
 void appendTail(QByteArray& out) { out.append("</SelectedEmployees>\n</CenterEmployees>\n"); }
 constexpr qsizetype markupReserve = 256;
+constexpr qsizetype bytesPerEmployee = 80;  // about 50 bytes of markup, and the name
 
 }  // namespace
 
@@ -114,8 +115,7 @@ void appendXmlText(QByteArray& out, QStringView text) {
 
 QByteArray buildCenterFeed(const CenterFeed& feed) {
     QByteArray out;
-    // About 50 bytes of markup per employee plus the name.
-    out.reserve(markupReserve + qsizetype(feed.nonSelected.size() + feed.selected.size()) * 80);
+    out.reserve(markupReserve + qsizetype(feed.nonSelected.size() + feed.selected.size()) * bytesPerEmployee);
     appendHead(out, feed.nonSelected.size(), feed.selected.size());
     for (const Employee& employee : feed.nonSelected) appendEmployee(out, employee);
     appendBetweenLists(out);
@@ -127,7 +127,7 @@ QByteArray buildCenterFeed(const CenterFeed& feed) {
 RenderedEmployees::RenderedEmployees(const std::vector<Employee>& inIdOrder) {
     ids_.reserve(inIdOrder.size());
     starts_.reserve(inIdOrder.size() + 1);
-    xml_.reserve(qsizetype(inIdOrder.size()) * 80);
+    xml_.reserve(qsizetype(inIdOrder.size()) * bytesPerEmployee);
     for (const Employee& employee : inIdOrder) {
         ids_.push_back(employee.id);
         starts_.push_back(xml_.size());
