@@ -95,8 +95,8 @@ private:
     std::optional<StoreFailure> createTables();
 
     std::variant<QByteArray, StoreFailure> listedFeed(qint32 centerId);
-    std::variant<CenterFeed, StoreFailure> joinedFeed(qint32 centerId);
-    std::variant<CenterFeed, StoreFailure> mergedFeed(qint32 centerId);
+    std::variant<QByteArray, StoreFailure> joinedFeed(qint32 centerId);
+    std::variant<QByteArray, StoreFailure> mergedFeed(qint32 centerId);
     std::optional<StoreFailure> readEmployeeList();
 
     QString idArray(const std::vector<qint32>& ids) const;

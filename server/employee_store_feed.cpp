@@ -15,32 +15,10 @@ constexpr int listReads = 2;
 // rows and plans each join with it as if it were that many times larger.
 #define oneVersionRow "(SELECT changedBy FROM EmployeeListVersion LIMIT 1) AS v"
 
-// Puts employees, taken in ID order, on the centre's list or the other by its assigned IDs,
-// also in ID order.
-class FeedSplitter {
-public:
-    explicit FeedSplitter(const std::vector<qint32>& assigned) : next_(assigned.cbegin()), end_(assigned.cend()) {}
-    void add(Employee employee) {
-        while (next_ != end_ && *next_ < employee.id) ++next_;
-        const bool selected = next_ != end_ && *next_ == employee.id;
-        (selected ? feed_.selected : feed_.nonSelected).push_back(std::move(employee));
-    }
-    CenterFeed take() { return std::move(feed_); }
-
-private:
-    std::vector<qint32>::const_iterator next_, end_;
-    CenterFeed feed_;
-};
-
-std::variant<QByteArray, StoreFailure> rendered(std::variant<CenterFeed, StoreFailure> feed) {
-    if (auto* problem = std::get_if<StoreFailure>(&feed)) return *problem;
-    return buildCenterFeed(std::get<CenterFeed>(feed));
-}
-
 }  // namespace
 
 std::variant<QByteArray, StoreFailure> EmployeeStore::centerFeed(qint32 centerId) {
-    return isPostgres() ? listedFeed(centerId) : rendered(mergedFeed(centerId));
+    return isPostgres() ? listedFeed(centerId) : mergedFeed(centerId);
 }
 
 // PostgreSQL: every feed lists all active employees, and they seldom change, so the connection
@@ -70,7 +48,7 @@ std::variant<QByteArray, StoreFailure> EmployeeStore::listedFeed(qint32 centerId
             if (auto listProblem = readEmployeeList()) return *listProblem;
         }
     }
-    return rendered(joinedFeed(centerId));
+    return joinedFeed(centerId);
 }
 
 std::optional<StoreFailure> EmployeeStore::readEmployeeList() {
@@ -94,7 +72,7 @@ std::optional<StoreFailure> EmployeeStore::readEmployeeList() {
 
 // PostgreSQL, when the employee list will not hold still: one statement, so both lists come
 // from one snapshot without a transaction around them.
-std::variant<CenterFeed, StoreFailure> EmployeeStore::joinedFeed(qint32 centerId) {
+std::variant<QByteArray, StoreFailure> EmployeeStore::joinedFeed(qint32 centerId) {
     QSqlError error;
     QSqlQuery* query = prepared(Prepared::Feed,
                                 QStringLiteral("SELECT e.ID, e.name, x.EmployeeID FROM employees e "
@@ -110,13 +88,13 @@ std::variant<CenterFeed, StoreFailure> EmployeeStore::joinedFeed(qint32 centerId
         (row.isNull(2) ? feed.nonSelected : feed.selected).push_back(std::move(employee));
     });
     if (problem) return *problem;
-    return feed;
+    return buildCenterFeed(feed);
 }
 
 // SQLite probes the assignment key once per employee for a join, a third slower at 32767
 // employees than two ordered scans merged here. Both scans run in one read transaction, so they
 // see the same state; in WAL mode that transaction never waits for a writer.
-std::variant<CenterFeed, StoreFailure> EmployeeStore::mergedFeed(qint32 centerId) {
+std::variant<QByteArray, StoreFailure> EmployeeStore::mergedFeed(qint32 centerId) {
     Transaction transaction(db_);
     if (auto problem = transaction.startFailure()) return *problem;
     QSqlError error;
@@ -136,13 +114,13 @@ std::variant<CenterFeed, StoreFailure> EmployeeStore::mergedFeed(qint32 centerId
                             [&assigned](QSqlQuery& row) { assigned.push_back(row.value(0).toInt()); });
     if (problem) return *problem;
 
-    FeedSplitter splitter(assigned);
-    problem = readRows(*employeeQuery, QStringLiteral("cannot read the employees"), [&splitter](QSqlQuery& row) {
-        splitter.add({row.value(0).toInt(), row.value(1).toString()});
+    std::vector<Employee> active;
+    problem = readRows(*employeeQuery, QStringLiteral("cannot read the employees"), [&active](QSqlQuery& row) {
+        active.push_back({row.value(0).toInt(), row.value(1).toString()});
     });
     if (problem) return *problem;
     transaction.commit();
-    return splitter.take();
+    return RenderedEmployees(active).centerFeed(assigned);
 }
 
 }  // namespace centeremp::server

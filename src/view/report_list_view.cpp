@@ -11,6 +11,8 @@
 #include <QPalette>
 #include <QScrollBar>
 
+#include <vector>
+
 ReportListView::ReportListView(ReportList& list, double twipsToPixels, const PendingLook& pending, QWidget* parent)
     : QTableView(parent), list_(list), model_(list), twipsToPixels_(twipsToPixels) {
     setModel(&model_);
@@ -62,16 +64,15 @@ void ReportListView::changeEvent(QEvent* event) {
 void ReportListView::afterRefresh() {
     // Widths are set only where they differ: setting one lays the rows out again. The last
     // visible column takes the room that is left (the header stretches it).
-    const auto& columns = list_.columns();
-    const auto pixels = [&](int i) { return int(columns[std::size_t(i)].width * twipsToPixels_ + 0.5); };
+    std::vector<int> widths;
+    for (const auto& column : list_.columns()) widths.push_back(int(column.width * twipsToPixels_ + 0.5));
     int lastVisible = -1;
-    for (int i = 0; i < int(columns.size()); ++i) {
-        const int width = pixels(i);
-        if (isColumnHidden(i) != (width == 0)) setColumnHidden(i, width == 0);
-        if (width > 0) lastVisible = i;
+    for (int i = 0; i < int(widths.size()); ++i) {
+        if (isColumnHidden(i) != (widths[std::size_t(i)] == 0)) setColumnHidden(i, widths[std::size_t(i)] == 0);
+        if (widths[std::size_t(i)] > 0) lastVisible = i;
     }
     for (int i = 0; i < lastVisible; ++i) {
-        const int width = pixels(i);
+        const int width = widths[std::size_t(i)];
         if (width > 0 && columnWidth(i) != width) setColumnWidth(i, width);
     }
     // The ID headers both sort by the hidden ID copy: show the arrow on the visible one.
