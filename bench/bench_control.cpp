@@ -192,7 +192,8 @@ public:
                 employees.push_back({i, QStringLiteral("Employee %1 Surname").arg(i), true});
                 if (i % 2 == 0) assignments.push_back({1, i});
             }
-            store.insertSeed(employees, assignments, QDateTime::currentDateTimeUtc());
+            store.insertSeed({{1, QStringLiteral("Centre 1")}}, employees, assignments,
+                             QDateTime::currentDateTimeUtc());
         }
         process_.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-server"),
                        {QStringLiteral("--db"), file, QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0")});

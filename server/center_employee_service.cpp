@@ -25,6 +25,17 @@ bool isFormContentType(const QByteArray& contentType) {
     return mediaType.compare("application/x-www-form-urlencoded", Qt::CaseInsensitive) == 0;
 }
 
+// The centres a batch names, for the log: "7", or "7,8" for a batch over several.
+QString centresOf(const Batch& batch) {
+    QStringList named;
+    for (const BatchStatement& entry : batch.statements) {
+        const qint32 centre = centerIdOf(entry.statement);
+        const QString text = QString::number(centre);
+        if (!named.contains(text)) named << text;
+    }
+    return named.join(u',');
+}
+
 // " 123, 456 and 30 more": enough to find them, short enough for a message box.
 QString idList(const std::vector<qint32>& ids) {
     constexpr std::size_t shown = 10;
@@ -46,27 +57,41 @@ QString savedText(const ApplyResult& applied) {
     return text;
 }
 
+// Who may not use a centre hears so, and whose name it was.
+HttpResponse forbidden(const SignedIn& who, qint32 centerId, const QString& prefix) {
+    return HttpResponse::text(
+        403, QStringLiteral("%1operator %2 may not use centre %3").arg(prefix, who.name).arg(centerId));
+}
+
 }  // namespace
 
-CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, QString connectionName, Clock clock)
-    : database_(std::move(database)), connectionName_(std::move(connectionName)), clock_(std::move(clock)) {}
+CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, QString connectionName,
+                                             std::shared_ptr<SignInGate> gate, Clock clock)
+    : database_(std::move(database)),
+      connectionName_(std::move(connectionName)),
+      gate_(std::move(gate)),
+      clock_(std::move(clock)) {}
 
 CenterEmployeeService::~CenterEmployeeService() = default;
 
 HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
-    HttpResponse response;
-    if (!isResource(request.path)) {
-        response = HttpResponse::text(404, QStringLiteral("not found: only /CenterEmployee.asp is served here"));
-    } else if (request.method == "GET" || request.method == "HEAD") {
-        response = feed(request);
-    } else if (request.method == "POST") {
-        response = applyBatch(request);
-    } else {
-        response = HttpResponse::text(
+    if (!isResource(request.path))
+        return HttpResponse::text(404, QStringLiteral("not found: only /CenterEmployee.asp is served here"));
+    const bool reading = request.method == "GET" || request.method == "HEAD";
+    if (!reading && request.method != "POST") {
+        HttpResponse response = HttpResponse::text(
             405, QStringLiteral("method %1 not allowed: use GET or POST").arg(QString::fromLatin1(request.method)));
         response.headers.emplace_back("Allow", "GET, HEAD, POST");
+        return response;
     }
-    response.headers.emplace_back("Cache-Control", "no-store");
+    HttpResponse failure;
+    EmployeeStore* employees = store(&failure);
+    if (!employees) return failure;
+    auto admitted = gate_->admit(request, *employees);
+    if (auto* refusal = std::get_if<HttpResponse>(&admitted)) return std::move(*refusal);
+    const SignedIn& who = std::get<SignedIn>(admitted);
+    HttpResponse response = reading ? feed(request, who) : applyBatch(request, who);
+    response.logOperator = who.name;
     return response;
 }
 
@@ -100,7 +125,7 @@ HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure& failure,
     return response;
 }
 
-HttpResponse CenterEmployeeService::feed(const HttpRequest& request) {
+HttpResponse CenterEmployeeService::feed(const HttpRequest& request, const SignedIn& who) {
     std::optional<QByteArray> centerText;
     for (const auto& [name, value] : request.query) {
         if (name.compare("centerID", Qt::CaseInsensitive) != 0) continue;
@@ -116,19 +141,25 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest& request) {
             QStringLiteral("centerID \"%1\" is not a 32-bit integer").arg(QString::fromUtf8(centerText->left(40))));
     }
 
+    if (!who.mayUse(*centerId)) return forbidden(who, *centerId, {});
+
     HttpResponse failure;
     EmployeeStore* employees = store(&failure);
     if (!employees) return failure;
+    auto exists = employees->centreExists(*centerId);
+    if (auto* problem = std::get_if<StoreFailure>(&exists)) return databaseFailure(*problem);
+    if (!std::get<bool>(exists)) return HttpResponse::text(404, QStringLiteral("unknown centre %1").arg(*centerId));
     auto result = employees->centerFeed(*centerId);
     if (auto* problem = std::get_if<StoreFailure>(&result)) return databaseFailure(*problem);
 
     HttpResponse response;
+    response.logCentre = QString::number(*centerId);
     response.contentType = "text/xml; charset=utf-8";
     response.body = std::move(std::get<QByteArray>(result));
     return response;
 }
 
-HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request) {
+HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request, const SignedIn& who) {
     if (!isFormContentType(request.contentType)) {
         return HttpResponse::text(415, QStringLiteral("expected an application/x-www-form-urlencoded body, got %1")
                                            .arg(QString::fromLatin1(request.contentType.left(80))));
@@ -139,15 +170,36 @@ HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request) {
         return HttpResponse::text(status, QStringLiteral("nothing saved: %1").arg(refusal->reason));
     }
 
+    const Batch& batch = std::get<Batch>(parsed);
+    const QString centres = centresOf(batch);
+    for (const BatchStatement& entry : batch.statements) {
+        const qint32 centre = centerIdOf(entry.statement);
+        if (!who.mayUse(centre)) {
+            HttpResponse refused = forbidden(who, centre, QStringLiteral("nothing saved: "));
+            refused.logCentre = centres;
+            return refused;
+        }
+    }
+
     HttpResponse failure;
     EmployeeStore* employees = store(&failure);
     if (!employees) return failure;
-    auto result = employees->apply(std::get<Batch>(parsed), clock_());
+    const Actor actor{who.name, request.remoteAddress};
+    auto result = employees->apply(batch, clock_(), actor);
     // Two batches crossing on the same pairs can deadlock in PostgreSQL, which cancels one of
     // them whole; nothing of it was kept, so it simply runs again.
     for (int retry = 0;
          retry < 2 && std::holds_alternative<StoreFailure>(result) && std::get<StoreFailure>(result).conflict; ++retry)
-        result = employees->apply(std::get<Batch>(parsed), clock_());
+        result = employees->apply(batch, clock_(), actor);
+    HttpResponse response = answerFor(result);
+    response.logCentre = centres;
+    return response;
+}
+
+HttpResponse CenterEmployeeService::answerFor(
+    const std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure>& result) {
+    if (const auto* unknown = std::get_if<UnknownCentre>(&result))
+        return HttpResponse::text(404, QStringLiteral("nothing saved: unknown centre %1").arg(unknown->centerId));
     if (const auto* unassignable = std::get_if<UnassignableEmployee>(&result)) {
         return HttpResponse::text(422,
                                   QStringLiteral("nothing saved: field %1: employee %2 %3")

@@ -3,6 +3,7 @@
 #include "server/database_address.h"
 #include "server/employee_store.h"
 #include "server/http_server.h"
+#include "server/sign_in_gate.h"
 
 #include <QDateTime>
 
@@ -12,14 +13,15 @@
 namespace centeremp::server {
 
 // Answers /CenterEmployee.asp: GET with centerID lists the centre's employees, POST applies a
-// batch of SQL=... statements. Each worker thread of the HTTP server has its own service, with
+// batch of SQL=... statements; both only for an operator the gate lets in, and only for the
+// centres that operator may use. Each worker thread of the HTTP server has its own service, with
 // its own database connection (named after the worker), opened when the thread starts or else
 // on the first request, and used, reopened and closed on that thread only.
 class CenterEmployeeService {
 public:
     using Clock = std::function<QDateTime()>;
 
-    CenterEmployeeService(DatabaseAddress database, QString connectionName,
+    CenterEmployeeService(DatabaseAddress database, QString connectionName, std::shared_ptr<SignInGate> gate,
                           Clock clock = &QDateTime::currentDateTimeUtc);
     ~CenterEmployeeService();
 
@@ -29,13 +31,15 @@ public:
     void connect();
 
 private:
-    HttpResponse feed(const HttpRequest& request);
-    HttpResponse applyBatch(const HttpRequest& request);
+    HttpResponse feed(const HttpRequest& request, const SignedIn& who);
+    HttpResponse applyBatch(const HttpRequest& request, const SignedIn& who);
+    HttpResponse answerFor(const std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure>& result);
     EmployeeStore* store(HttpResponse* failure);
     HttpResponse databaseFailure(const StoreFailure& failure, bool saving = false);
 
     DatabaseAddress database_;
     QString connectionName_;
+    std::shared_ptr<SignInGate> gate_;
     Clock clock_;
     std::unique_ptr<EmployeeStore> store_;
 };

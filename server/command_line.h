@@ -5,7 +5,9 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <variant>
+#include <vector>
 
 namespace centeremp::server {
 
@@ -13,15 +15,32 @@ struct ListenAddress {
     QString host = QStringLiteral("127.0.0.1");  // an IPv4 or IPv6 literal
     quint16 port = 8080;                         // 0: any free port
     bool isIpv6() const { return host.contains(u':'); }
-    // http://127.0.0.1:8080 or http://[::1]:8080, with the given port.
-    QString url(quint16 actualPort) const;
+    // 127.0.0.0/8 or ::1: only programs on this machine reach it.
+    bool isLoopback() const;
+    // http://127.0.0.1:8080 or http://[::1]:8080 (https with tls), with the given port.
+    QString url(quint16 actualPort, bool tls = false) const;
+};
+
+// What the administration commands do instead of serving: look after the operators, the
+// centres, and read the assignment log.
+struct AdminCommand {
+    enum class Kind { OperatorAdd, OperatorRemove, OperatorList, CentreAdd, CentreList, Audit };
+    Kind kind = Kind::OperatorList;
+    QString name;  // the operator's, or the new centre's
+    bool allCentres = false;
+    std::vector<qint32> centres;   // operator add --centres
+    std::optional<qint32> centre;  // centre add ID, audit --centre N
 };
 
 struct ServerOptions {
     DatabaseAddress database;
     ListenAddress listen;
     bool demo = false;
-    int threads = 0;  // workers answering requests; 0: one per processor core
+    int threads = 0;         // workers answering requests; 0: one per processor core
+    QString tlsCertificate;  // PEM files; both set: HTTPS only
+    QString tlsKey;
+    bool open = false;  // no operator defined, yet served beyond loopback: its owner says so
+    std::optional<AdminCommand> admin;
 };
 
 struct HelpRequested {};

@@ -69,6 +69,9 @@ DemoData makeDemoData() {
     }
 
     // Five centres; some employees work at two.
+    const QString centreNames[] = {u"Head Office"_qs, u"North Depot"_qs, u"South Depot"_qs, u"Harbour Works"_qs,
+                                   u"Field Service"_qs};
+    for (qint32 center = 1; center <= 5; ++center) data.centres.push_back({center, centreNames[center - 1]});
     std::set<std::pair<qint32, qint32>> assigned;
     for (qint32 center = 1; center <= 5; ++center) {
         const int count = 15 + random.below(20);

@@ -10,6 +10,7 @@ namespace centeremp::server {
 // employees, some inactive, some already assigned. Names include accented letters (all
 // representable in Windows-1252, as the control posts in it) and the characters XML must escape.
 struct DemoData {
+    std::vector<Centre> centres;
     std::vector<SeedEmployee> employees;
     std::vector<SeedAssignment> assignments;
 };

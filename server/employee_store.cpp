@@ -48,6 +48,12 @@ QVariant EmployeeStore::timestampValue(const QDateTime& now) const {
     return utc.toString(Qt::ISODateWithMs);
 }
 
+QDateTime EmployeeStore::timestampFrom(const QVariant& stored) const {
+    if (isPostgres()) return stored.toDateTime().toUTC();
+    QDateTime at = QDateTime::fromString(stored.toString(), Qt::ISODateWithMs);
+    return at.toUTC();
+}
+
 std::variant<bool, StoreFailure> EmployeeStore::isEmpty() {
     QSqlQuery query(db_);
     if (!query.exec(QStringLiteral("SELECT (SELECT COUNT(*) FROM employees) + "
@@ -57,11 +63,15 @@ std::variant<bool, StoreFailure> EmployeeStore::isEmpty() {
     return query.value(0).toLongLong() == 0;
 }
 
-std::optional<StoreFailure> EmployeeStore::insertSeed(const std::vector<SeedEmployee>& employees,
+std::optional<StoreFailure> EmployeeStore::insertSeed(const std::vector<Centre>& centres,
+                                                      const std::vector<SeedEmployee>& employees,
                                                       const std::vector<SeedAssignment>& assignments,
                                                       const QDateTime& now) {
     Transaction transaction(db_, Transaction::Mode::Write);
     if (auto problem = transaction.startFailure()) return problem;
+    for (const Centre& centre : centres) {
+        if (auto problem = addCentre(centre)) return problem;
+    }
     if (auto problem = insertSeedEmployees(employees)) return problem;
     if (auto problem = insertSeedAssignments(assignments, now)) return problem;
     if (!transaction.commit()) return failure(QStringLiteral("cannot commit the sample data"), db_.lastError());

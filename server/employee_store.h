@@ -43,6 +43,42 @@ struct UnassignableEmployee {
     bool exists = false;  // true: the employee exists but is inactive
 };
 
+// A batch named a centre that the centres table does not hold; the batch was not applied.
+struct UnknownCentre {
+    qint32 centerId = 0;
+};
+
+// Who a batch is applied for, as the assignment log records it.
+struct Actor {
+    QString operatorName;  // empty when the server runs without operators
+    QString remoteAddress;
+};
+
+// An operator who may sign in: the Argon2id hash of the password, and the centres the operator
+// may see and change.
+struct OperatorAccount {
+    QString name;
+    QByteArray passwordHash;
+    bool allCentres = false;
+    std::vector<qint32> centres;  // in ascending order; empty with allCentres
+};
+
+struct Centre {
+    qint32 id = 0;
+    QString name;
+};
+
+// One row of the assignment log: one employee of one applied statement.
+struct AuditEntry {
+    QDateTime at;
+    QString operatorName;
+    QString remoteAddress;
+    qint32 centerId = 0;
+    qint32 employeeId = 0;
+    bool added = false;    // false: removed
+    bool applied = false;  // false: the database already held that state
+};
+
 struct SeedEmployee {
     qint32 id = 0;
     QString name;
@@ -77,11 +113,27 @@ public:
     // Applies every statement in order within one transaction, or nothing. Assigning a pair
     // that exists and removing one that does not change nothing, so a retried batch is harmless.
     // Each run of INSERTs and each DELETE is one set-based statement, whatever its size.
-    std::variant<ApplyResult, UnassignableEmployee, StoreFailure> apply(const Batch& batch, const QDateTime& now);
+    // Every statement is written to the assignment log in the same transaction, for actor.
+    std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure> apply(const Batch& batch,
+                                                                                       const QDateTime& now,
+                                                                                       const Actor& actor);
+
+    // Centres and operators.
+    std::variant<bool, StoreFailure> centreExists(qint32 centerId);
+    std::variant<bool, StoreFailure> hasOperators();
+    std::variant<std::optional<OperatorAccount>, StoreFailure> operatorAccount(const QString& name);
+    std::variant<std::vector<OperatorAccount>, StoreFailure> operators();
+    std::optional<StoreFailure> addOperator(const OperatorAccount& account);
+    std::variant<bool, StoreFailure> removeOperator(const QString& name);  // false: there was none
+    std::variant<std::vector<Centre>, StoreFailure> centres();
+    std::optional<StoreFailure> addCentre(const Centre& centre);
+    // The assignment log in the order it was written, of one centre or of all.
+    std::variant<std::vector<AuditEntry>, StoreFailure> auditLog(std::optional<qint32> centerId);
 
     // True when neither table has a row.
     std::variant<bool, StoreFailure> isEmpty();
-    std::optional<StoreFailure> insertSeed(const std::vector<SeedEmployee>& employees,
+    std::optional<StoreFailure> insertSeed(const std::vector<Centre>& centres,
+                                           const std::vector<SeedEmployee>& employees,
                                            const std::vector<SeedAssignment>& assignments, const QDateTime& now);
 
 private:
@@ -102,6 +154,9 @@ private:
     QString idArray(const std::vector<qint32>& ids) const;
     std::variant<std::unordered_map<qint32, bool>, StoreFailure> activeByIds(std::vector<qint32> ids);
     std::optional<std::variant<UnassignableEmployee, StoreFailure>> checkAssignable(const Batch& batch);
+    std::optional<std::variant<UnknownCentre, StoreFailure>> checkCentres(const Batch& batch);
+    std::optional<StoreFailure> writeLog(const BatchOutcome& outcome, const QVariant& timestamp, const Actor& actor);
+    QDateTime timestampFrom(const QVariant& stored) const;
     QSqlQuery* boundInsert(const std::vector<std::pair<qint32, qint32>>& pairs, const QVariant& timestamp,
                            QSqlError* error);
     std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure> insertPairs(
@@ -117,7 +172,19 @@ private:
 
     // Statements prepared once per connection and reused: a request then costs one round trip
     // per statement instead of a prepare, an execute and a deallocate.
-    enum class Prepared { Feed, FeedAssigned, FeedEmployees, ListVersion, EmployeeList, Lookup, Insert, Delete };
+    enum class Prepared {
+        Feed,
+        FeedAssigned,
+        FeedEmployees,
+        ListVersion,
+        EmployeeList,
+        Lookup,
+        Insert,
+        Delete,
+        CentreExists,
+        Account,
+        Log
+    };
     QSqlQuery* prepared(Prepared which, const QString& text, QSqlError* error);
 
     DatabaseAddress address_;

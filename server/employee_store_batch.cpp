@@ -44,24 +44,35 @@ std::vector<std::span<const BatchStatement>> chunksOf(const Batch& batch) {
 class BatchOutcome {
 public:
     void assigned(qint32 centerId, qint32 employeeId, bool changed) {
-        note(centerId, employeeId, changed, result_.assigned, result_.alreadyAssigned);
+        note(centerId, employeeId, changed, true);
+        if (changed) ++result_.assigned;
     }
     void removed(qint32 centerId, qint32 employeeId, bool changed) {
-        note(centerId, employeeId, changed, result_.removed, result_.notAssigned);
+        note(centerId, employeeId, changed, false);
+        if (changed) ++result_.removed;
     }
     ApplyResult take() { return std::move(result_); }
 
+    // What goes to the assignment log: one entry per employee of each statement, in batch
+    // order, as four columns of numbers (added and applied are 1 or 0).
+    struct Log {
+        std::vector<qint32> centres, employees, added, applied;
+    };
+    const Log& log() const { return log_; }
+
 private:
-    void note(qint32 centerId, qint32 employeeId, bool changed, qint64& count, std::vector<qint32>& unchanged) {
+    void note(qint32 centerId, qint32 employeeId, bool changed, bool added) {
         const bool first = touched_.insert(pairKey(centerId, employeeId)).second;
-        if (changed)
-            ++count;
-        else if (first)
-            unchanged.push_back(employeeId);
+        if (!changed && first) (added ? result_.alreadyAssigned : result_.notAssigned).push_back(employeeId);
+        log_.centres.push_back(centerId);
+        log_.employees.push_back(employeeId);
+        log_.added.push_back(added ? 1 : 0);
+        log_.applied.push_back(changed ? 1 : 0);
     }
 
     ApplyResult result_;
     std::unordered_set<quint64> touched_;
+    Log log_;
 };
 
 // The IDs as one bound text: a PostgreSQL array literal or a JSON array for SQLite. Every
@@ -116,6 +127,70 @@ std::optional<std::variant<UnassignableEmployee, StoreFailure>> EmployeeStore::c
         }
     }
     return std::nullopt;
+}
+
+// Every centre the batch names must be in the centres table.
+std::optional<std::variant<UnknownCentre, StoreFailure>> EmployeeStore::checkCentres(const Batch& batch) {
+    std::vector<qint32> named;
+    for (const BatchStatement& entry : batch.statements) {
+        const qint32 centre = centerIdOf(entry.statement);
+        if (std::find(named.begin(), named.end(), centre) == named.end()) named.push_back(centre);
+    }
+    for (qint32 centre : named) {
+        auto exists = centreExists(centre);
+        if (auto* problem = std::get_if<StoreFailure>(&exists)) return *problem;
+        if (!std::get<bool>(exists)) return UnknownCentre{centre};
+    }
+    return std::nullopt;
+}
+
+// The whole batch's entries of the assignment log in one statement, in the batch's order.
+std::optional<StoreFailure> EmployeeStore::writeLog(const BatchOutcome& outcome, const QVariant& timestamp,
+                                                    const Actor& actor) {
+    const BatchOutcome::Log& log = outcome.log();
+    if (log.centres.empty()) return std::nullopt;
+    const QString columns = QStringLiteral(
+        "INSERT INTO assignment_log (loggedAt, operatorName, remoteAddress, centerID, employeeID, change, outcome) ");
+    const QString change = QStringLiteral(
+        "CASE WHEN %1 = 1 THEN 'add' ELSE 'remove' END, "
+        "CASE WHEN %2 = 1 THEN 'applied' ELSE 'no-op' END");
+    QSqlError error;
+    QSqlQuery* query = nullptr;
+    if (isPostgres()) {
+        query = prepared(
+            Prepared::Log,
+            columns + QStringLiteral("SELECT CAST(? AS TIMESTAMP WITH TIME ZONE), ?, ?, l.c, l.e, %1 FROM "
+                                     "unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[]), CAST(? AS INTEGER[]), "
+                                     "CAST(? AS INTEGER[])) WITH ORDINALITY AS l (c, e, a, p, n) ORDER BY l.n")
+                          .arg(change.arg(u"l.a"_qs, u"l.p"_qs)),
+            &error);
+        if (!query) return failure(QStringLiteral("cannot prepare the assignment log"), error);
+        query->bindValue(3, idArray(log.centres));
+        query->bindValue(4, idArray(log.employees));
+        query->bindValue(5, idArray(log.added));
+        query->bindValue(6, idArray(log.applied));
+    } else {
+        // One JSON array of [centre, employee, added, applied] entries, read in order.
+        query = prepared(Prepared::Log,
+                         columns + QStringLiteral("SELECT ?, ?, ?, value ->> 0, value ->> 1, %1 FROM json_each(?) "
+                                                  "ORDER BY key")
+                                       .arg(change.arg(u"value ->> 2"_qs, u"value ->> 3"_qs)),
+                         &error);
+        if (!query) return failure(QStringLiteral("cannot prepare the assignment log"), error);
+        QString json;
+        json.reserve(qsizetype(log.centres.size()) * (pairTextReserve + 4) + 2);
+        json += u'[';
+        for (std::size_t i = 0; i < log.centres.size(); ++i) {
+            json += u'[' + QString::number(log.centres[i]) + u',' + QString::number(log.employees[i]) + u',' +
+                    QString::number(log.added[i]) + u',' + QString::number(log.applied[i]) + QStringLiteral("],");
+        }
+        json.back() = u']';
+        query->bindValue(3, json);
+    }
+    query->bindValue(0, timestamp);
+    query->bindValue(1, actor.operatorName);
+    query->bindValue(2, actor.remoteAddress);
+    return readRows(*query, QStringLiteral("cannot write the assignment log"), [](QSqlQuery&) {});
 }
 
 // The INSERT of these pairs, prepared and bound: two arrays PostgreSQL unnests side by side, or
@@ -225,17 +300,18 @@ std::optional<StoreFailure> EmployeeStore::applyDelete(const DeleteStatement& re
     return std::nullopt;
 }
 
-std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::apply(const Batch& batch,
-                                                                                   const QDateTime& now) {
+std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure> EmployeeStore::apply(const Batch& batch,
+                                                                                                  const QDateTime& now,
+                                                                                                  const Actor& actor) {
     const auto chunks = chunksOf(batch);
-    // A PostgreSQL batch that writes with one statement needs no transaction around it: the
-    // statement is all or nothing by itself, and the employee lookup before it reads what was
-    // committed, as it would inside a read-committed transaction. That saves two round trips.
-    // SQLite's transaction also holds the write lock from the lookup on.
-    std::optional<Transaction> transaction;
-    if (!isPostgres() || chunks.size() > 1) {
-        transaction.emplace(db_, Transaction::Mode::Write);
-        if (auto problem = transaction->startFailure()) return *problem;
+    // The changes and their entries in the assignment log are one transaction: no change
+    // without its record, no record of a change that did not happen. SQLite's transaction also
+    // holds the write lock from the lookups on.
+    Transaction transaction(db_, Transaction::Mode::Write);
+    if (auto problem = transaction.startFailure()) return *problem;
+    if (auto refusal = checkCentres(batch)) {
+        if (auto* unknown = std::get_if<UnknownCentre>(&*refusal)) return *unknown;
+        return std::get<StoreFailure>(*refusal);
     }
     if (auto refusal = checkAssignable(batch)) {
         if (auto* unassignable = std::get_if<UnassignableEmployee>(&*refusal)) return *unassignable;
@@ -248,8 +324,8 @@ std::variant<ApplyResult, UnassignableEmployee, StoreFailure> EmployeeStore::app
         if (auto problem = remove ? applyDelete(*remove, outcome) : applyInserts(chunk, timestamp, outcome))
             return *problem;
     }
-    if (transaction && !transaction->commit())
-        return failure(QStringLiteral("cannot commit the batch"), db_.lastError());
+    if (auto problem = writeLog(outcome, timestamp, actor)) return *problem;
+    if (!transaction.commit()) return failure(QStringLiteral("cannot commit the batch"), db_.lastError());
     return outcome.take();
 }
 

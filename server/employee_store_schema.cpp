@@ -22,6 +22,31 @@ const char* const sqliteSchema[] = {
     " PRIMARY KEY (CenterID, EmployeeID))",
     "CREATE INDEX IF NOT EXISTS CenterEmployeeCrossReference_EmployeeID"
     " ON CenterEmployeeCrossReference (EmployeeID)",
+    "CREATE TABLE IF NOT EXISTS centers ("
+    " ID INTEGER PRIMARY KEY CHECK (ID BETWEEN -2147483648 AND 2147483647),"
+    " name TEXT NOT NULL CHECK (length(trim(name)) > 0))",
+    "CREATE TABLE IF NOT EXISTS operators ("
+    " name TEXT PRIMARY KEY,"
+    " passwordHash TEXT NOT NULL,"
+    " allCentres INTEGER NOT NULL CHECK (allCentres IN (0, 1)))",
+    "CREATE TABLE IF NOT EXISTS operatorCentres ("
+    " operatorName TEXT NOT NULL REFERENCES operators(name) ON DELETE CASCADE,"
+    " centerID INTEGER NOT NULL REFERENCES centers(ID),"
+    " PRIMARY KEY (operatorName, centerID))",
+    "CREATE TABLE IF NOT EXISTS assignment_log ("
+    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+    " loggedAt TEXT NOT NULL,"
+    " operatorName TEXT NOT NULL,"
+    " remoteAddress TEXT NOT NULL,"
+    " centerID INTEGER NOT NULL,"
+    " employeeID INTEGER NOT NULL,"
+    " change TEXT NOT NULL CHECK (change IN ('add', 'remove')),"
+    " outcome TEXT NOT NULL CHECK (outcome IN ('applied', 'no-op')))",
+    // What was done stays on record: rows are added, never changed or taken away.
+    "CREATE TRIGGER IF NOT EXISTS assignment_log_no_update BEFORE UPDATE ON assignment_log"
+    " BEGIN SELECT RAISE(ABORT, 'assignment_log is append-only'); END",
+    "CREATE TRIGGER IF NOT EXISTS assignment_log_no_delete BEFORE DELETE ON assignment_log"
+    " BEGIN SELECT RAISE(ABORT, 'assignment_log is append-only'); END",
 };
 
 // The bound time carries its UTC offset, so a column with a time zone stores the right
@@ -53,7 +78,38 @@ const char* const postgresSchema[] = {
     "DROP TRIGGER IF EXISTS employee_list_changed ON employees",
     "CREATE TRIGGER employee_list_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON employees"
     " FOR EACH STATEMENT EXECUTE FUNCTION note_employee_list_change()",
+    "CREATE TABLE IF NOT EXISTS centers ("
+    " ID INTEGER PRIMARY KEY,"
+    " name TEXT NOT NULL CHECK (length(trim(name)) > 0))",
+    "CREATE TABLE IF NOT EXISTS operators ("
+    " name TEXT PRIMARY KEY,"
+    " passwordHash TEXT NOT NULL,"
+    " allCentres BOOLEAN NOT NULL)",
+    "CREATE TABLE IF NOT EXISTS operatorCentres ("
+    " operatorName TEXT NOT NULL REFERENCES operators(name) ON DELETE CASCADE,"
+    " centerID INTEGER NOT NULL REFERENCES centers(ID),"
+    " PRIMARY KEY (operatorName, centerID))",
+    "CREATE TABLE IF NOT EXISTS assignment_log ("
+    " seq BIGSERIAL PRIMARY KEY,"
+    " loggedAt TIMESTAMP WITH TIME ZONE NOT NULL,"
+    " operatorName TEXT NOT NULL,"
+    " remoteAddress TEXT NOT NULL,"
+    " centerID INTEGER NOT NULL,"
+    " employeeID INTEGER NOT NULL,"
+    " change TEXT NOT NULL CHECK (change IN ('add', 'remove')),"
+    " outcome TEXT NOT NULL CHECK (outcome IN ('applied', 'no-op')))",
+    // What was done stays on record: rows are added, never changed or taken away.
+    "CREATE OR REPLACE FUNCTION refuse_assignment_log_change() RETURNS trigger LANGUAGE plpgsql AS"
+    " 'BEGIN RAISE EXCEPTION ''assignment_log is append-only''; END'",
+    "DROP TRIGGER IF EXISTS assignment_log_append_only ON assignment_log",
+    "CREATE TRIGGER assignment_log_append_only BEFORE UPDATE OR DELETE OR TRUNCATE ON assignment_log"
+    " FOR EACH STATEMENT EXECUTE FUNCTION refuse_assignment_log_change()",
 };
+
+// A database from before centres had a table of their own gets one with every centre that has
+// an assignment, so that what worked before still works.
+const char* const fillCentres =
+    "INSERT INTO centers (ID, name) SELECT DISTINCT CenterID, 'Centre ' || CenterID FROM CenterEmployeeCrossReference";
 
 // Another process (a backup, an operator's sqlite3 shell) may hold the file briefly.
 constexpr auto sqliteBusyTimeout = "QSQLITE_BUSY_TIMEOUT=5000";
@@ -125,10 +181,15 @@ std::optional<StoreFailure> EmployeeStore::createSchema() {
                                       "to_regclass('centeremployeecrossreference_employeeid') IS NOT NULL AND "
                                       "to_regclass('employeelistversion') IS NOT NULL AND EXISTS (SELECT 1 "
                                       "FROM pg_trigger WHERE tgname = 'employee_list_changed' AND "
-                                      "tgrelid = to_regclass('employees') AND tgenabled <> 'D')")
+                                      "tgrelid = to_regclass('employees') AND tgenabled <> 'D') AND "
+                                      "to_regclass('centers') IS NOT NULL AND to_regclass('operators') IS NOT NULL "
+                                      "AND to_regclass('operatorcentres') IS NOT NULL AND "
+                                      "to_regclass('assignment_log') IS NOT NULL")
                                 : QStringLiteral(
-                                      "SELECT COUNT(*) = 3 FROM sqlite_master WHERE lower(name) IN ('employees', "
-                                      "'centeremployeecrossreference', 'centeremployeecrossreference_employeeid')");
+                                      "SELECT COUNT(*) = 9 FROM sqlite_master WHERE lower(name) IN ('employees', "
+                                      "'centeremployeecrossreference', 'centeremployeecrossreference_employeeid', "
+                                      "'centers', 'operators', 'operatorcentres', 'assignment_log', "
+                                      "'assignment_log_no_update', 'assignment_log_no_delete')");
     if (!query.exec(present) || !query.next())
         return failure(QStringLiteral("cannot look for the tables"), query.lastError());
     const bool tablesPresent = query.value(0).toBool();
@@ -152,11 +213,20 @@ std::optional<StoreFailure> EmployeeStore::createTables() {
     Transaction transaction(db_, Transaction::Mode::Write);
     if (auto problem = transaction.startFailure()) return problem;
     QSqlQuery query(db_);
+    const QString centresPresent =
+        isPostgres() ? QStringLiteral("SELECT to_regclass('centers') IS NOT NULL")
+                     : QStringLiteral("SELECT COUNT(*) = 1 FROM sqlite_master WHERE lower(name) = 'centers'");
+    if (!query.exec(centresPresent) || !query.next())
+        return failure(QStringLiteral("cannot look for the centres"), query.lastError());
+    const bool hadCentres = query.value(0).toBool();
+    query.finish();
     for (const char* statement :
          isPostgres() ? std::span<const char* const>(postgresSchema) : std::span<const char* const>(sqliteSchema)) {
         if (!query.exec(QString::fromLatin1(statement)))
             return failure(QStringLiteral("cannot create the tables"), query.lastError());
     }
+    if (!hadCentres && !query.exec(QString::fromLatin1(fillCentres)))
+        return failure(QStringLiteral("cannot list the centres that have assignments"), query.lastError());
     if (!transaction.commit()) return failure(QStringLiteral("cannot commit the tables"), db_.lastError());
     return std::nullopt;
 }

@@ -46,17 +46,56 @@ QString logNoteFor(const HttpResponse& response) {
     return QString::fromUtf8(response.body).trimmed().left(300);
 }
 
+// The client's IP address as text.
+QString clientAddress(MHD_Connection* connection) {
+    const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CLIENT_ADDRESS);
+    if (!info || !info->client_addr) return {};
+    char text[INET6_ADDRSTRLEN] = {};
+    const sockaddr* address = info->client_addr;
+    if (address->sa_family == AF_INET6) {
+        const auto* in6 = reinterpret_cast<const sockaddr_in6*>(address);
+        if (!inet_ntop(AF_INET6, &in6->sin6_addr, text, sizeof text)) return {};
+        // An IPv4 client of a dual-stack socket is the IPv4 address it is.
+        QString written = QString::fromLatin1(text);
+        if (written.startsWith(u"::ffff:") && written.contains(u'.')) written = written.sliced(7);
+        return written;
+    }
+    if (address->sa_family != AF_INET) return {};
+    const auto* in4 = reinterpret_cast<const sockaddr_in*>(address);
+    if (!inet_ntop(AF_INET, &in4->sin_addr, text, sizeof text)) return {};
+    return QString::fromLatin1(text);
+}
+
+// GnuTLS suites for the HTTPS server: TLS 1.2 and 1.3 only, AEAD ciphers with forward-secret
+// key exchange, the server's order first.
+constexpr char tlsPriorities[] =
+    "NORMAL:-VERS-ALL:+VERS-TLS1.3:+VERS-TLS1.2:-CIPHER-ALL:+AES-256-GCM:+AES-128-GCM:+CHACHA20-POLY1305:"
+    "-MAC-ALL:+AEAD:-KX-ALL:+ECDHE-ECDSA:+ECDHE-RSA:%SERVER_PRECEDENCE";
+
 }  // namespace
 
 struct HttpCallbacks {
     static MHD_Result queue(MHD_Connection* connection, HttpServer::Pending* pending, const HttpResponse& response) {
-        writeLog(requestLogLine(QDateTime::currentDateTimeUtc(), pending->request.method, pending->request.path,
-                                response.status, pending->timer.elapsed(), logNoteFor(response)));
+        RequestLogEntry entry;
+        entry.when = QDateTime::currentDateTimeUtc();
+        entry.address = pending->request.remoteAddress;
+        entry.method = pending->request.method;
+        entry.path = pending->request.path;
+        entry.status = response.status;
+        entry.milliseconds = pending->timer.elapsed();
+        entry.operatorName = response.logOperator;
+        entry.centre = response.logCentre;
+        entry.note = logNoteFor(response);
+        writeLog(requestLogLine(entry));
         MHD_Response* reply = MHD_create_response_from_buffer(
             std::size_t(response.body.size()), const_cast<char*>(response.body.constData()), MHD_RESPMEM_MUST_COPY);
         if (!reply) return MHD_NO;
         if (!response.contentType.isEmpty())
             MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, response.contentType.constData());
+        // Every answer names people or says something about them: no cache keeps it, and no
+        // browser reads it as anything but what it says it is.
+        MHD_add_response_header(reply, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
+        MHD_add_response_header(reply, "X-Content-Type-Options", "nosniff");
         for (const auto& [name, value] : response.headers)
             MHD_add_response_header(reply, name.constData(), value.constData());
         const MHD_Result result = MHD_queue_response(connection, unsigned(response.status), reply);
@@ -91,6 +130,10 @@ struct HttpCallbacks {
         pending->timer.start();
         pending->request.method = method;
         pending->request.path = url;
+        pending->request.remoteAddress = clientAddress(connection);
+        if (const char* authorization =
+                MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION))
+            pending->request.authorization = authorization;
         MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, &collectQuery, &pending->request.query);
         if (const char* type = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE))
             pending->request.contentType = type;
@@ -237,7 +280,7 @@ std::optional<QString> socketAddress(const ListenAddress& address, sockaddr_stor
 
 // Every connection is a descriptor: take what the system allows, and keep some for the
 // database connections and files.
-unsigned HttpServer::connectionLimit() const {
+unsigned HttpServer::connectionLimit() {
     rlimit files{};
     if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
         files.rlim_cur = files.rlim_max;
@@ -248,7 +291,7 @@ unsigned HttpServer::connectionLimit() const {
     return unsigned(std::min<rlim_t>(limits_.connections, files.rlim_cur - reserve));
 }
 
-bool HttpServer::start(const ListenAddress& address, QString* error) {
+bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCredentials* tls) {
     sockaddr_storage storage{};
     if (auto problem = socketAddress(address, storage)) {
         *error = *problem;
@@ -256,6 +299,16 @@ bool HttpServer::start(const ListenAddress& address, QString* error) {
     }
     unsigned flags = MHD_USE_INTERNAL_POLLING_THREAD | MHD_USE_AUTO | MHD_ALLOW_SUSPEND_RESUME | MHD_USE_ERROR_LOG;
     if (address.isIpv6()) flags |= MHD_USE_IPv6;
+    // The daemon reads the certificate and key while it runs, so they are kept with the server.
+    std::vector<MHD_OptionItem> tlsOptions;
+    if (tls) {
+        flags |= MHD_USE_TLS;
+        tls_ = *tls;
+        tlsOptions = {{MHD_OPTION_HTTPS_MEM_CERT, 0, const_cast<char*>(tls_.certificate.constData())},
+                      {MHD_OPTION_HTTPS_MEM_KEY, 0, const_cast<char*>(tls_.key.constData())},
+                      {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(tlsPriorities)}};
+    }
+    tlsOptions.push_back({MHD_OPTION_END, 0, nullptr});
     const unsigned connections = connectionLimit();
     for (int i = 0; i < readerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, i, Reading);
     for (int i = 0; i < writerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, readerCount_ + i, Writing);
@@ -267,11 +320,12 @@ bool HttpServer::start(const ListenAddress& address, QString* error) {
                          MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                                //
                          MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,                        //
                          MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                           //
+                         MHD_OPTION_ARRAY, tlsOptions.data(),                                                      //
                          MHD_OPTION_END);
     if (!daemon_) {
         stopWorkers();
-        *error =
-            QStringLiteral("cannot listen on %1 (address in use or not available?)").arg(address.url(address.port));
+        *error = QStringLiteral("cannot listen on %1 (address in use or not available?)")
+                     .arg(address.url(address.port, tls != nullptr));
         return false;
     }
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);

@@ -24,6 +24,8 @@ struct HttpRequest {
     QByteArray path;                                       // without the query
     std::vector<std::pair<QByteArray, QByteArray>> query;  // decoded name/value pairs in order
     QByteArray contentType;
+    QByteArray authorization;  // the Authorization header as sent, empty without one
+    QString remoteAddress;     // the client's IP address
     QByteArray body;
 };
 
@@ -32,7 +34,9 @@ struct HttpResponse {
     QByteArray contentType;
     QByteArray body;
     std::vector<std::pair<QByteArray, QByteArray>> headers;
-    QString logNote;  // for the server's log only, never sent: details the client must not see
+    QString logNote;      // for the server's log only, never sent: details the client must not see
+    QString logOperator;  // for the log: who asked (the name given, when a sign-in failed)
+    QString logCentre;    // for the log: the centre asked for, when there was one
 
     // A plain-text answer for a person: one line ending in a newline.
     static HttpResponse text(int status, const QString& message);
@@ -48,6 +52,12 @@ struct HttpLimits {
     std::size_t connectionMemoryBytes = 64 * 1024;  // request line and headers
     qsizetype maxBodyBytes = 16 * 1024 * 1024;
     qsizetype maxBufferedBytes = 64 * 1024 * 1024;  // all bodies being received or waiting at once
+};
+
+// A certificate chain and its private key, both PEM, checked to belong together.
+struct TlsCredentials {
+    QByteArray certificate;
+    QByteArray key;
 };
 
 // HTTP over GNU libmicrohttpd. One polling thread does all socket work and never waits for
@@ -69,7 +79,8 @@ public:
     HttpServer(const HttpServer&) = delete;
     HttpServer& operator=(const HttpServer&) = delete;
 
-    bool start(const ListenAddress& address, QString* error);
+    // With tls, serves HTTPS only (TLS 1.2 or later, forward-secret AEAD suites).
+    bool start(const ListenAddress& address, QString* error, const TlsCredentials* tls = nullptr);
     quint16 port() const { return port_; }
     // Request-body bytes held right now, received or waiting for a worker: zero when idle.
     qsizetype bufferedBytes() const { return bufferedBytes_.load(); }
@@ -86,12 +97,13 @@ private:
     bool dispatch(MHD_Connection* connection, Pending* pending);
     void work(int worker, Lane lane);
     void stopWorkers();
-    unsigned connectionLimit() const;
+    unsigned connectionLimit();
 
     HandlerFactory factory_;
     int readerCount_;
     int writerCount_;
     HttpLimits limits_;
+    TlsCredentials tls_;
     MHD_Daemon* daemon_ = nullptr;
     quint16 port_ = 0;
     std::atomic<qsizetype> bufferedBytes_{0};

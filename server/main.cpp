@@ -1,10 +1,13 @@
 // centeremp-server: the HTTP service behind the centre employee assignment control.
 
+#include "server/admin_commands.h"
 #include "server/center_employee_service.h"
 #include "server/command_line.h"
 #include "server/demo_data.h"
 #include "server/employee_store.h"
 #include "server/http_server.h"
+#include "server/sign_in_gate.h"
+#include "server/tls_files.h"
 
 #include <QCoreApplication>
 #include <QDateTime>
@@ -30,8 +33,7 @@ void printError(const QString& message) {
 
 // Checks the database and creates its tables before accepting requests, so a wrong --db fails
 // at once instead of on the first request; fills it with sample data when asked and it is empty.
-bool prepareDatabase(const ServerOptions& options) {
-    EmployeeStore store(options.database, QStringLiteral("centeremp-startup"));
+bool prepareDatabase(const ServerOptions& options, EmployeeStore& store) {
     if (auto problem = store.open()) {
         printError(problem->message);
         return false;
@@ -47,7 +49,8 @@ bool prepareDatabase(const ServerOptions& options) {
         return true;
     }
     const DemoData demo = makeDemoData();
-    if (auto problem = store.insertSeed(demo.employees, demo.assignments, QDateTime::currentDateTimeUtc())) {
+    if (auto problem =
+            store.insertSeed(demo.centres, demo.employees, demo.assignments, QDateTime::currentDateTimeUtc())) {
         printError(problem->message);
         return false;
     }
@@ -70,10 +73,24 @@ sigset_t blockStopSignals() {
 
 // Each worker gets a service of its own, with a database connection named after the worker and
 // opened at once: a new connection's first statements are slow, and no operator should wait.
-HttpServer::HandlerFactory serviceFactory(const ServerOptions& options) {
-    return [&options](int worker) -> HttpServer::Handler {
+// Without operators nobody signs in, so only this machine may be let in, unless the owner says
+// otherwise. Nothing when the server may start.
+std::optional<QString> exposureProblem(const ServerOptions& options, EmployeeStore& store, bool* operatorsDefined) {
+    auto defined = store.hasOperators();
+    if (auto* problem = std::get_if<StoreFailure>(&defined)) return problem->message;
+    *operatorsDefined = std::get<bool>(defined);
+    if (*operatorsDefined || options.listen.isLoopback() || options.open) return std::nullopt;
+    return QStringLiteral(
+               "no operator is defined, so anyone who reaches %1 could read and change every centre; add one "
+               "first (centeremp-server --db DB operator add NAME --all-centres), or pass --open if that is "
+               "intended")
+        .arg(options.listen.host);
+}
+
+HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::shared_ptr<SignInGate> gate) {
+    return [&options, gate](int worker) -> HttpServer::Handler {
         auto service = std::make_shared<CenterEmployeeService>(options.database,
-                                                               QStringLiteral("centeremp-worker-%1").arg(worker));
+                                                               QStringLiteral("centeremp-worker-%1").arg(worker), gate);
         service->connect();
         return [service](const HttpRequest& request) { return service->handle(request); };
     };
@@ -95,24 +112,54 @@ int main(int argc, char* argv[]) {
         return exitBadCommandLine;
     }
     const auto& options = std::get<ServerOptions>(parsed);
+    if (options.admin) return runAdminCommand(options.database, *options.admin, stdin, stdout, stderr);
 
-    if (!prepareDatabase(options)) return exitCannotServe;
+    std::optional<TlsCredentials> tls;
+    if (!options.tlsCertificate.isEmpty()) {
+        auto loaded = loadTlsCredentials(options.tlsCertificate, options.tlsKey);
+        if (auto* problem = std::get_if<QString>(&loaded)) {
+            printError(*problem);
+            return exitBadCommandLine;
+        }
+        tls = std::get<TlsCredentials>(std::move(loaded));
+    }
+
+    bool operatorsDefined = false;
+    {
+        EmployeeStore store(options.database, QStringLiteral("centeremp-startup"));
+        if (!prepareDatabase(options, store)) return exitCannotServe;
+        if (auto problem = exposureProblem(options, store, &operatorsDefined)) {
+            printError(*problem);
+            return exitBadCommandLine;
+        }
+    }
 
     const sigset_t stopSignals = blockStopSignals();
     const int threads = options.threads > 0 ? options.threads : std::max(1, QThread::idealThreadCount());
     // A PostgreSQL batch mostly waits for its commit to reach the disk, and batches that commit
     // together share one flush; SQLite takes one writer at a time however many wait.
     const int writers = options.database.kind == DatabaseAddress::Kind::Postgres ? 2 * threads : threads;
-    HttpServer server(serviceFactory(options), threads, writers);
+    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>()), threads, writers);
     QString error;
-    if (!server.start(options.listen, &error)) {
+    if (!server.start(options.listen, &error, tls ? &*tls : nullptr)) {
         printError(error);
         return exitCannotServe;
     }
-    std::printf("listening on %s\n", options.listen.url(server.port()).toLatin1().constData());
+    std::printf("listening on %s\n", options.listen.url(server.port(), tls.has_value()).toLatin1().constData());
     std::fflush(stdout);
     std::fprintf(stderr, "centeremp-server: using the %s; %d workers load pages and %d save batches\n",
                  options.database.describe().toLocal8Bit().constData(), threads, writers);
+    if (!operatorsDefined) {
+        std::fprintf(stderr,
+                     "centeremp-server: no operator is defined: %s, without sign-in, until one is added "
+                     "(operator add)\n",
+                     options.listen.isLoopback() ? "only programs on this machine are served"
+                                                 : "--open: anyone who reaches the port is served");
+    }
+    if (!tls)
+        std::fprintf(stderr,
+                     "centeremp-server: plain HTTP: names and passwords cross the network unencrypted "
+                     "unless a TLS proxy is in front (--tls-cert, --tls-key)\n");
 
     int received = 0;
     sigwait(&stopSignals, &received);

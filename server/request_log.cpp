@@ -20,12 +20,14 @@ QByteArray escapeForLog(QByteArrayView text) {
     return escaped;
 }
 
-QByteArray requestLogLine(const QDateTime& when, QByteArrayView method, QByteArrayView path, int status,
-                          qint64 milliseconds, QStringView note) {
-    QByteArray line = when.toUTC().toString(Qt::ISODateWithMs).toLatin1() + ' ' + escapeForLog(method) + ' ' +
-                      escapeForLog(path) + ' ' + QByteArray::number(status) + ' ' + QByteArray::number(milliseconds) +
-                      " ms";
-    if (!note.isEmpty()) line += ": " + escapeForLog(note.toUtf8());
+QByteArray requestLogLine(const RequestLogEntry& entry) {
+    const auto field = [](const QString& text) { return escapeForLog(text.isEmpty() ? "-" : text.toUtf8()); };
+    QByteArray line = entry.when.toUTC().toString(Qt::ISODateWithMs).toLatin1() + ' ' + field(entry.address) + ' ' +
+                      escapeForLog(entry.method) + ' ' + escapeForLog(entry.path) + ' ' +
+                      QByteArray::number(entry.status) + ' ' + QByteArray::number(entry.milliseconds) + " ms";
+    if (!entry.operatorName.isEmpty()) line += " operator=" + escapeForLog(entry.operatorName.toUtf8());
+    if (!entry.centre.isEmpty()) line += " centre=" + escapeForLog(entry.centre.toUtf8());
+    if (!entry.note.isEmpty()) line += ": " + escapeForLog(entry.note.toUtf8());
     return line + '\n';
 }
 

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QByteArrayView>
 #include <QDateTime>
+#include <QString>
 #include <QStringView>
 
 namespace centeremp::server {
@@ -12,10 +13,22 @@ namespace centeremp::server {
 // the terminal of whoever reads the log.
 QByteArray escapeForLog(QByteArrayView text);
 
-// One line per request: time, method, path, status, milliseconds, and an optional note, each
-// escaped; ends in a newline.
-QByteArray requestLogLine(const QDateTime& when, QByteArrayView method, QByteArrayView path, int status,
-                          qint64 milliseconds, QStringView note);
+struct RequestLogEntry {
+    QDateTime when;
+    QString address;  // the client's
+    QByteArray method;
+    QByteArray path;
+    int status = 0;
+    qint64 milliseconds = 0;
+    QString operatorName;  // empty: nobody signed in
+    QString centre;        // empty: no centre named
+    QString note;
+};
+
+// One line per request: time, client address, method, path, status, milliseconds, then
+// "operator=NAME" and "centre=N" when known, and an optional note, each escaped; ends in a
+// newline.
+QByteArray requestLogLine(const RequestLogEntry& entry);
 
 // Writes a whole line at once to stderr, so lines from several threads never interleave.
 void writeLog(const QByteArray& line);

@@ -32,6 +32,10 @@ struct Refusal {
 
 using Statement = std::variant<InsertStatement, DeleteStatement>;
 
+inline qint32 centerIdOf(const Statement& statement) {
+    return std::visit([](const auto& shape) { return shape.centerId; }, statement);
+}
+
 std::variant<InsertStatement, DeleteStatement, Refusal> parseStatement(QStringView text);
 
 struct BatchStatement {

@@ -32,11 +32,22 @@ INSTANTIATE_TEST_SUITE_P(ServerLog, LogEscape,
                                          EscapeCase{"Utf8AndC1", "\xC3\xA9\xC2\x9B", "\\xC3\\xA9\\xC2\\x9B"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RequestLogLine, HasTheFieldsInOrderAndEscapesTheNote) {
+TEST(RequestLogLine, HasTheFieldsInOrderAndEscapesWhatClientsChose) {
     const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC);
-    EXPECT_EQ(requestLogLine(when, "POST", "/CenterEmployee.asp", 400, 12, u"nothing saved: field 1\nforged"),
-              "2026-01-02T03:04:05.006Z POST /CenterEmployee.asp 400 12 ms: nothing saved: field 1\\x0Aforged\n");
-    EXPECT_EQ(requestLogLine(when, "GET", "/a b", 200, 0, {}), "2026-01-02T03:04:05.006Z GET /a b 200 0 ms\n");
+    RequestLogEntry post{when,
+                         u"192.0.2.7"_qs,
+                         "POST",
+                         "/CenterEmployee.asp",
+                         400,
+                         12,
+                         u"ann\nforged"_qs,
+                         u"7"_qs,
+                         u"nothing saved: field 1\nforged"_qs};
+    EXPECT_EQ(requestLogLine(post),
+              "2026-01-02T03:04:05.006Z 192.0.2.7 POST /CenterEmployee.asp 400 12 ms "
+              "operator=ann\\x0Aforged centre=7: nothing saved: field 1\\x0Aforged\n");
+    RequestLogEntry get{when, {}, "GET", "/a b", 200, 0, {}, {}, {}};
+    EXPECT_EQ(requestLogLine(get), "2026-01-02T03:04:05.006Z - GET /a b 200 0 ms\n");
 }
 
 }  // namespace
