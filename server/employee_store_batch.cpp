@@ -187,9 +187,11 @@ std::optional<StoreFailure> EmployeeStore::writeLog(const BatchOutcome& outcome,
         json.back() = u']';
         query->bindValue(3, json);
     }
+    // A null text would be bound as NULL; nobody signed in is recorded as an empty name.
+    const auto text = [](const QString& value) { return value.isNull() ? QStringLiteral("") : value; };
     query->bindValue(0, timestamp);
-    query->bindValue(1, actor.operatorName);
-    query->bindValue(2, actor.remoteAddress);
+    query->bindValue(1, text(actor.operatorName));
+    query->bindValue(2, text(actor.remoteAddress));
     return readRows(*query, QStringLiteral("cannot write the assignment log"), [](QSqlQuery&) {});
 }
 

@@ -97,24 +97,29 @@ SignInGate::Key SignInGate::keyFor(const QString& name, const QString& password)
     return key;
 }
 
-std::optional<SignedIn> SignInGate::recall(const Key& key, Clock::time_point now) {
+std::optional<SignInGate::Remembered> SignInGate::recall(const Key& key) {
     std::lock_guard lock(mutex_);
     const auto found = remembered_.find(key);
     if (found == remembered_.end()) return std::nullopt;
-    if (found->second.until <= now) {
-        remembered_.erase(found);
-        return std::nullopt;
-    }
-    return found->second.who;
+    return found->second;
 }
 
-void SignInGate::remember(const Key& key, const SignedIn& who, Clock::time_point now) {
+void SignInGate::remember(const Key& key, const OperatorAccount& account, Clock::time_point now) {
     std::lock_guard lock(mutex_);
-    if (remembered_.size() >= settings_.remembered) {
-        std::erase_if(remembered_, [now](const auto& entry) { return entry.second.until <= now; });
+    if (remembered_.size() >= settings_.remembered && !remembered_.contains(key)) {
+        // Entries long past their time are of operators gone home; when even that frees
+        // nothing, start over rather than grow without end.
+        std::erase_if(remembered_,
+                      [&](const auto& entry) { return entry.second.until + settings_.rememberFor <= now; });
         if (remembered_.size() >= settings_.remembered) remembered_.clear();
     }
-    remembered_[key] = Remembered{who, now + settings_.rememberFor};
+    remembered_[key] = Remembered{SignedIn{account.name, account.allCentres, account.centres}, account.passwordHash,
+                                  now + settings_.rememberFor};
+}
+
+void SignInGate::forget(const Key& key) {
+    std::lock_guard lock(mutex_);
+    remembered_.erase(key);
 }
 
 // Whether sign-in is needed at all, looked up again every few seconds: an operator added while
@@ -144,7 +149,11 @@ std::variant<SignedIn, HttpResponse> SignInGate::admit(const HttpRequest& reques
     const QString nameKey = credentials ? u"name "_qs + credentials->name : QString();
     for (const QString& key : {addressKey, nameKey}) {
         if (key.isEmpty()) continue;
-        if (auto wait = throttle_.lockedFor(key, now)) return tooManyFailures(*wait);
+        if (auto wait = throttle_.lockedFor(key, now)) {
+            HttpResponse refused = tooManyFailures(*wait);
+            if (credentials) refused.logOperator = credentials->name;
+            return refused;
+        }
     }
     if (!credentials) {
         throttle_.failed(addressKey, now);
@@ -152,10 +161,19 @@ std::variant<SignedIn, HttpResponse> SignInGate::admit(const HttpRequest& reques
     }
 
     const Key key = keyFor(credentials->name, credentials->password);
-    if (auto who = recall(key, now)) return *who;
+    const auto remembered = recall(key);
+    if (remembered && remembered->until > now) return remembered->who;
     auto looked = store.operatorAccount(credentials->name);
     if (auto* problem = std::get_if<StoreFailure>(&looked)) return unavailable(*problem);
     const auto& account = std::get<std::optional<OperatorAccount>>(looked);
+    // The password was verified against this very hash: the operator still signs in with it.
+    if (remembered && account && remembered->passwordHash.size() == account->passwordHash.size() &&
+        sodium_memcmp(remembered->passwordHash.constData(), account->passwordHash.constData(),
+                      std::size_t(account->passwordHash.size())) == 0) {
+        remember(key, *account, now);
+        return SignedIn{account->name, account->allCentres, account->centres};
+    }
+    if (remembered) forget(key);
     // An unknown name costs the same Argon2 run as a wrong password, so timing tells no names.
     const bool verified = verifyPassword(account ? QByteArrayView(account->passwordHash) : QByteArrayView(),
                                          credentials->password.toUtf8());
@@ -166,9 +184,8 @@ std::variant<SignedIn, HttpResponse> SignInGate::admit(const HttpRequest& reques
         refused.logOperator = credentials->name;
         return refused;
     }
-    SignedIn who{account->name, account->allCentres, account->centres};
-    remember(key, who, now);
-    return who;
+    remember(key, *account, now);
+    return SignedIn{account->name, account->allCentres, account->centres};
 }
 
 }  // namespace centeremp::server

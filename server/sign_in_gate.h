@@ -15,6 +15,7 @@
 namespace centeremp::server {
 
 class EmployeeStore;
+struct OperatorAccount;
 
 // Who a request comes from, once the gate let it in.
 struct SignedIn {
@@ -61,14 +62,16 @@ private:
 // Decides who may come in. With no operator defined, everyone may (the server then listens on
 // loopback only, or where its owner said it should be open). Otherwise every request needs the
 // name and password of an operator (HTTP Basic); the password is checked against its Argon2id
-// hash on the worker that asks. A verified sign-in is remembered for a while under a keyed hash
-// of name and password, so the next requests cost a lookup, not another Argon2 run; failures are
-// throttled by name and by address. Shared by every worker.
+// hash on the worker that asks. A verified sign-in is remembered under a keyed hash of name and
+// password, so the next requests cost a lookup, not another Argon2 run. After a short while the
+// operator's row is read again: a removed operator, a new password or other centres take effect
+// then, and an unchanged password hash needs no new Argon2 run. Failures are throttled by name
+// and by address. Shared by every worker.
 class SignInGate {
 public:
     using Clock = std::chrono::steady_clock;
     struct Settings {
-        std::chrono::seconds rememberFor{60};  // also how soon a removed operator is shut out
+        std::chrono::seconds rememberFor{30};  // also how soon a removed operator is shut out
         std::chrono::seconds operatorsCheckedEvery{2};
         std::size_t remembered = 10000;
         FailureThrottle::Limits throttle;
@@ -89,13 +92,15 @@ private:
     };
     struct Remembered {
         SignedIn who;
+        QByteArray passwordHash;  // as it was when the password was verified
         Clock::time_point until;
     };
 
     std::variant<bool, HttpResponse> operatorsDefined(EmployeeStore& store, Clock::time_point now);
     Key keyFor(const QString& name, const QString& password) const;
-    std::optional<SignedIn> recall(const Key& key, Clock::time_point now);
-    void remember(const Key& key, const SignedIn& who, Clock::time_point now);
+    std::optional<Remembered> recall(const Key& key);
+    void remember(const Key& key, const OperatorAccount& account, Clock::time_point now);
+    void forget(const Key& key);
 
     Settings settings_;
     std::array<unsigned char, 32> secret_{};  // the key of the keyed hash; never leaves memory

@@ -2,6 +2,7 @@
 
 #include "server/database_address.h"
 #include "server/employee_store.h"
+#include "server/password_hash.h"
 
 #include <QFile>
 #include <QSqlDatabase>
@@ -43,7 +44,15 @@ std::vector<server::SeedAssignment> operatorAssignments(int employees) {
     return assignments;
 }
 
+const QByteArray operatorPassword = "loadtest-password";
+
+QString operatorName(int number) { return QStringLiteral("operator-%1").arg(number); }
+
 }  // namespace
+
+QByteArray signInAs(int number) {
+    return "Basic " + (operatorName(number).toUtf8() + ':' + operatorPassword).toBase64();
+}
 
 void fail(const QString& message) {
     std::fprintf(stderr, "centeremp-loadgen: %s\n", qPrintable(message));
@@ -73,7 +82,16 @@ void Database::seed(int employees, bool assignSome) {
     std::vector<server::SeedEmployee> people;
     for (qint32 id = 1; id <= employees; ++id) people.push_back({id, QStringLiteral("Employee %1").arg(id), true});
     const auto assignments = assignSome ? operatorAssignments(employees) : std::vector<server::SeedAssignment>{};
-    if (auto problem = store.insertSeed(people, assignments, QDateTime::currentDateTimeUtc())) fail(problem->message);
+    std::vector<server::Centre> centres;
+    for (qint32 centre = 1; centre <= operatorCentres; ++centre)
+        centres.push_back({centre, QStringLiteral("Centre %1").arg(centre)});
+    if (auto problem = store.insertSeed(centres, people, assignments, QDateTime::currentDateTimeUtc()))
+        fail(problem->message);
+    // One hash for all: each name is still a sign-in of its own that the server verifies.
+    const QByteArray hash = server::hashPassword(operatorPassword);
+    for (int number = 0; number < operatorAccounts; ++number) {
+        if (auto problem = store.addOperator({operatorName(number), hash, true, {}})) fail(problem->message);
+    }
 }
 
 void Database::adminExec(const QString& sql) {

@@ -2,6 +2,7 @@
 
 // What the load generator runs against: its options, fresh databases and server processes.
 
+#include <QByteArray>
 #include <QList>
 #include <QProcess>
 #include <QString>
@@ -24,6 +25,11 @@ constexpr int operatorEmployees = 1000;
 constexpr int operatorCentres = 100;
 constexpr qint32 largest = 32767;
 
+// Every simulated operator signs in as an operator of their own, who may use every centre; all
+// share one password. The Authorization header of operator number.
+constexpr int operatorAccounts = 1000;
+QByteArray signInAs(int number);
+
 // Says what went wrong and ends the program.
 [[noreturn]] void fail(const QString& message);
 
@@ -34,7 +40,8 @@ public:
     Database(const QString& adminUri, const QString& name);
     ~Database();
     QString argument() const { return argument_; }
-    // employees active employees; with assignSome, twenty of them on each operator centre.
+    // employees active employees, the operator centres and the operators; with assignSome,
+    // twenty employees on each operator centre.
     void seed(int employees, bool assignSome);
 
 private:

@@ -15,7 +15,8 @@ namespace centeremp::loadtest {
 
 using Clock = std::chrono::steady_clock;
 
-HttpClient::HttpClient(quint16 port, std::chrono::milliseconds timeout) : port_(port), timeout_(timeout) {}
+HttpClient::HttpClient(quint16 port, QByteArray authorization, std::chrono::milliseconds timeout)
+    : port_(port), authorization_(std::move(authorization)), timeout_(timeout) {}
 
 HttpClient::~HttpClient() { close(); }
 
@@ -131,6 +132,7 @@ Reply HttpClient::request(const QByteArray& method, const QByteArray& target, co
     if (fd_ < 0 && !connectOnly(&error)) return Reply{0, {}, error};
     QByteArray head = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port_) + "\r\n";
     if (!keepAlive) head += "Connection: close\r\n";
+    if (!authorization_.isEmpty()) head += "Authorization: " + authorization_ + "\r\n";
     if (method == "POST")
         head +=
             "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + QByteArray::number(body.size()) +

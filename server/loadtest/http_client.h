@@ -18,7 +18,8 @@ struct Reply {
 
 class HttpClient {
 public:
-    explicit HttpClient(quint16 port, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    // authorization: the Authorization header's value sent with every request, or empty.
+    HttpClient(quint16 port, QByteArray authorization, std::chrono::milliseconds timeout = std::chrono::seconds(5));
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
@@ -40,6 +41,7 @@ private:
     Reply readReply(std::chrono::steady_clock::time_point deadline);
 
     quint16 port_;
+    QByteArray authorization_;
     std::chrono::milliseconds timeout_;
     int fd_ = -1;
     QByteArray buffer_;  // bytes received beyond the last reply

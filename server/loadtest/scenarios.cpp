@@ -1,5 +1,6 @@
 #include "server/loadtest/scenarios.h"
 
+#include "server/loadtest/fixtures.h"
 #include "server/loadtest/http_client.h"
 #include "server/sql_batch.h"
 
@@ -52,7 +53,7 @@ Reply timed(HttpClient& client, Tally& tally, const QByteArray& method, const QB
 // back, so the centres keep their size however long the run; every fifth commit on a new
 // connection, the rest on the kept-alive one. Bounded by the deadline and by a cycle count.
 void operatorLoop(quint16 port, int number, Clock::time_point deadline, Tally& loads, Tally& commits) {
-    HttpClient client(port);
+    HttpClient client(port, signInAs(number));
     for (int cycle = 0; cycle < 100000 && Clock::now() < deadline; ++cycle) {
         const int move = cycle / 2;
         const qint32 centre = 1 + (number * 7 + move) % operatorCentres;
@@ -112,7 +113,7 @@ void runCrowd(quint16 port, int idleHosts, int slowSenders) {
     int idleLoaded = 0;
     const auto idleDeadline = Clock::now() + std::chrono::seconds(20);
     for (int i = 0; i < idleHosts && Clock::now() < idleDeadline; ++i) {
-        idle.push_back(std::make_unique<HttpClient>(port, std::chrono::seconds(3)));
+        idle.push_back(std::make_unique<HttpClient>(port, signInAs(0), std::chrono::seconds(3)));
         const QByteArray target = "/CenterEmployee.asp?centerID=" + QByteArray::number(1 + i % operatorCentres);
         idleLoaded += idle.back()->request("GET", target).status == 200;
     }
@@ -121,7 +122,7 @@ void runCrowd(quint16 port, int idleHosts, int slowSenders) {
         std::vector<std::unique_ptr<HttpClient>> slow;
         std::string error;
         for (int i = 0; i < slowSenders; ++i) {
-            slow.push_back(std::make_unique<HttpClient>(port));
+            slow.push_back(std::make_unique<HttpClient>(port, signInAs(0)));
             slow.back()->connectOnly(&error);
         }
         const QByteArray head = "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nX-Slow: ";
@@ -133,7 +134,7 @@ void runCrowd(quint16 port, int idleHosts, int slowSenders) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
     Tally tally;
     for (int i = 0; i < 10; ++i) {
-        HttpClient newcomer(port);
+        HttpClient newcomer(port, signInAs(1));
         timed(newcomer, tally, "GET", "/CenterEmployee.asp?centerID=" + QByteArray::number(1 + i));
         timed(newcomer, tally, "POST", "/CenterEmployee.asp", insertField(1 + i, 500 + i));
     }
@@ -154,7 +155,7 @@ void runLargeBatch(quint16 port, const char* label, const QByteArray& body, bool
     // Two operators meanwhile, each on its own: one loading a centre, one whose request the
     // server answers without the database (it shows the serving itself).
     std::thread feeder([&] {
-        HttpClient client(port);
+        HttpClient client(port, signInAs(0));
         while (!done) {
             timed(client, feeds, "GET", "/CenterEmployee.asp?centerID=1");
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -162,13 +163,13 @@ void runLargeBatch(quint16 port, const char* label, const QByteArray& body, bool
     });
     std::thread prober([&] {
         while (!done) {
-            HttpClient fresh(port);
+            HttpClient fresh(port, signInAs(1));
             timed(fresh, refusals, "GET", "/CenterEmployee.asp?centerID=x");
             std::this_thread::sleep_for(std::chrono::milliseconds(5));
         }
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
-    HttpClient client(port, std::chrono::seconds(120));
+    HttpClient client(port, signInAs(2), std::chrono::seconds(120));
     const auto start = Clock::now();
     const Reply reply = client.request("POST", "/CenterEmployee.asp", body);
     const double ms = Millis(Clock::now() - start).count();
@@ -198,7 +199,7 @@ void runHostileBodies(const ServerInstance& server) {
     const char* names[] = {"a=& repeated", "SQL=& repeated", "one 16 MiB field", "INSERT fields beyond 32767"};
     const double before = server.peakMiB();
     for (int i = 0; i < 4; ++i) {
-        HttpClient client(server.port(), std::chrono::seconds(30));
+        HttpClient client(server.port(), signInAs(2), std::chrono::seconds(30));
         const Reply reply = client.request("POST", "/CenterEmployee.asp", bodies[i]);
         std::printf("  16 MiB hostile body (%s): status %d; server peak memory %.0f MiB -> %.0f MiB\n", names[i],
                     reply.status, before, server.peakMiB());

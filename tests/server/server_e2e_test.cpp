@@ -12,6 +12,7 @@
 #include <ostream>
 #include <pugixml.hpp>
 
+#include <limits>
 #include <map>
 #include <string>
 
@@ -34,6 +35,7 @@ void seed(TestDatabase& db) {
     db.assign(7, {2, 3, 10}, seededAt);
     db.assign(8, {1, 2}, seededAt);
     db.assign(-5, {4}, seededAt);
+    db.addCentre(99);
 }
 
 struct Listed {
@@ -92,7 +94,7 @@ TEST_P(ServerOnBackend, FeedListsActiveEmployeesByPositionInIdOrder) {
         {7, {1, 4, 9}, {2, 10}},     // inactive 3 is assigned but not listed
         {8, {4, 9, 10}, {1, 2}},     // 10 after 9: numeric order
         {-5, {1, 2, 9, 10}, {4}},    // negative centre IDs are ordinary centres
-        {99, {1, 2, 4, 9, 10}, {}},  // an unknown centre has everyone to choose from
+        {99, {1, 2, 4, 9, 10}, {}},  // a centre without assignments has everyone to choose from
     };
     for (const FeedCase& row : cases) {
         SCOPED_TRACE("centre " + std::to_string(row.centerId));
@@ -304,6 +306,8 @@ protected:
         server = new LiveServer;
         ASSERT_TRUE(server->start(Backend::Sqlite));
         seed(server->db());
+        for (qint32 centre : {std::numeric_limits<qint32>::max(), std::numeric_limits<qint32>::min()})
+            server->db().addCentre(centre);
     }
     static void TearDownTestSuite() {
         EXPECT_EQ(server->stop(), 0);
@@ -344,6 +348,7 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"Hexadecimal", "GET", "/CenterEmployee.asp?centerID=0x7", 400, "not a 32-bit integer"},
         RequestCase{"SqlText", "GET", "/CenterEmployee.asp?centerID=7%20OR%201=1", 400, "not a 32-bit integer"},
         RequestCase{"GivenTwice", "GET", "/CenterEmployee.asp?centerID=7&centerID=8", 400, "more than once"},
+        RequestCase{"UnknownCentre", "GET", "/CenterEmployee.asp?centerID=999999", 404, "unknown centre 999999"},
         RequestCase{"OtherPath", "GET", "/Other.asp?centerID=7", 404, "not found"},
         RequestCase{"Root", "GET", "/", 404, "not found"},
         RequestCase{"Put", "PUT", "/CenterEmployee.asp", 405, "not allowed"},

@@ -20,6 +20,7 @@ protected:
         std::vector<TestEmployee> employees;
         for (qint32 id = 1; id <= largest; ++id) employees.push_back({id, QStringLiteral("Employee %1").arg(id), true});
         server.db().addEmployees(employees);
+        server.db().addCentre(3);
     }
     void TearDown() override {
         if (LiveServer::available(GetParam())) {

@@ -63,6 +63,7 @@ TEST(ServerProcessTest, PortInUseFailsWithExitCode1) {
 TEST(ServerProcessTest, StopsCleanlyOnSigint) {
     LiveServer server;
     ASSERT_TRUE(server.start(Backend::Sqlite));
+    server.db().addCentre(1);
     ASSERT_EQ(server.get("/CenterEmployee.asp?centerID=1").status, 200);
     EXPECT_EQ(server.process().stop(/*interrupt=*/true), 0);
     EXPECT_TRUE(server.process().standardError().contains("SIGINT received"));

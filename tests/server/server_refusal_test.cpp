@@ -44,6 +44,7 @@ protected:
         server.db().addEmployees(
             {{2, u"Bob"_qs, true}, {3, u"Inactive Ida"_qs, false}, {4, u"Ann"_qs, true}, {9, u"Ian"_qs, true}});
         server.db().assign(7, {2, 3}, QDateTime(QDate(2021, 5, 6), QTime(7, 8, 9), Qt::UTC));
+        server.db().addCentre(8);
     }
     void TearDown() override { EXPECT_EQ(server.stop(), 0) << server.process().standardError().toStdString(); }
     LiveServer server;
@@ -100,6 +101,7 @@ INSTANTIATE_TEST_SUITE_P(
         RefusedBody{"EscapeCutShort", validPrefix() + "SQL=%4", 400, "field 3: malformed percent escape"},
         RefusedBody{"UnknownEmployee", withBadThird(insertStatement(8, 5)), 422, "field 3: employee 5 does not exist"},
         RefusedBody{"InactiveEmployee", withBadThird(insertStatement(8, 3)), 422, "field 3: employee 3 is inactive"},
+        RefusedBody{"UnknownCentre", withBadThird(insertStatement(999999, 2)), 404, "unknown centre 999999"},
         RefusedBody{"NoSqlField", "&&&", 400, "no SQL field"}, RefusedBody{"EmptyBody", "", 400, "empty body"},
         RefusedBody{"NotAForm", validPrefix(), 415, "application/x-www-form-urlencoded", "application/json"},
         RefusedBody{"OverLimitAnnounced", overLimitBody(), 413, "too large"},

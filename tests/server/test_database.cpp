@@ -71,7 +71,16 @@ void TestDatabase::addEmployees(const std::vector<TestEmployee>& employees) {
     if (!db_.commit()) ADD_FAILURE() << db_.lastError().text().toStdString();
 }
 
+void TestDatabase::addCentre(qint32 centerId) {
+    QSqlQuery query(db_);
+    query.prepare(u"INSERT INTO centers (ID, name) VALUES (?, ?) ON CONFLICT DO NOTHING"_qs);
+    query.bindValue(0, centerId);
+    query.bindValue(1, QStringLiteral("Centre %1").arg(centerId));
+    if (!query.exec()) ADD_FAILURE() << "centre " << centerId << ": " << query.lastError().text().toStdString();
+}
+
 void TestDatabase::assign(qint32 centerId, const std::vector<qint32>& employeeIds, const QDateTime& when) {
+    addCentre(centerId);
     db_.transaction();
     QSqlQuery query(db_);
     query.prepare(

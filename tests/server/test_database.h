@@ -31,6 +31,8 @@ public:
     void exec(const QString& sql);
     qint64 count(const QString& sql);
     void addEmployees(const std::vector<TestEmployee>& employees);
+    void addCentre(qint32 centerId);  // named "Centre N"; nothing when it is there
+    // Adds the centre too.
     void assign(qint32 centerId, const std::vector<qint32>& employeeIds, const QDateTime& when);
     // Every row of both tables, in key order, as text; equal dumps mean equal tables.
     QString dump();
