@@ -319,6 +319,7 @@ QByteArray HttpFeedSource::get(const QString& address) {
 
     // A GET changes nothing: after a 401 it goes again with the credentials the operator gave.
     SignInRound signIn(signIn_, address);
+    if (!signIn.failure().isEmpty()) throw feedError(signIn.failure());
     while (true) {
         carryCredentials(curl.get(), signIn.credentials());
         fetch(curl.get(), sink, limits_);
@@ -401,6 +402,8 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
                            QStringLiteral("Unsupported operation %1").arg(operation));
 
     auto request = std::make_unique<Request>(limits_.inactivity, signIn_, url);
+    if (!request->signIn.failure().isEmpty())
+        throw RuntimeError(errors::TransferFailed, kTransferSource, request->signIn.failure());
     request->curl = newEasyHandle();
     request->address = wireAddress(url);
     request->data = data;

@@ -62,15 +62,15 @@ public:
                 ++at_;
                 skipBlanks();
                 const QByteArray value = paramValue();
-                if (scheme == "basic" && word.toLower() == "realm" && !realm) realm = QString::fromUtf8(value);
+                if (scheme == "basic" && word.toLower() == "realm" && realm->isNull()) realm = QString::fromUtf8(value);
                 continue;
             }
             if (scheme == "basic") break;  // the next challenge starts
             scheme = word.toLower();
-            if (scheme == "basic") realm = QString();
+            if (scheme == "basic") realm = QString();  // null until a realm parameter comes
         }
         if (scheme != "basic") return std::nullopt;
-        return realm;
+        return realm->isNull() ? QString(QLatin1String("")) : *realm;
     }
 
 private:
@@ -130,8 +130,17 @@ void SignIn::setCredentials(const QString& user, const QString& password) {
     lastUser_ = user;
 }
 
+namespace {
+const QString kPlainHttp = QStringLiteral(
+    "a password goes over plain http only to this computer, and this server is elsewhere: use an https:// address");
+}
+
 SignInRound::SignInRound(SignIn* signIn, const QString& address) : signIn_(signIn), address_(address) {
-    if (signIn_ && signIn_->known_ && mayCarryPassword(address_)) sending_ = signIn_->known_;
+    if (!signIn_ || !signIn_->known_) return;
+    if (mayCarryPassword(address_))
+        sending_ = signIn_->known_;
+    else
+        failure_ = kPlainHttp;  // refused before anything goes out
 }
 
 bool SignInRound::challenged(const QByteArray& wwwAuthenticate) {
@@ -156,9 +165,7 @@ bool SignInRound::challenged(const QByteArray& wwwAuthenticate) {
         return false;
     }
     if (!mayCarryPassword(address_)) {
-        failure_ = QStringLiteral(
-            "the server asks for a password, and a password goes over plain http only to this "
-            "computer: use an https:// address");
+        failure_ = QStringLiteral("the server asks for a password: ") + kPlainHttp;
         return false;
     }
     std::optional<Credentials> answer =

@@ -42,7 +42,8 @@ class SignInRound {
 public:
     SignInRound(SignIn* signIn, const QString& address);
 
-    // What the request carries now; none before the server asked, or where no password may go.
+    // What the request carries now; none before the server asked. Known credentials and an
+    // address no password may go to refuse the request before it is sent: failure() says so.
     const std::optional<Credentials>& credentials() const { return sending_; }
     // After a 401 with its WWW-Authenticate header: true when the request goes again with
     // credentials(), false when it ends; failure() then says why (empty without a SignIn).
