@@ -69,6 +69,7 @@ struct Control {
     IDispatchLike* object;
     IOperatorDriverLike* driver;
     IControlWindowLike* window;
+    IOperatorSignInLike* signIn;  // null for a control without it
 };
 
 // Whether the host runs a script. A script needs no window: without a display it runs on the
@@ -112,13 +113,16 @@ Control createControl(ComponentLoader& loader) {
     QString error;
     IDispatchLike* object = loader.create(QStringLiteral("TarvoCenterEmp.CenterEmployee"), &error);
     if (!object) fail(error, 1);
+    void* signIn = nullptr;
+    if (object->queryInterface(iids::OperatorSignIn, &signIn) != hresult::Ok) signIn = nullptr;
     return {object, query<IOperatorDriverLike>(*object, iids::OperatorDriver),
-            query<IControlWindowLike>(*object, iids::ControlWindow)};
+            query<IControlWindowLike>(*object, iids::ControlWindow), static_cast<IOperatorSignInLike*>(signIn)};
 }
 
 void release(const Control& control) {
     control.driver->release();
     control.window->release();
+    if (control.signIn) control.signIn->release();
     control.object->release();
 }
 
@@ -138,8 +142,13 @@ int runScript(const Control& control, const Options& options) {
         file.open(QFile::encodeName(options.script).toStdString());
         if (!file) fail(QStringLiteral("cannot read the script %1").arg(options.script), 2);
     }
-    ScriptRunner runner(*control.object, *control.driver, out);
-    const QString problem = runner.run(fromStdin ? std::cin : file);
+    ScriptRunner runner(*control.object, *control.driver, out, control.signIn);
+    // A sign-in the load of --server asked for could not have found a login line yet.
+    QString problem = runner.unansweredSignIns();
+    if (!problem.isEmpty())
+        problem = QStringLiteral("--server: %1 (write the login, then set ServerName, in the script)").arg(problem);
+    else
+        problem = runner.run(fromStdin ? std::cin : file);
     if (!problem.isEmpty()) std::fprintf(stderr, "centeremp-host: %s\n", qPrintable(problem));
     if (!options.screenshot.isEmpty()) {
         // What the control looks like at the end of the script, drawn by its own widgets.

@@ -23,8 +23,9 @@ QString usage(const QString& command, const QString& form) { return QStringLiter
 
 }  // namespace
 
-ScriptRunner::ScriptRunner(IDispatchLike& control, IOperatorDriverLike& driver, QTextStream& out)
-    : control_(control), driver_(driver), out_(out) {
+ScriptRunner::ScriptRunner(IDispatchLike& control, IOperatorDriverLike& driver, QTextStream& out,
+                           IOperatorSignInLike* signIn)
+    : control_(control), driver_(driver), signIn_(signIn), out_(out) {
     clock_.start();
 }
 
@@ -54,7 +55,17 @@ QString ScriptRunner::runLine(const QString& line) {
     // An open popup menu waits for `menu`; `dump` shows it; anything else dismisses it first.
     if (driver_.menuOpen() && words[0] != QLatin1String("menu") && words[0] != QLatin1String("dump"))
         driver_.dismissMenu();
-    return execute(words);
+    const QString problem = execute(words);
+    if (!problem.isEmpty()) return problem;
+    return unansweredSignIns();
+}
+
+QString ScriptRunner::unansweredSignIns() {
+    if (!signIn_) return {};
+    const QStringList prompts = signIn_->unansweredSignIns();
+    if (prompts.isEmpty()) return {};
+    return QStringLiteral("the control asked for a sign-in to %1 and the script gave no login before it")
+        .arg(prompts.join(QStringLiteral(", ")));
 }
 
 struct ScriptRunner::Command {
@@ -79,6 +90,7 @@ QString ScriptRunner::execute(const QStringList& words) {
         {QLatin1String("wait"), &ScriptRunner::wait},
         {QLatin1String("time"), &ScriptRunner::time},
         {QLatin1String("dump"), &ScriptRunner::dump},
+        {QLatin1String("login"), &ScriptRunner::login},
     };
     for (const Command& command : commands)
         if (words[0] == command.word) return (this->*command.handle)(words);
@@ -181,5 +193,12 @@ QString ScriptRunner::time(const QStringList& w) {
 QString ScriptRunner::dump(const QStringList& w) {
     if (argCount(w) != 0) return usage(w[0], QStringLiteral("nothing"));
     print(driver_.dump());
+    return {};
+}
+
+QString ScriptRunner::login(const QStringList& w) {
+    if (argCount(w) != 2) return usage(w[0], QStringLiteral("NAME PASSWORD"));
+    if (!signIn_) return QStringLiteral("this control takes no login");
+    signIn_->answerSignIn(w[1], w[2]);
     return {};
 }

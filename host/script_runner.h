@@ -8,16 +8,20 @@
 #include <istream>
 
 // Runs an operator script against a control: each line is one thing the operator or the host
-// does, and `dump`, `urlEncode`, `time` and `error` lines go to the output.
+// does, and `dump`, `urlEncode`, `time` and `error` lines go to the output. A sign-in prompt
+// the script left without an answer (no `login` line before it) fails the line that raised it.
 class ScriptRunner {
 public:
-    ScriptRunner(IDispatchLike& control, IOperatorDriverLike& driver, QTextStream& out);
+    ScriptRunner(IDispatchLike& control, IOperatorDriverLike& driver, QTextStream& out,
+                 IOperatorSignInLike* signIn = nullptr);
 
     // Runs every line as it arrives (a script may be fed while it runs); returns an empty
     // text, or "line N: why" for the first line that cannot be understood.
     QString run(std::istream& script);
     // Runs one line; returns why it cannot be understood, or an empty text.
     QString runLine(const QString& line);
+    // Why the control's sign-in prompts since the last call found no answer, or an empty text.
+    QString unansweredSignIns();
 
 private:
     struct Command;
@@ -39,9 +43,11 @@ private:
     QString wait(const QStringList& w);
     QString time(const QStringList& w);
     QString dump(const QStringList& w);
+    QString login(const QStringList& w);
 
     IDispatchLike& control_;
     IOperatorDriverLike& driver_;
+    IOperatorSignInLike* signIn_;
     QTextStream& out_;
     QElapsedTimer clock_;
     qint64 lastTime_ = 0;

@@ -35,6 +35,8 @@ HResult CenterEmployeeObject::queryInterface(const QUuid& iid, void** object) {
         *object = static_cast<IControlWindowLike*>(this);
     else if (iid == iids::OperatorDriver)
         *object = static_cast<IOperatorDriverLike*>(this);
+    else if (iid == iids::OperatorSignIn)
+        *object = static_cast<IOperatorSignInLike*>(this);
     else
         return hresult::NoInterface;
     addRef();
@@ -240,4 +242,19 @@ QString CenterEmployeeObject::key(const QString& child, const QString& keys) {
         QCoreApplication::sendEvent(target, &release);
     }
     return {};
+}
+
+void CenterEmployeeObject::answerSignIn(const QString& user, const QString& password) {
+    ui_.recording.signInAnswer = Credentials{user, password};
+}
+
+QStringList CenterEmployeeObject::unansweredSignIns() {
+    QStringList unanswered;
+    for (const RecordingUiServices::Prompt& prompt : ui_.recording.prompts) {
+        if (prompt.answered) continue;
+        unanswered << (prompt.realm.isEmpty() ? prompt.server
+                                              : QStringLiteral("%1 (realm %2)").arg(prompt.server, prompt.realm));
+    }
+    ui_.recording.prompts.clear();
+    return unanswered;
 }

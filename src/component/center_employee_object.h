@@ -6,6 +6,7 @@
 #include "platform/http_transfer.h"
 #include "platform/qt_ui_services.h"
 #include "platform/recording_ui_services.h"
+#include "platform/sign_in.h"
 #include "view/center_employee_view.h"
 
 #include <QPointer>
@@ -23,6 +24,10 @@ public:
     void doEvents() override { active().doEvents(); }
     void waitForEvents() override { active().waitForEvents(); }
     void popupMenu(const PopupMenu& menu) override { active().popupMenu(menu); }
+    std::optional<Credentials> askCredentials(const QString& server, const QString& realm,
+                                              const QString& previousUser) override {
+        return active().askCredentials(server, realm, previousUser);
+    }
 
     QtUiServices window{nullptr};
     RecordingUiServices recording;
@@ -34,7 +39,10 @@ private:
 
 // One CenterEmployee as a component object: late-bound calls by member id, its window, and
 // the operator driver behind scripts.
-class CenterEmployeeObject final : public IDispatchLike, public IControlWindowLike, public IOperatorDriverLike {
+class CenterEmployeeObject final : public IDispatchLike,
+                                   public IControlWindowLike,
+                                   public IOperatorDriverLike,
+                                   public IOperatorSignInLike {
 public:
     static constexpr std::int32_t DispIdServerName = 0x68030000;
     static constexpr std::int32_t DispIdCenterID = 0x68030001;
@@ -74,14 +82,19 @@ public:
     QString dump() override;
     QString key(const QString& child, const QString& keys) override;
 
+    // IOperatorSignInLike
+    void answerSignIn(const QString& user, const QString& password) override;
+    QStringList unansweredSignIns() override;
+
 private:
     ReportList* listNamed(const QString& name);
     QString onRow(const QString& list, int row, const std::function<void(ReportList&)>& action);
 
     std::atomic<std::uint32_t> references_{0};
-    HttpFeedSource feed_;
-    HttpTransfer transfer_;
     SwitchableUiServices ui_;
+    SignIn signIn_{ui_};  // shared by both transports
+    HttpFeedSource feed_{{}, &signIn_};
+    HttpTransfer transfer_{{}, &signIn_};
     CenterEmployee control_;
     QPointer<CenterEmployeeView> view_;
 };

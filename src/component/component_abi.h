@@ -111,6 +111,20 @@ protected:
     ~IOperatorDriverLike() = default;
 };
 
+// Answers the control's sign-in prompts while the surface is recorded (see recordSurface): the
+// part of the operator driver behind a script's `login` lines.
+class IOperatorSignInLike : public IUnknownLike {
+public:
+    // Every later sign-in prompt is answered with this name and password.
+    virtual void answerSignIn(const QString& user, const QString& password) = 0;
+    // The prompts that found no answer since the last call (each was cancelled), each as
+    // "SERVER" or "SERVER (realm REALM)".
+    virtual QStringList unansweredSignIns() = 0;
+
+protected:
+    ~IOperatorSignInLike() = default;
+};
+
 // The type library a host can read: identities, version, locale and the members of the
 // default interface.
 struct TypeLibraryMember {
@@ -141,6 +155,7 @@ inline const QUuid ClassFactory{"{00000001-0000-0000-C000-000000000046}"};
 inline const QUuid Dispatch{"{00020400-0000-0000-C000-000000000046}"};
 inline const QUuid ControlWindow{"{6b0d3a52-8f0e-4a43-9a37-0f3c2f1d5e01}"};
 inline const QUuid OperatorDriver{"{6b0d3a52-8f0e-4a43-9a37-0f3c2f1d5e02}"};
+inline const QUuid OperatorSignIn{"{6b0d3a52-8f0e-4a43-9a37-0f3c2f1d5e03}"};
 }  // namespace iids
 
 // The library's exports.

@@ -1,10 +1,12 @@
 // The two libcurl transports, the feed's blocking GET and the batch's event-driven POST, and
-// what they share: address handling, the body cap, the stall watch and failure texts.
+// what they share: address handling, verified TLS, sign-in, the body cap, the stall watch and
+// failure texts.
 
 #include "platform/http_feed_source.h"
 #include "platform/http_transfer.h"
 
 #include "platform/runtime_error.h"
+#include "platform/sign_in.h"
 
 #include <curl/curl.h>
 #include <QElapsedTimer>
@@ -18,6 +20,10 @@ namespace {
 const QString kFeedSource = QStringLiteral("FeedDocument");
 const QString kTransferSource = QStringLiteral("Inet1");
 constexpr int kStallCheckMs = 100;
+constexpr long kUnauthorized = 401;
+constexpr long kTooManyRequests = 429;
+// A reason the server gives in its body is shown up to this many characters.
+constexpr qsizetype kReasonLength = 200;
 
 void initialiseCurlOnce() {
     static const CURLcode ready = curl_global_init(CURL_GLOBAL_DEFAULT);
@@ -49,12 +55,21 @@ QByteArray wireAddress(const QString& address) {
 QString mebibytes(qint64 bytes) { return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024)); }
 
 // A body that grows into a buffer up to its cap; the size the server announces is reserved
-// at once, so a feed costs its own size and not the doubling of a growing buffer.
+// at once, so a feed costs its own size and not the doubling of a growing buffer. libcurl's
+// own words about a failure land beside it.
 struct BodySink {
     CURL* curl = nullptr;
     qint64 cap = 0;
     QByteArray data;
     bool tooLarge = false;
+    char detail[CURL_ERROR_SIZE] = {};
+
+    // Empty again, for the same request sent once more.
+    void restart() {
+        data.clear();
+        tooLarge = false;
+        detail[0] = '\0';
+    }
 
     static size_t write(char* bytes, size_t size, size_t count, void* self) {
         auto* sink = static_cast<BodySink*>(self);
@@ -73,7 +88,22 @@ struct BodySink {
     }
 };
 
-// The options every request shares: exact path, web schemes only, stall and deadline limits.
+// TLS as every request uses it: the peer's certificate and its name are always verified, against
+// the system's trusted certificates or those that OpenSSL's SSL_CERT_FILE and SSL_CERT_DIR name
+// (which libcurl does not read itself), over TLS 1.2 or later.
+void setTlsOptions(CURL* curl) {
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(curl, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(curl, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2));
+    // libcurl copies the texts it is given.
+    if (const QByteArray file = qgetenv("SSL_CERT_FILE"); !file.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAINFO, file.constData());
+    if (const QByteArray dir = qgetenv("SSL_CERT_DIR"); !dir.isEmpty())
+        curl_easy_setopt(curl, CURLOPT_CAPATH, dir.constData());
+}
+
+// The options every request shares: exact path, web schemes only, verified TLS, stall and
+// deadline limits.
 void setCommonOptions(CURL* curl, const QByteArray& address, const TransferLimits& limits, BodySink& sink) {
     curl_easy_setopt(curl, CURLOPT_URL, address.constData());
     curl_easy_setopt(curl, CURLOPT_PATH_AS_IS, 1L);
@@ -86,7 +116,68 @@ void setCommonOptions(CURL* curl, const QByteArray& address, const TransferLimit
     curl_easy_setopt(curl, CURLOPT_MAXFILESIZE_LARGE, curl_off_t(sink.cap));
     curl_easy_setopt(curl, CURLOPT_WRITEFUNCTION, &BodySink::write);
     curl_easy_setopt(curl, CURLOPT_WRITEDATA, &sink);
+    curl_easy_setopt(curl, CURLOPT_ERRORBUFFER, sink.detail);
+    setTlsOptions(curl);
     sink.curl = curl;
+}
+
+// Basic credentials on the request, or none. libcurl sends them only to the host they were
+// meant for, not to one a redirect points at.
+void carryCredentials(CURL* curl, const std::optional<Credentials>& credentials) {
+    if (!credentials) {
+        curl_easy_setopt(curl, CURLOPT_USERNAME, nullptr);
+        curl_easy_setopt(curl, CURLOPT_PASSWORD, nullptr);
+        return;
+    }
+    curl_easy_setopt(curl, CURLOPT_HTTPAUTH, long(CURLAUTH_BASIC));
+    curl_easy_setopt(curl, CURLOPT_USERNAME, credentials->user.toUtf8().constData());
+    curl_easy_setopt(curl, CURLOPT_PASSWORD, credentials->password.toUtf8().constData());
+}
+
+// Every value of the answer's header of that name, joined as one list.
+QByteArray headerOf(CURL* curl, const char* name) {
+    QByteArray value;
+    curl_header* header = nullptr;
+    for (size_t index = 0;
+         curl_easy_header(curl, name, index, CURLH_HEADER, -1, &header) == CURLHE_OK && index < header->amount;
+         ++index) {
+        if (!value.isEmpty()) value += ", ";
+        value += header->value;
+    }
+    return value;
+}
+
+// Text from the server as it may stand in a notice: one line, no control characters, a sane length.
+QString shownText(const QString& text) {
+    qsizetype end = 0;
+    while (end < text.size() && text[end] != u'\r' && text[end] != u'\n') ++end;
+    QString shown = text.left(end).trimmed();
+    for (QChar& c : shown)
+        if (!c.isPrint()) c = u'?';
+    if (shown.size() > kReasonLength) shown = shown.left(kReasonLength) + QChar(u'\u2026');
+    return shown;
+}
+
+// "status N", with the reason the server wrote as plain text and, when it asks for a pause,
+// when to try again.
+QString statusWithReason(CURL* curl, long status, const QByteArray& body) {
+    QString text = QStringLiteral("status %1").arg(status);
+    const char* type = nullptr;
+    curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type);
+    if (type && QByteArray(type).trimmed().toLower().startsWith("text/plain")) {
+        if (const QString reason = shownText(QString::fromUtf8(body)); !reason.isEmpty())
+            text += QStringLiteral(": ") + reason;
+    }
+    if (status == kTooManyRequests) {
+        const QString after = shownText(QString::fromLatin1(headerOf(curl, "Retry-After")));
+        bool seconds = false;
+        after.toLongLong(&seconds);
+        if (seconds)
+            text += QStringLiteral("; try again in %1 seconds").arg(after);
+        else if (!after.isEmpty())
+            text += QStringLiteral("; try again after %1").arg(after);
+    }
+    return text;
 }
 
 // Watches a request for signs of life: any byte sent or received. libcurl's own low-speed check
@@ -135,6 +226,8 @@ constexpr PlainFailure kPlainFailures[] = {
 
 // Why a request failed, in words an operator understands.
 QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const TransferLimits& limits) {
+    const QString detail = shownText(QString::fromUtf8(sink.detail));
+    const QString because = detail.isEmpty() ? QString() : QStringLiteral(" (%1)").arg(detail);
     switch (code) {
     case CURLE_OPERATION_TIMEDOUT: {
         curl_off_t total = 0;
@@ -150,11 +243,17 @@ QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const T
         if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
             return QStringLiteral("the server's answer is larger than %1").arg(mebibytes(sink.cap));
         break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+        return QStringLiteral("the server's certificate could not be verified") + because;
+    case CURLE_SSL_CACERT_BADFILE: return QStringLiteral("the trusted certificates could not be read") + because;
+    case CURLE_SSL_CONNECT_ERROR:
+        return QStringLiteral("a secure connection to the server could not be set up") + because;
     default: break;
     }
     for (const PlainFailure& failure : kPlainFailures)
         if (failure.code == code) return QString::fromUtf8(failure.text);
-    return QStringLiteral("the transfer failed (%1)").arg(QString::fromUtf8(curl_easy_strerror(code)));
+    return QStringLiteral("the transfer failed (%1)")
+        .arg(detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : detail);
 }
 
 long statusOf(CURL* curl) {
@@ -177,6 +276,33 @@ EasyHandle newEasyHandle() {
 
 RuntimeError feedError(const QString& reason) { return {errors::FeedUnavailable, kFeedSource, reason}; }
 
+// One blocking GET of the feed, its body into the sink; raises a runtime error when no
+// complete answer came.
+void fetch(CURL* curl, BodySink& sink, const TransferLimits& limits) {
+    sink.restart();
+    // The blocking wait runs no event of the thread: nothing else of the control may run
+    // while a load reads its feed.
+    const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> owner(curl_multi_init(), &curl_multi_cleanup);
+    CURLM* multi = owner.get();
+    if (!multi || curl_multi_add_handle(multi, curl) != CURLM_OK)
+        throw feedError(QStringLiteral("libcurl could not start"));
+    StallWatch watch(limits.inactivity);
+    CURLcode code = CURLE_OK;
+    bool stalled = false;
+    for (int running = 1; running > 0;) {
+        curl_multi_perform(multi, &running);
+        if (running == 0) break;
+        if ((stalled = watch.stalled(curl))) break;
+        curl_multi_poll(multi, nullptr, 0, kStallCheckMs, nullptr);
+    }
+    int queued = 0;
+    while (CURLMsg* message = curl_multi_info_read(multi, &queued))
+        if (message->msg == CURLMSG_DONE) code = message->data.result;
+    curl_multi_remove_handle(multi, curl);
+    if (stalled) throw feedError(kStalled);
+    if (code != CURLE_OK) throw feedError(describeFailure(curl, code, sink, limits));
+}
+
 }  // namespace
 
 QByteArray HttpFeedSource::get(const QString& address) {
@@ -191,30 +317,21 @@ QByteArray HttpFeedSource::get(const QString& address) {
     curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
     curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, wire.startsWith("https:") ? "https" : "http,https");
 
-    // The blocking wait runs no event of the thread: nothing else of the control may run
-    // while a load reads its feed.
-    const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> owner(curl_multi_init(), &curl_multi_cleanup);
-    CURLM* multi = owner.get();
-    if (!multi || curl_multi_add_handle(multi, curl.get()) != CURLM_OK)
-        throw feedError(QStringLiteral("libcurl could not start"));
-    StallWatch watch(limits_.inactivity);
-    CURLcode code = CURLE_OK;
-    bool stalled = false;
-    for (int running = 1; running > 0;) {
-        curl_multi_perform(multi, &running);
-        if (running == 0) break;
-        if ((stalled = watch.stalled(curl.get()))) break;
-        curl_multi_poll(multi, nullptr, 0, kStallCheckMs, nullptr);
+    // A GET changes nothing: after a 401 it goes again with the credentials the operator gave.
+    SignInRound signIn(signIn_, address);
+    if (!signIn.failure().isEmpty()) throw feedError(signIn.failure());
+    while (true) {
+        carryCredentials(curl.get(), signIn.credentials());
+        fetch(curl.get(), sink, limits_);
+        const long status = statusOf(curl.get());
+        if (status == kUnauthorized && signIn.challenged(headerOf(curl.get(), "WWW-Authenticate"))) continue;
+        if (!signIn.failure().isEmpty()) throw feedError(signIn.failure());
+        if (status != kUnauthorized) signIn.answered();
+        if (status < 200 || status > 299)
+            throw feedError(
+                QStringLiteral("the server answered with %1").arg(statusWithReason(curl.get(), status, sink.data)));
+        return std::move(sink.data);
     }
-    int queued = 0;
-    while (CURLMsg* message = curl_multi_info_read(multi, &queued))
-        if (message->msg == CURLMSG_DONE) code = message->data.result;
-    curl_multi_remove_handle(multi, curl.get());
-    if (stalled) throw feedError(kStalled);
-    if (code != CURLE_OK) throw feedError(describeFailure(curl.get(), code, sink, limits_));
-    const long status = statusOf(curl.get());
-    if (status < 200 || status > 299) throw feedError(QStringLiteral("the server answered with status %1").arg(status));
-    return std::move(sink.data);
 }
 
 // One POST in flight: its handle and everything libcurl reads from or writes to while it runs.
@@ -225,8 +342,11 @@ struct HttpTransfer::Request {
     curl_slist* headers = nullptr;
     BodySink sink;
     StallWatch watch;
+    SignInRound signIn;
+    QByteArray challenge;  // the WWW-Authenticate of a 401, until it is answered
 
-    explicit Request(std::chrono::milliseconds inactivity) : watch(inactivity) {}
+    Request(std::chrono::milliseconds inactivity, SignIn* signIn, const QString& url)
+        : watch(inactivity), signIn(signIn, url) {}
     ~Request() { curl_slist_free_all(headers); }
 };
 
@@ -245,7 +365,7 @@ struct HttpTransfer::SocketWatch {
     }
 };
 
-HttpTransfer::HttpTransfer(TransferLimits limits) : limits_(limits) {
+HttpTransfer::HttpTransfer(TransferLimits limits, SignIn* signIn) : limits_(limits), signIn_(signIn) {
     initialiseCurlOnce();
     multi_ = curl_multi_init();
     if (!multi_) throw std::runtime_error("libcurl could not start");
@@ -281,7 +401,9 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
         throw RuntimeError(errors::TransferFailed, kTransferSource,
                            QStringLiteral("Unsupported operation %1").arg(operation));
 
-    auto request = std::make_unique<Request>(limits_.inactivity);
+    auto request = std::make_unique<Request>(limits_.inactivity, signIn_, url);
+    if (!request->signIn.failure().isEmpty())
+        throw RuntimeError(errors::TransferFailed, kTransferSource, request->signIn.failure());
     request->curl = newEasyHandle();
     request->address = wireAddress(url);
     request->data = data;
@@ -300,19 +422,31 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     // The body goes at once, without waiting for a go-ahead that not every server sends.
     request->headers = curl_slist_append(request->headers, "Expect:");
     curl_easy_setopt(curl, CURLOPT_HTTPHEADER, request->headers);
-    if (curl_multi_add_handle(multi_, curl) != CURLM_OK)
-        throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("The request could not be started"));
 
     request_ = std::move(request);
+    if (!send()) {
+        request_.reset();
+        throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("The request could not be started"));
+    }
     body_.clear();
     handedOut_ = 0;
     delivered_ = false;
     failure_.clear();
     executing_ = true;
     emit stateChanged(StateRequesting);
+}
+
+bool HttpTransfer::send() {
+    Request& request = *request_;
+    CURL* curl = request.curl.get();
+    carryCredentials(curl, request.signIn.credentials());
+    request.sink.restart();
+    request.watch = StallWatch(limits_.inactivity);
+    if (curl_multi_add_handle(multi_, curl) != CURLM_OK) return false;
     // Adding the handle asked libcurl's timer to fire at once: the request starts on the next
     // turn of the event loop, and every later notification reaches the caller in its wait.
     stallCheck_.start();
+    return true;
 }
 
 int HttpTransfer::watchSocket(void*, int socket, int what, void* self, void*) {
@@ -364,17 +498,27 @@ void HttpTransfer::socketAction(int socket, int events) {
 void HttpTransfer::finish(int curlCode, const QString& reason) {
     stallCheck_.stop();
     curlTimeout_.stop();
-    std::unique_ptr<Request> request = std::move(request_);
-    CURL* curl = request->curl.get();
+    CURL* curl = request_->curl.get();
     curl_multi_remove_handle(multi_, curl);
     const auto code = static_cast<CURLcode>(curlCode);
+    if (code == CURLE_OK && signIn_ && statusOf(curl) == kUnauthorized) {
+        // Nothing was applied. The operator is asked from the event loop, not from inside
+        // libcurl's notification; the transfer executes until the request goes again or ends.
+        request_->challenge = headerOf(curl, "WWW-Authenticate");
+        QTimer::singleShot(0, this, [this] { answerChallenge(); });
+        return;
+    }
+    std::unique_ptr<Request> request = std::move(request_);
     if (code == CURLE_OK) {
         // The server answered in full: hand its text out, whatever the status, and tell the
         // caller whether the batch was taken.
         const long status = statusOf(curl);
+        if (status != kUnauthorized) request->signIn.answered();
         body_ = QString::fromUtf8(request->sink.data);
         delivered_ = status >= 200 && status <= 299;
-        if (!delivered_) failure_ = QStringLiteral("the server refused the changes (status %1)").arg(status);
+        if (!delivered_)
+            failure_ = QStringLiteral("the server refused the changes (%1)")
+                           .arg(statusWithReason(curl, status, request->sink.data));
         request.reset();
         emit stateChanged(StateResponseReceived);
         emit stateChanged(StateResponseCompleted);
@@ -385,6 +529,19 @@ void HttpTransfer::finish(int curlCode, const QString& reason) {
     }
     // The notifications above run before the transfer reports itself finished, so whoever
     // waits on stillExecuting sees the reply already handled.
+    executing_ = false;
+}
+
+void HttpTransfer::answerChallenge() {
+    if (!request_) return;
+    if (request_->signIn.challenged(request_->challenge)) {
+        if (send()) return;
+        failure_ = QStringLiteral("the request could not be started again");
+    } else {
+        failure_ = request_->signIn.failure();
+    }
+    request_.reset();
+    emit stateChanged(StateError);
     executing_ = false;
 }
 

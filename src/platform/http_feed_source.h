@@ -3,13 +3,17 @@
 #include "platform/feed_source.h"
 #include "platform/transfer_limits.h"
 
+class SignIn;
+
 // The feed over libcurl's blocking interface: the path goes out exactly as given, and a body
-// cut short, a stall or a body over the cap is a failure, never a document.
+// cut short, a stall, a body over the cap or a certificate that does not verify is a failure,
+// never a document. With a sign-in, a 401 asks for credentials and the GET goes again.
 class HttpFeedSource : public FeedSource {
 public:
-    explicit HttpFeedSource(TransferLimits limits = {}) : limits_(limits) {}
+    explicit HttpFeedSource(TransferLimits limits = {}, SignIn* signIn = nullptr) : limits_(limits), signIn_(signIn) {}
     QByteArray get(const QString& address) override;
 
 private:
     TransferLimits limits_;
+    SignIn* signIn_;
 };

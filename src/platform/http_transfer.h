@@ -7,14 +7,17 @@
 #include <memory>
 #include <unordered_map>
 
+class SignIn;
+
 // The POST of a batch over libcurl's multi interface, driven from the thread's event loop so
 // that the commit's wait keeps the window alive. The request goes out once, on a connection of
-// its own, to exactly the path given; it is never re-sent and never redirected. A reply counts
-// as received only when its whole body arrived as framed.
+// its own, to exactly the path given, and is never redirected. It is sent again only when the
+// server answered 401, which applies nothing, and the sign-in has credentials to try. A reply
+// counts as received only when its whole body arrived as framed.
 class HttpTransfer : public Transfer {
     Q_OBJECT
 public:
-    explicit HttpTransfer(TransferLimits limits = {});
+    explicit HttpTransfer(TransferLimits limits = {}, SignIn* signIn = nullptr);
     ~HttpTransfer() override;
 
     void execute(const QString& url, const QString& operation, const QByteArray& data, const QString& headers) override;
@@ -30,9 +33,14 @@ private:
     static int watchSocket(void* easy, int socket, int what, void* self, void* socketData);
     static int scheduleTimeout(void* multi, long timeoutMs, void* self);
     void socketAction(int socket, int events);
+    // Hands the request to libcurl; false when it would not take it.
+    bool send();
     void finish(int curlCode, const QString& reason = {});
+    // After a 401: the request goes again with new credentials, or ends with the sign-in's reason.
+    void answerChallenge();
 
     TransferLimits limits_;
+    SignIn* signIn_;
     void* multi_;  // CURLM
     std::unique_ptr<Request> request_;
     std::unordered_map<int, std::unique_ptr<SocketWatch>> sockets_;

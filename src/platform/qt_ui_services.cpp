@@ -5,8 +5,14 @@
 
 #include <QApplication>
 #include <QCursor>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMessageBox>
+#include <QPushButton>
 #include <QWidget>
 
 void QtUiServices::messageBox(const QString& text, int style, const QString& title) {
@@ -39,4 +45,41 @@ void QtUiServices::popupMenu(const PopupMenu& menu) {
         });
     }
     popup.exec(QCursor::pos());
+}
+
+std::optional<Credentials> QtUiServices::askCredentials(const QString& server, const QString& realm,
+                                                        const QString& previousUser) {
+    QDialog dialog(surface_);
+    dialog.setWindowTitle(QStringLiteral("Sign in"));
+    auto* layout = new QFormLayout(&dialog);
+    auto* intro = new QLabel(&dialog);
+    intro->setTextFormat(Qt::PlainText);
+    intro->setWordWrap(true);
+    intro->setText(realm.isEmpty()
+                       ? QStringLiteral("The server %1 asks you to sign in.").arg(server)
+                       : QStringLiteral("The server %1 asks you to sign in to \u201c%2\u201d.").arg(server, realm));
+    layout->addRow(intro);
+    auto* user = new QLineEdit(previousUser, &dialog);
+    auto* password = new QLineEdit(&dialog);
+    password->setEchoMode(QLineEdit::Password);
+    layout->addRow(QStringLiteral("&Name:"), user);
+    layout->addRow(QStringLiteral("&Password:"), password);
+    auto* problem = new QLabel(&dialog);
+    problem->setTextFormat(Qt::PlainText);
+    layout->addRow(problem);
+    auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+    layout->addRow(buttons);
+    QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+    QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+    // A name Basic sign-in cannot carry keeps the dialog open, saying why.
+    const auto check = [user, problem, buttons] {
+        const QString why = userNameProblem(user->text());
+        problem->setText(why);
+        buttons->button(QDialogButtonBox::Ok)->setEnabled(why.isEmpty() && !user->text().isEmpty());
+    };
+    QObject::connect(user, &QLineEdit::textChanged, &dialog, check);
+    check();
+    (previousUser.isEmpty() ? user : password)->setFocus();
+    if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+    return Credentials{user->text(), password->text()};
 }

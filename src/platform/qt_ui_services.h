@@ -4,7 +4,8 @@
 
 class QWidget;
 
-// The real surface: Qt message boxes over the control's window, its cursor, the Qt event loop.
+// The real surface: Qt message boxes and the sign-in dialog over the control's window, its
+// cursor, the Qt event loop.
 class QtUiServices : public UiServices {
 public:
     explicit QtUiServices(QWidget* surface) : surface_(surface) {}
@@ -13,6 +14,8 @@ public:
     void doEvents() override;
     void waitForEvents() override;
     void popupMenu(const PopupMenu& menu) override;
+    std::optional<Credentials> askCredentials(const QString& server, const QString& realm,
+                                              const QString& previousUser) override;
     void setSurface(QWidget* surface) { surface_ = surface; }
 
 private:

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "platform/sign_in.h"
+
 #include <QString>
+#include <optional>
 
 class PopupMenu;
 
@@ -14,7 +17,7 @@ inline constexpr int kPointerDefault = 0;
 inline constexpr int kPointerBusy = 11;
 
 // The services of the control's surface: modal message boxes, the mouse pointer, letting
-// pending events run, and popping up a menu.
+// pending events run, popping up a menu, and asking the operator to sign in.
 class UiServices {
 public:
     virtual ~UiServices() = default;
@@ -27,4 +30,8 @@ public:
     // waits for something to finish does not spin the processor.
     virtual void waitForEvents() = 0;
     virtual void popupMenu(const PopupMenu& menu) = 0;
+    // Asks, modally, for a name and password for server (scheme, host and port) and the realm
+    // it named, offering previousUser as the name; nothing when the operator cancels.
+    virtual std::optional<Credentials> askCredentials(const QString& server, const QString& realm,
+                                                      const QString& previousUser) = 0;
 };

@@ -6,6 +6,7 @@
 #include "platform/http_transfer.h"
 #include "platform/qt_ui_services.h"
 #include "platform/runtime_error.h"
+#include "platform/sign_in.h"
 #include "view/center_employee_view.h"
 
 #include <QVBoxLayout>
@@ -20,7 +21,8 @@ constexpr int kInternalError = 51;
 }  // namespace
 
 struct CenterEmployeeWidget::Private {
-    explicit Private(QWidget* surface) : ui(surface), control(ui, feed, transfer) {}
+    explicit Private(QWidget* surface)
+        : ui(surface), signIn(ui), feed({}, &signIn), transfer({}, &signIn), control(ui, feed, transfer) {}
 
     // Runs one call of the public interface: true when it raised nothing, else false with the
     // error kept for lastError(). Nothing is thrown past the library's boundary.
@@ -42,9 +44,10 @@ struct CenterEmployeeWidget::Private {
         return false;
     }
 
+    QtUiServices ui;
+    SignIn signIn;  // shared by both transports; asks through ui
     HttpFeedSource feed;
     HttpTransfer transfer;
-    QtUiServices ui;
     CenterEmployee control;
     CenterEmployeeView* view = nullptr;  // a child of the widget, deleted before the control
     Error lastError;
@@ -80,6 +83,14 @@ QString CenterEmployeeWidget::serverName() const { return d_->control.state().Se
 
 bool CenterEmployeeWidget::setServerName(const QString& serverName) {
     return d_->run([&] { d_->control.setServerName(serverName); });
+}
+
+bool CenterEmployeeWidget::setCredentials(const QString& user, const QString& password) {
+    return d_->run([&] {
+        if (const QString problem = userNameProblem(user); !problem.isEmpty())
+            throw RuntimeError(errors::TypeMismatch, QStringLiteral("CenterEmployeeWidget"), problem);
+        d_->signIn.setCredentials(user, password);
+    });
 }
 
 bool CenterEmployeeWidget::saveToDatabase() {

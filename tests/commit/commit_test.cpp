@@ -188,3 +188,77 @@ TEST(CommitButton, TooManyStatementsSendNothing) {
 }
 
 }  // namespace
+
+namespace {
+
+using Answer = CannedHttpServer::Answer;
+
+const Answer kUnauthorized{401, "sign in first", "text/plain",
+                           "WWW-Authenticate: Basic realm=\"TarvoCenterEmp\", charset=\"UTF-8\"\r\n"};
+
+struct SignInCommit {
+    const char* what;
+    std::vector<Answer> answers;  // in turn, then "Saved"
+    bool answerPrompt;
+    bool delivered;
+    int posts;
+    const char* notice;  // part of the notice of a failed commit
+};
+
+class CommitSignIn : public ::testing::TestWithParam<SignInCommit> {};
+
+// A 401 applied nothing: only then does the same batch go again, once for each sign-in given.
+TEST_P(CommitSignIn, TheBatchGoesAgainOnlyAfterA401) {
+    const SignInCommit& c = GetParam();
+    CannedHttpServer server;
+    server.respond(200, "Saved", "text/plain");
+    server.answerInTurn(c.answers);
+    Pending h(server.url());
+    if (c.answerPrompt) h.ui.signInAnswer = Credentials{QStringLiteral("ann"), QStringLiteral("pw")};
+
+    h.form().cmdCommit.press();
+
+    std::vector<CannedHttpServer::Request> requests;  // the POSTs, without the reload after them
+    for (const auto& request : server.requests())
+        if (request.method == "POST") requests.push_back(request);
+    ASSERT_EQ(int(requests.size()), c.posts);
+    for (const auto& request : requests) EXPECT_EQ(request.body, requests[0].body);
+    EXPECT_TRUE(requests[0].authorization.isEmpty());
+    for (size_t i = 1; i < requests.size(); ++i)
+        EXPECT_EQ(requests[i].authorization, QByteArray("Basic ") + QByteArray("ann:pw").toBase64());
+    const QString notice = h.form().lblNotice.caption();
+    if (c.delivered) {
+        // Delivered: the reload that follows went out with the credentials as well.
+        EXPECT_EQ(server.requests().back().method, QByteArray("GET"));
+        EXPECT_EQ(server.requests().back().authorization, requests.back().authorization);
+        EXPECT_FALSE(h.form().cmdCommit.enabled());
+        ASSERT_EQ(h.ui.messages.size(), 1u);
+        EXPECT_EQ(h.ui.messages[0].text, QStringLiteral("Saved"));
+        return;
+    }
+    EXPECT_TRUE(h.form().cmdCommit.enabled());
+    EXPECT_TRUE(notice.startsWith(QStringLiteral("The changes were not saved"))) << notice.toStdString();
+    EXPECT_TRUE(notice.contains(QString::fromUtf8(c.notice))) << notice.toStdString();
+    EXPECT_EQ(h.form().lstSelectedEmployees.findItem(QStringLiteral("345"))->subItem(2), QStringLiteral("000345N"));
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, CommitSignIn,
+    ::testing::Values(SignInCommit{"signed in after the challenge", {kUnauthorized}, true, true, 2, nullptr},
+                      SignInCommit{"refused three times",
+                                   {kUnauthorized, kUnauthorized, kUnauthorized, kUnauthorized},
+                                   true,
+                                   false,
+                                   4,
+                                   "(the server refused the sign-in 3 times in a row)"},
+                      SignInCommit{"prompt cancelled", {kUnauthorized}, false, false, 1, "(the sign-in was cancelled)"},
+                      SignInCommit{"forbidden centre",
+                                   {{403, "operator ann may not change centre 12\n", "text/plain", {}}},
+                                   true,
+                                   false,
+                                   1,
+                                   "(the server refused the changes (status 403: operator ann may not change centre "
+                                   "12))"}),
+    [](const auto& info) { return caseName(info.param.what); });
+
+}  // namespace

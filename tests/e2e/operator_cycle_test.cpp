@@ -1,4 +1,5 @@
 #include "server/server_test_support.h"
+#include "support/canned_http_server.h"
 
 #include <gtest/gtest.h>
 #include <QJsonArray>
@@ -324,5 +325,40 @@ TEST_P(OperatorCycle, KeyboardAloneSelectsMovesRemovesAndCommits) {
 
 INSTANTIATE_TEST_SUITE_P(Backends, OperatorCycle, ::testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const auto& info) { return info.param == Backend::Sqlite ? "SQLite" : "PostgreSQL"; });
+
+// A server that asks for a sign-in: a `login` line answers the prompt, and the password shows
+// nowhere in what the host prints; without one the line that raised the prompt fails.
+TEST(OperatorScript, LoginAnswersTheSignIn) {
+    const QByteArray feed =
+        "<CenterEmployees><Counts><Count><NonSelected>1</NonSelected><Selected>0</Selected></Count></Counts>"
+        "<NonSelectedEmployees><Employee><ID>5</ID><Name>Ed Wood</Name></Employee></NonSelectedEmployees>"
+        "<SelectedEmployees></SelectedEmployees></CenterEmployees>";
+    const CannedHttpServer::Answer challenge{401, "sign in first", "text/plain",
+                                             "WWW-Authenticate: Basic realm=\"TarvoCenterEmp\", charset=\"UTF-8\"\r\n"};
+    const QString password = QStringLiteral("s3cret-p\u00e4ss");
+    CannedHttpServer server;
+    server.respond(200, feed);
+
+    server.answerInTurn({challenge});
+    const HostRun signedIn =
+        runHost(QStringLiteral("3"), QString(),
+                QStringLiteral("login ann \"%1\"\nset ServerName %2\ndump\n").arg(password, server.url()));
+    EXPECT_EQ(signedIn.exitCode, 0) << signedIn.errors.toStdString();
+    ASSERT_EQ(signedIn.dumps.size(), 1u);
+    EXPECT_EQ(rows(signedIn.dumps[0], "lstEmployees"), QStringList({"5:000005"}));
+    EXPECT_FALSE(signedIn.lines.join(u'\n').contains(password));
+    EXPECT_FALSE(QString::fromUtf8(signedIn.errors).contains(password));
+    EXPECT_EQ(server.requests().back().authorization,
+              QByteArray("Basic ") + (QStringLiteral("ann:") + password).toUtf8().toBase64());
+
+    server.answerInTurn({challenge});
+    const HostRun noLogin =
+        runHost(QStringLiteral("3"), QString(), QStringLiteral("set ServerName %1\ndump\n").arg(server.url()));
+    EXPECT_EQ(noLogin.exitCode, 2);
+    EXPECT_TRUE(noLogin.errors.contains("line 1: the control asked for a sign-in to " + server.url().toUtf8() +
+                                        " (realm TarvoCenterEmp) and the script gave no login before it"))
+        << noLogin.errors.toStdString();
+    EXPECT_TRUE(noLogin.dumps.empty());
+}
 
 }  // namespace

@@ -207,3 +207,132 @@ TEST(Load, SecondAssignmentReloadsAndDropsUncommittedMoves) {
 }
 
 }  // namespace
+
+namespace {
+
+using Answer = CannedHttpServer::Answer;
+
+const QByteArray kChallenge = "WWW-Authenticate: Basic realm=\"TarvoCenterEmp\", charset=\"UTF-8\"\r\n";
+const Answer kUnauthorized{401, "sign in first\n", "text/plain; charset=utf-8", kChallenge};
+
+QByteArray basic(const QString& user, const QString& password) {
+    return "Basic " + (user + u':' + password).toUtf8().toBase64();
+}
+
+struct SignInLoad {
+    const char* what;
+    std::vector<Answer> answers;  // in turn, then the feed
+    bool answerPrompt;
+    bool loaded;
+    int prompts;
+    int requests;
+    const char* notice;  // part of the notice of a failed load
+};
+
+// The operator answers a prompt with a name in another script than ASCII; Basic carries it in UTF-8.
+const QString kUser = QString::fromUtf8("\xc3\x85sa");
+const QString kPassword = QString::fromUtf8("p\xc3\xa4ss word");
+
+class LoadSignIn : public ::testing::TestWithParam<SignInLoad> {};
+
+TEST_P(LoadSignIn, TheOperatorIsAskedAndTheGetGoesAgain) {
+    const SignInLoad& c = GetParam();
+    CannedHttpServer server;
+    server.respond(200, feedDocument(kTwo, kThree));
+    server.answerInTurn(c.answers);
+    ControlHarness h;
+    if (c.answerPrompt) h.ui.signInAnswer = Credentials{kUser, kPassword};
+    load(h, server);
+
+    EXPECT_EQ(h.form().lstEmployees.count(), c.loaded ? 2 : 0);
+    EXPECT_EQ(int(h.ui.prompts.size()), c.prompts);
+    for (const auto& prompt : h.ui.prompts) {
+        EXPECT_EQ(prompt.server, server.url());
+        EXPECT_EQ(prompt.realm, QStringLiteral("TarvoCenterEmp"));
+    }
+    const auto requests = server.requests();
+    ASSERT_EQ(int(requests.size()), c.requests);
+    EXPECT_TRUE(requests[0].authorization.isEmpty());
+    for (size_t i = 1; i < requests.size(); ++i) EXPECT_EQ(requests[i].authorization, basic(kUser, kPassword));
+    const QString notice = h.form().lblNotice.caption();
+    if (c.loaded)
+        EXPECT_TRUE(notice.isEmpty()) << notice.toStdString();
+    else
+        EXPECT_TRUE(notice.contains(QString::fromUtf8(c.notice))) << notice.toStdString();
+    EXPECT_FALSE(notice.contains(kPassword));
+    EXPECT_EQ(h.control.state().MousePointer, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, LoadSignIn,
+    ::testing::Values(SignInLoad{"signed in after the challenge", {kUnauthorized}, true, true, 1, 2, nullptr},
+                      SignInLoad{"refused three times",
+                                 {kUnauthorized, kUnauthorized, kUnauthorized, kUnauthorized},
+                                 true,
+                                 false,
+                                 3,
+                                 4,
+                                 ": the server refused the sign-in 3 times in a row."},
+                      SignInLoad{
+                          "prompt cancelled", {kUnauthorized}, false, false, 1, 1, ": the sign-in was cancelled."},
+                      SignInLoad{"a sign-in the control does not know",
+                                 {{401, "", "text/plain", "WWW-Authenticate: Bearer realm=\"api\"\r\n"}},
+                                 true,
+                                 false,
+                                 0,
+                                 1,
+                                 "a kind of sign-in the control does not know"},
+                      SignInLoad{"forbidden centre",
+                                 {{403, "operator ann may not see centre 12\r\nmore", "text/plain", {}}},
+                                 true,
+                                 false,
+                                 0,
+                                 1,
+                                 ": the server answered with status 403: operator ann may not see centre 12."},
+                      SignInLoad{"unknown centre",
+                                 {{404, "  unknown centre 12\x01  ", "text/plain; charset=utf-8", {}}},
+                                 true,
+                                 false,
+                                 0,
+                                 1,
+                                 "status 404: unknown centre 12?."},
+                      SignInLoad{"too many sign-ins",
+                                 {{429, "too many failed sign-ins", "text/plain", "Retry-After: 30\r\n"}},
+                                 true,
+                                 false,
+                                 0,
+                                 1,
+                                 "status 429: too many failed sign-ins; try again in 30 seconds."},
+                      SignInLoad{"a reason that is not plain text is not shown",
+                                 {{500, "<html>trace</html>", "text/html", {}}},
+                                 true,
+                                 false,
+                                 0,
+                                 1,
+                                 "the server answered with status 500."}),
+    [](const auto& info) { return caseName(info.param.what); });
+
+// After a sign-in went through, the next load sends the credentials from its first request,
+// and a refusal of them asks again, offering the name.
+TEST(LoadSignIn, CredentialsThatWentThroughAreSentUnasked) {
+    CannedHttpServer server;
+    server.respond(200, feedDocument(kTwo, kThree));
+    server.answerInTurn({kUnauthorized});
+    ControlHarness h;
+    h.ui.signInAnswer = Credentials{kUser, kPassword};
+    load(h, server);
+    load(h, server);
+    ASSERT_EQ(server.requests().size(), 3u);
+    EXPECT_EQ(server.requests()[2].authorization, basic(kUser, kPassword));
+    EXPECT_EQ(h.ui.prompts.size(), 1u);
+
+    server.answerInTurn({kUnauthorized});
+    h.ui.signInAnswer = Credentials{QStringLiteral("bo"), QStringLiteral("new")};
+    load(h, server);
+    ASSERT_EQ(h.ui.prompts.size(), 2u);
+    EXPECT_EQ(h.ui.prompts[1].previousUser, kUser);
+    EXPECT_EQ(server.requests().back().authorization, basic(QStringLiteral("bo"), QStringLiteral("new")));
+    EXPECT_EQ(h.form().lstEmployees.count(), 2);
+}
+
+}  // namespace

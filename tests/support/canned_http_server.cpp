@@ -61,11 +61,14 @@ CannedHttpServer::~CannedHttpServer() {
     ::close(listener_);
 }
 
-void CannedHttpServer::respond(int status, QByteArray body, QByteArray contentType) {
+void CannedHttpServer::respond(int status, QByteArray body, QByteArray contentType, QByteArray headers) {
     std::lock_guard lock(mutex_);
-    status_ = status;
-    body_ = std::move(body);
-    contentType_ = std::move(contentType);
+    answer_ = {status, std::move(body), std::move(contentType), std::move(headers)};
+}
+
+void CannedHttpServer::answerInTurn(std::vector<Answer> answers) {
+    std::lock_guard lock(mutex_);
+    inTurn_ = std::move(answers);
 }
 
 void CannedHttpServer::deliver(Delivery delivery, std::chrono::milliseconds dripInterval) {
@@ -105,13 +108,17 @@ void CannedHttpServer::serve(int socket) {
         if (headerEnd < 0) continue;
         const QByteArray head = buffer.left(headerEnd);
         qsizetype length = 0;
-        for (const QByteArray& line : head.split('\n'))
+        QByteArray authorization;
+        for (const QByteArray& line : head.split('\n')) {
             if (line.toLower().startsWith("content-length:")) length = line.mid(15).trimmed().toLongLong();
+            if (line.toLower().startsWith("authorization:")) authorization = line.mid(14).trimmed();
+        }
         if (buffer.size() < headerEnd + 4 + length) continue;
         const QList<QByteArray> requestLine = head.left(head.indexOf("\r\n")).split(' ');
         {
             std::lock_guard lock(mutex_);
-            requests_.push_back({requestLine.value(0), requestLine.value(1), head, buffer.mid(headerEnd + 4, length)});
+            requests_.push_back(
+                {requestLine.value(0), requestLine.value(1), head, buffer.mid(headerEnd + 4, length), authorization});
         }
         answer(socket);
         return;
@@ -120,9 +127,14 @@ void CannedHttpServer::serve(int socket) {
 
 void CannedHttpServer::answer(int socket) {
     std::unique_lock lock(mutex_);
-    const int status = status_;
-    const QByteArray body = body_;
-    const QByteArray contentType = contentType_;
+    Answer given = answer_;
+    if (!inTurn_.empty()) {
+        given = inTurn_.front();
+        inTurn_.erase(inTurn_.begin());
+    }
+    const int status = given.status;
+    const QByteArray body = given.body;
+    const QByteArray contentType = given.contentType;
     const Delivery delivery = delivery_;
     const auto drip = dripInterval_;
     lock.unlock();
@@ -130,6 +142,7 @@ void CannedHttpServer::answer(int socket) {
     if (delivery == Delivery::HangUp) return;
     const bool isChunked = delivery == Delivery::Chunked || delivery == Delivery::UnendedChunks;
     QByteArray head = "HTTP/1.1 " + QByteArray::number(status) + " Canned\r\nContent-Type: " + contentType + "\r\n";
+    head += given.headers;
     head += isChunked ? QByteArray("Transfer-Encoding: chunked\r\n")
                       : "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
     head += "Connection: close\r\n\r\n";

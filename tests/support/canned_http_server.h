@@ -20,6 +20,14 @@ public:
         QByteArray target;
         QByteArray headers;
         QByteArray body;
+        QByteArray authorization;  // the Authorization header's value, empty when none came
+    };
+    // One answer: status, body, its type and any further header lines ("Name: value\r\n" each).
+    struct Answer {
+        int status = 200;
+        QByteArray body;
+        QByteArray contentType = "text/plain; charset=utf-8";
+        QByteArray headers;
     };
     // How the answer goes out.
     enum class Delivery {
@@ -37,7 +45,10 @@ public:
     CannedHttpServer(const CannedHttpServer&) = delete;
     CannedHttpServer& operator=(const CannedHttpServer&) = delete;
 
-    void respond(int status, QByteArray body, QByteArray contentType = "text/xml; charset=utf-8");
+    void respond(int status, QByteArray body, QByteArray contentType = "text/xml; charset=utf-8",
+                 QByteArray headers = {});
+    // The next requests take these answers in turn; the ones after them get respond()'s.
+    void answerInTurn(std::vector<Answer> answers);
     void deliver(Delivery delivery, std::chrono::milliseconds dripInterval = std::chrono::milliseconds(500));
     QString url() const;  // http://127.0.0.1:PORT
     std::vector<Request> requests() const;
@@ -55,9 +66,8 @@ private:
     std::atomic<bool> stopping_{false};
     std::atomic<int> connections_{0};
     mutable std::mutex mutex_;
-    int status_ = 200;
-    QByteArray body_;
-    QByteArray contentType_;
+    Answer answer_{200, {}, "text/xml; charset=utf-8", {}};
+    std::vector<Answer> inTurn_;
     Delivery delivery_ = Delivery::Whole;
     std::chrono::milliseconds dripInterval_{500};
     std::vector<Request> requests_;

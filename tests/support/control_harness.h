@@ -4,6 +4,7 @@
 #include "platform/http_feed_source.h"
 #include "platform/http_transfer.h"
 #include "platform/recording_ui_services.h"
+#include "platform/sign_in.h"
 #include "support/qt_printers.h"
 
 #include <QString>
@@ -15,11 +16,13 @@
 #include <vector>
 
 // A control with its real HTTP components and a recording surface: message boxes are
-// answered at once and kept, popup menus stay open until chosen from.
+// answered at once and kept, popup menus stay open until chosen from, sign-in prompts are
+// answered with ui.signInAnswer.
 struct ControlHarness {
     RecordingUiServices ui;
-    HttpFeedSource feed;
-    HttpTransfer transfer;
+    SignIn signIn{ui};
+    HttpFeedSource feed{{}, &signIn};
+    HttpTransfer transfer{{}, &signIn};
     CenterEmployee control{ui, feed, transfer};
 
     Form& form() { return control.form(); }

@@ -5,6 +5,7 @@
 
 #include "platform/numeric_text.h"
 #include "platform/runtime_error.h"
+#include "support/canned_http_server.h"
 
 #include <gtest/gtest.h>
 #include <optional>
@@ -54,6 +55,21 @@ TEST(CenterEmployeeWidget, RefusedCenterIDKeepsTheOldValueAndTellsTheControlsErr
         EXPECT_FALSE(widget.hasPendingChanges()) << c.text;
         EXPECT_TRUE(widget.serverName().isEmpty()) << c.text;
     }
+}
+
+// A program that signs its user in itself: the first request already carries the credentials, so
+// no dialog comes up; a name Basic sign-in cannot carry is refused.
+TEST(CenterEmployeeWidget, CredentialsGivenByTheProgramGoWithTheFirstRequest) {
+    CannedHttpServer server;
+    server.respond(200, "<r/>");
+    CenterEmployeeWidget widget;
+    EXPECT_FALSE(widget.setCredentials(QStringLiteral("a:b"), QStringLiteral("pw")));
+    EXPECT_EQ(widget.lastError().number, errors::TypeMismatch);
+    ASSERT_TRUE(widget.setCredentials(QStringLiteral("ann"), QStringLiteral("pw")));
+    ASSERT_TRUE(widget.setCenterID(QStringLiteral("1")));
+    ASSERT_TRUE(widget.setServerName(server.url()));
+    ASSERT_EQ(server.requests().size(), 1u);
+    EXPECT_EQ(server.requests()[0].authorization, QByteArray("Basic ") + QByteArray("ann:pw").toBase64());
 }
 
 }  // namespace

@@ -61,6 +61,15 @@ public:
     // the next load. False only when the control raised an error (see lastError()).
     bool setServerName(const QString& serverName);
 
+    // The name and password to sign in with, for a program that asks its user itself. When the
+    // server asks for a sign-in (HTTP Basic), every later load and commit carries them; only
+    // when the server refuses them does the control ask the operator in a dialog. They stay in
+    // memory for the widget's life and are never written anywhere. A password goes over https,
+    // or over plain http only to this computer (127.0.0.0/8, ::1, localhost). False, with
+    // lastError() number 13, for a name that Basic sign-in cannot carry (one with a colon or a
+    // control character).
+    bool setCredentials(const QString& user, const QString& password);
+
     // Commits the operator's moves: posts them to SERVER/CenterEmployee.asp as one batch of SQL
     // statements. The outcome arrives as committed() (with the server's reply; an empty reply
     // when there was nothing to write) or commitFailed() before this returns. Unlike the
