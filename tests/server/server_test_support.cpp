@@ -49,9 +49,18 @@ bool LiveServer::start(Backend backend, const QStringList& extraArguments) {
         if (!uri) return false;
         databaseArgument = *uri;
     }
+    databaseArgument_ = databaseArgument;
     if (!process_.start(QStringList{u"--db"_qs, databaseArgument} + extraArguments)) return false;
     db_ = std::make_unique<TestDatabase>(address);
     return db_->isOpen();
+}
+
+int LiveServer::admin(const QStringList& command, const QByteArray& input, QByteArray* output) {
+    QByteArray errors;
+    const int code = runServerToExit(QStringList{u"--db"_qs, databaseArgument_} + command, &errors, output, input);
+    if (code != 0)
+        ADD_FAILURE() << command.join(u' ').toStdString() << ": exit " << code << ": " << errors.toStdString();
+    return code;
 }
 
 std::optional<QString> LiveServer::createPostgresDatabase(server::DatabaseAddress& address) {

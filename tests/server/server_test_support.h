@@ -36,6 +36,9 @@ public:
     int stop();
 
     TestDatabase& db() { return *db_; }
+    // Runs an administration command (operator add ..., audit ...) on the server's database,
+    // with input as its standard input; a failure is reported to gtest. Returns the exit code.
+    int admin(const QStringList& command, const QByteArray& input = {}, QByteArray* output = nullptr);
     ServerProcess& process() { return process_; }
     HttpReply get(const QByteArray& target) { return httpRequest(process_.port(), "GET", target); }
     HttpReply post(const QByteArray& body, const QByteArray& contentType = "application/x-www-form-urlencoded") {
@@ -54,6 +57,7 @@ private:
     Backend backend_ = Backend::Sqlite;
     QTemporaryDir dir_;
     QString postgresDatabase_;
+    QString databaseArgument_;
     std::optional<server::DatabaseAddress> adminAddress_;
     std::unique_ptr<TestDatabase> db_;
     ServerProcess process_;

@@ -57,9 +57,11 @@ HttpReply parseReply(const QByteArray& raw) {
 }
 
 QByteArray requestHead(quint16 port, const QByteArray& method, const QByteArray& target, qsizetype bodySize,
-                       const QByteArray& contentType, bool chunked, bool expectContinue) {
+                       const QByteArray& contentType, bool chunked, bool expectContinue,
+                       const QByteArray& authorization) {
     QByteArray head = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port) +
                       "\r\nConnection: close\r\n";
+    if (!authorization.isEmpty()) head += "Authorization: " + authorization + "\r\n";
     if (!contentType.isEmpty()) head += "Content-Type: " + contentType + "\r\n";
     if (chunked)
         head += "Transfer-Encoding: chunked\r\n";
@@ -96,6 +98,10 @@ void sendChunked(QTcpSocket& socket, const QByteArray& body) {
 
 }  // namespace
 
+QByteArray basicAuthorization(const QString& name, const QString& password) {
+    return "Basic " + (name + u':' + password).toUtf8().toBase64();
+}
+
 QByteArray HttpReply::header(const QByteArray& name) const {
     for (const QByteArray& line : head.split('\n')) {
         const qsizetype colon = line.indexOf(':');
@@ -106,7 +112,7 @@ QByteArray HttpReply::header(const QByteArray& name) const {
 }
 
 HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& target, const QByteArray& body,
-                      const QByteArray& contentType, bool chunked) {
+                      const QByteArray& contentType, bool chunked, const QByteArray& authorization) {
     ensureApplication();
     QTcpSocket socket;
     socket.connectToHost(QHostAddress::LocalHost, port);
@@ -115,7 +121,7 @@ HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& 
         return {};
     }
     const bool expectContinue = body.size() > expectContinueAbove;
-    socket.write(requestHead(port, method, target, body.size(), contentType, chunked, expectContinue));
+    socket.write(requestHead(port, method, target, body.size(), contentType, chunked, expectContinue, authorization));
     QByteArray received;
     if (expectContinue && !awaitContinue(socket, received))
         return parseReply(readToEnd(socket, received));  // answered before the body

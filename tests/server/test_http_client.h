@@ -15,7 +15,11 @@ struct HttpReply {
 
 // One request on a fresh connection to 127.0.0.1. Large bodies are sent after an
 // "Expect: 100-continue" handshake, so a refusal before the body arrives is still read.
+// authorization: the Authorization header's value, or empty for none.
 HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& target, const QByteArray& body = {},
-                      const QByteArray& contentType = {}, bool chunked = false);
+                      const QByteArray& contentType = {}, bool chunked = false, const QByteArray& authorization = {});
+
+// The value of an Authorization header for HTTP Basic sign-in.
+QByteArray basicAuthorization(const QString& name, const QString& password);
 
 }  // namespace centeremp::servertest

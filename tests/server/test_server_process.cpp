@@ -43,7 +43,8 @@ bool ServerProcess::start(const QStringList& arguments) {
     while (!process_->canReadLine() && process_->state() == QProcess::Running && timer.elapsed() < listeningLineWaitMs)
         process_->waitForReadyRead(readyPollMs);
     const QByteArray line = process_->readLine().trimmed();
-    const QByteArray prefix = "listening on http://127.0.0.1:";
+    const QByteArray prefix =
+        line.startsWith("listening on https:") ? "listening on https://127.0.0.1:" : "listening on http://127.0.0.1:";
     if (!line.startsWith(prefix)) {
         process_->waitForFinished(exitAfterFailureWaitMs);
         ADD_FAILURE() << "the server did not report where it listens; first line \"" << line.toStdString()
@@ -83,10 +84,13 @@ QByteArray ServerProcess::standardError() {
     return stderr_;
 }
 
-int runServerToExit(const QStringList& arguments, QByteArray* standardError, QByteArray* standardOutput) {
+int runServerToExit(const QStringList& arguments, QByteArray* standardError, QByteArray* standardOutput,
+                    const QByteArray& standardInput) {
     ensureApplication();
     QProcess process;
     process.start(serverProgram(), arguments);
+    process.write(standardInput);
+    process.closeWriteChannel();
     if (!process.waitForFinished(runToExitWaitMs)) {
         process.kill();
         process.waitForFinished(killWaitMs);

@@ -30,7 +30,9 @@ private:
     QByteArray stderr_;
 };
 
-// Runs the server binary to completion (for command-line errors); returns the exit code.
-int runServerToExit(const QStringList& arguments, QByteArray* standardError, QByteArray* standardOutput = nullptr);
+// Runs the server binary to completion (command-line errors, administration commands) with
+// standardInput as its input; returns the exit code.
+int runServerToExit(const QStringList& arguments, QByteArray* standardError, QByteArray* standardOutput = nullptr,
+                    const QByteArray& standardInput = {});
 
 }  // namespace centeremp::servertest
