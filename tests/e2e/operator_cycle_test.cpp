@@ -1,5 +1,6 @@
 #include "server/server_test_support.h"
 #include "support/canned_http_server.h"
+#include "support/test_certificates.h"
 
 #include <gtest/gtest.h>
 #include <QJsonArray>
@@ -20,11 +21,14 @@ struct HostRun {
     std::vector<QJsonObject> dumps;
 };
 
-// Runs centeremp-host with a script on standard input, with a registration file of its own.
-HostRun runHost(const QString& center, const QString& server, const QString& script) {
+// Runs centeremp-host with a script on standard input, with a registration file of its own and
+// the environment given added to this one.
+HostRun runHost(const QString& center, const QString& server, const QString& script,
+                const std::vector<std::pair<QString, QString>>& extraEnvironment = {}) {
     static QTemporaryDir registry;
     QProcess host;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const auto& [name, value] : extraEnvironment) environment.insert(name, value);
     environment.insert(QStringLiteral("CENTEREMP_REGISTRY"), registry.filePath(QStringLiteral("registry.ini")));
     environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     host.setProcessEnvironment(environment);
@@ -321,6 +325,54 @@ TEST_P(OperatorCycle, KeyboardAloneSelectsMovesRemovesAndCommits) {
     EXPECT_EQ(pendingOf(run.dumps[3]), QJsonObject({{"add", 0}, {"remove", 0}}));
     const std::vector<std::pair<qint32, qint32>> assigned = {{3, 3}, {3, 4}, {3, 5}, {3, 6}, {7, 1}};
     EXPECT_EQ(server.db().assignments(), assigned);
+}
+
+// The control over https to a server that wants operators to sign in: the script's login answers
+// the prompt, a refused password ends the load, and a certificate no trusted authority signed is
+// never talked to. What was committed is on record under the operator's name.
+TEST_P(OperatorCycle, SignsInOverVerifiedHttps) {
+    TestCertificates certificates;
+    ASSERT_TRUE(certificates.ok()) << certificates.error().toStdString();
+    LiveServer secure;
+    ASSERT_TRUE(secure.start(GetParam(),
+                             {u"--tls-cert"_qs, certificates.serverCert(), u"--tls-key"_qs, certificates.serverKey()}));
+    secure.db().addEmployees({{1, u"Ann Smith"_qs, true}, {2, u"Bob Jones"_qs, true}});
+    secure.db().assign(3, {2}, QDateTime::currentDateTimeUtc());
+    const QString password = u"pass word éé"_qs;
+    secure.admin({u"operator"_qs, u"add"_qs, u"ann"_qs, u"--centres"_qs, u"3"_qs}, password.toUtf8() + '\n');
+    const QString url = secure.process().url();
+    const std::vector<std::pair<QString, QString>> trustTestCa = {{u"SSL_CERT_FILE"_qs, certificates.caFile()}};
+    const auto notice = [](const HostRun& run) {
+        return run.dumps.empty() ? QString() : run.dumps.back()[QStringLiteral("notice")].toString();
+    };
+
+    const HostRun refused =
+        runHost(u"3"_qs, QString(), u"login ann wrong\nset ServerName %1\ndump\n"_qs.arg(url), trustTestCa);
+    EXPECT_EQ(refused.exitCode, 0) << refused.errors.toStdString();
+    EXPECT_TRUE(notice(refused).contains(u"refused the sign-in"_qs)) << notice(refused).toStdString();
+
+    const HostRun untrusted =
+        runHost(u"3"_qs, QString(), u"login ann \"%1\"\nset ServerName %2\ndump\n"_qs.arg(password, url),
+                {{u"SSL_CERT_FILE"_qs, certificates.selfSignedCert()}});
+    EXPECT_EQ(untrusted.exitCode, 0) << untrusted.errors.toStdString();
+    EXPECT_TRUE(notice(untrusted).contains(u"certificate could not be verified"_qs)) << notice(untrusted).toStdString();
+    EXPECT_TRUE(rows(untrusted.dumps.back(), "lstEmployees").isEmpty());
+
+    const HostRun signedIn = runHost(
+        u"3"_qs, QString(),
+        u"login ann \"%1\"\nset ServerName %2\nclick lstEmployees 1\npress cmdAdd\npress cmdCommit\ndump\n"_qs.arg(
+            password, url),
+        trustTestCa);
+    ASSERT_EQ(signedIn.exitCode, 0) << signedIn.errors.toStdString();
+    EXPECT_EQ(notice(signedIn), QString());
+    EXPECT_EQ(rows(signedIn.dumps.back(), "lstSelectedEmployees"), QStringList({"1:000001", "2:000002"}));
+    EXPECT_FALSE(signedIn.lines.join(u'\n').contains(password));
+
+    QByteArray audit;
+    ASSERT_EQ(secure.admin({u"audit"_qs}, {}, &audit), 0);
+    EXPECT_TRUE(audit.endsWith("\tann\t127.0.0.1\t3\t1\tadd\tapplied\n")) << audit.toStdString();
+    EXPECT_EQ(audit.count('\n'), 1);
+    EXPECT_EQ(secure.stop(), 0);
 }
 
 INSTANTIATE_TEST_SUITE_P(Backends, OperatorCycle, ::testing::Values(Backend::Sqlite, Backend::Postgres),
