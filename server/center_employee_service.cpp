@@ -89,6 +89,7 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
     if (!employees) return failure;
     auto admitted = gate_->admit(request, *employees);
     if (auto* refusal = std::get_if<HttpResponse>(&admitted)) return std::move(*refusal);
+    if (auto* problem = std::get_if<StoreFailure>(&admitted)) return databaseFailure(*problem);
     const SignedIn& who = std::get<SignedIn>(admitted);
     HttpResponse response = reading ? feed(request, who) : applyBatch(request, who);
     response.logOperator = who.name;

@@ -22,6 +22,7 @@ bool EmployeeStore::isOpen() const { return db_.isOpen(); }
 void EmployeeStore::close() {
     prepared_.clear();      // they belong to the connection
     employeeList_.reset();  // another connection may reach another database
+    knownCentres_.clear();
     if (db_.isValid()) db_.close();
 }
 

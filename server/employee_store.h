@@ -14,6 +14,7 @@
 #include <optional>
 #include <span>
 #include <unordered_map>
+#include <unordered_set>
 #include <utility>
 #include <variant>
 #include <vector>
@@ -199,6 +200,7 @@ private:
         RenderedEmployees active;
     };
     std::optional<EmployeeList> employeeList_;
+    std::unordered_set<qint32> knownCentres_;  // found in the centres table on this connection
 };
 
 }  // namespace centeremp::server

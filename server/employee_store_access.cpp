@@ -5,7 +5,10 @@
 
 namespace centeremp::server {
 
+// Centres are added, never removed, so one found stays found for as long as the connection:
+// a page or a batch of a known centre costs no lookup.
 std::variant<bool, StoreFailure> EmployeeStore::centreExists(qint32 centerId) {
+    if (knownCentres_.contains(centerId)) return true;
     QSqlError error;
     QSqlQuery* query = prepared(Prepared::CentreExists, QStringLiteral("SELECT 1 FROM centers WHERE ID = ?"), &error);
     if (!query) return failure(QStringLiteral("cannot prepare the centre lookup"), error);
@@ -14,6 +17,7 @@ std::variant<bool, StoreFailure> EmployeeStore::centreExists(qint32 centerId) {
     if (auto problem = readRows(*query, QStringLiteral("cannot look up centre %1").arg(centerId),
                                 [&found](QSqlQuery&) { found = true; }))
         return *problem;
+    if (found) knownCentres_.insert(centerId);
     return found;
 }
 

@@ -26,14 +26,6 @@ HttpResponse tooManyFailures(std::chrono::seconds wait) {
     return response;
 }
 
-HttpResponse unavailable(const StoreFailure& failure) {
-    HttpResponse response = HttpResponse::text(503, QStringLiteral("sign-in unavailable: the database does not answer; "
-                                                                   "try again later"));
-    response.headers.emplace_back("Retry-After", "5");
-    response.logNote = QStringLiteral("cannot check a sign-in: %1").arg(failure.message);
-    return response;
-}
-
 }  // namespace
 
 bool SignedIn::mayUse(qint32 centerId) const {
@@ -50,7 +42,10 @@ std::optional<std::chrono::seconds> FailureThrottle::lockedFor(const QString& ke
 
 void FailureThrottle::failed(const QString& key, Clock::time_point now) {
     std::lock_guard lock(mutex_);
-    if (records_.size() >= limits_.keys && !records_.contains(key)) forgetQuietKeys(now);
+    if (records_.size() >= limits_.keys && !records_.contains(key)) {
+        forgetQuietKeys(now);
+        if (records_.size() >= limits_.keys) return;  // every key is locked out: nothing to count
+    }
     Record& record = records_[key];
     record.lastFailure = now;
     std::erase_if(record.failures, [&](Clock::time_point at) { return now - at >= limits_.window; });
@@ -63,13 +58,15 @@ void FailureThrottle::failed(const QString& key, Clock::time_point now) {
     ++record.lockouts;
 }
 
-// Keys that have been quiet longer than the longest lock-out tell nothing any more; when even
-// that frees nothing, the map starts over rather than grow without end under a flood of names.
+// Keys that have been quiet longer than the longest lock-out tell nothing any more. When a
+// flood of names leaves no such key, the ones not locked out go: a lock-out is never lifted to
+// make room, so nobody can flood their way past one.
 void FailureThrottle::forgetQuietKeys(Clock::time_point now) {
     std::erase_if(records_, [&](const auto& entry) {
         return entry.second.lockedUntil <= now && now - entry.second.lastFailure >= limits_.longestLockout;
     });
-    if (records_.size() >= limits_.keys) records_.clear();
+    if (records_.size() >= limits_.keys)
+        std::erase_if(records_, [&](const auto& entry) { return entry.second.lockedUntil <= now; });
 }
 
 std::size_t SignInGate::KeyHash::operator()(const Key& key) const {
@@ -124,23 +121,23 @@ void SignInGate::forget(const Key& key) {
 
 // Whether sign-in is needed at all, looked up again every few seconds: an operator added while
 // the server runs closes it to everyone else at once.
-std::variant<bool, HttpResponse> SignInGate::operatorsDefined(EmployeeStore& store, Clock::time_point now) {
+std::variant<bool, StoreFailure> SignInGate::operatorsDefined(EmployeeStore& store, Clock::time_point now) {
     {
         std::lock_guard lock(mutex_);
         if (operatorsDefined_ && now - operatorsCheckedAt_ < settings_.operatorsCheckedEvery) return *operatorsDefined_;
     }
     auto defined = store.hasOperators();
-    if (auto* problem = std::get_if<StoreFailure>(&defined)) return unavailable(*problem);
+    if (auto* problem = std::get_if<StoreFailure>(&defined)) return *problem;
     std::lock_guard lock(mutex_);
     operatorsDefined_ = std::get<bool>(defined);
     operatorsCheckedAt_ = now;
     return *operatorsDefined_;
 }
 
-std::variant<SignedIn, HttpResponse> SignInGate::admit(const HttpRequest& request, EmployeeStore& store) {
+std::variant<SignedIn, HttpResponse, StoreFailure> SignInGate::admit(const HttpRequest& request, EmployeeStore& store) {
     const Clock::time_point now = Clock::now();
     auto defined = operatorsDefined(store, now);
-    if (auto* failure = std::get_if<HttpResponse>(&defined)) return std::move(*failure);
+    if (auto* problem = std::get_if<StoreFailure>(&defined)) return *problem;
     if (!std::get<bool>(defined)) return SignedIn{QString(), true, {}};
 
     if (request.authorization.isEmpty()) return signInRequired(QStringLiteral("sign-in required"));
@@ -164,7 +161,7 @@ std::variant<SignedIn, HttpResponse> SignInGate::admit(const HttpRequest& reques
     const auto remembered = recall(key);
     if (remembered && remembered->until > now) return remembered->who;
     auto looked = store.operatorAccount(credentials->name);
-    if (auto* problem = std::get_if<StoreFailure>(&looked)) return unavailable(*problem);
+    if (auto* problem = std::get_if<StoreFailure>(&looked)) return *problem;
     const auto& account = std::get<std::optional<OperatorAccount>>(looked);
     // The password was verified against this very hash: the operator still signs in with it.
     if (remembered && account && remembered->passwordHash.size() == account->passwordHash.size() &&

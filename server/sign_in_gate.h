@@ -1,5 +1,6 @@
 #pragma once
 
+#include "server/employee_store.h"
 #include "server/http_server.h"
 
 #include <QString>
@@ -13,9 +14,6 @@
 #include <vector>
 
 namespace centeremp::server {
-
-class EmployeeStore;
-struct OperatorAccount;
 
 // Who a request comes from, once the gate let it in.
 struct SignedIn {
@@ -79,8 +77,8 @@ public:
     SignInGate() : SignInGate(Settings{}) {}
     explicit SignInGate(Settings settings);
 
-    // The operator, or the answer to give instead: 401, 429, or 503 when the database fails.
-    std::variant<SignedIn, HttpResponse> admit(const HttpRequest& request, EmployeeStore& store);
+    // The operator, the answer to give instead (401, 429), or why the database could not tell.
+    std::variant<SignedIn, HttpResponse, StoreFailure> admit(const HttpRequest& request, EmployeeStore& store);
 
 private:
     using Key = std::array<unsigned char, 32>;
@@ -96,7 +94,7 @@ private:
         Clock::time_point until;
     };
 
-    std::variant<bool, HttpResponse> operatorsDefined(EmployeeStore& store, Clock::time_point now);
+    std::variant<bool, StoreFailure> operatorsDefined(EmployeeStore& store, Clock::time_point now);
     Key keyFor(const QString& name, const QString& password) const;
     std::optional<Remembered> recall(const Key& key);
     void remember(const Key& key, const OperatorAccount& account, Clock::time_point now);

@@ -79,6 +79,7 @@ TEST(ServerDatabaseLost, AnswersUnavailableWithoutSayingWhereAndRecovers) {
     if (!LiveServer::available(Backend::Postgres)) GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
     LiveServer server;
     ASSERT_TRUE(server.start(Backend::Postgres, {u"--threads"_qs, u"1"_qs}));
+    server.db().addCentre(1);
     ASSERT_EQ(server.get("/CenterEmployee.asp?centerID=1").status, 200);
 
     QSqlQuery current(server.db().connection());
