@@ -140,6 +140,7 @@ public:
 private:
     bool isPostgres() const { return address_.kind == DatabaseAddress::Kind::Postgres; }
     QVariant timestampValue(const QDateTime& now) const;
+    QDateTime timestampFrom(const QVariant& stored) const;
 
     void configureConnection();
     std::optional<StoreFailure> configurePostgres();
@@ -156,16 +157,33 @@ private:
     std::variant<std::unordered_map<qint32, bool>, StoreFailure> activeByIds(std::vector<qint32> ids);
     std::optional<std::variant<UnassignableEmployee, StoreFailure>> checkAssignable(const Batch& batch);
     std::optional<std::variant<UnknownCentre, StoreFailure>> checkCentres(const Batch& batch);
+
+    // When a batch is applied and for whom, as its log entries say.
+    struct Stamp {
+        QVariant timestamp;
+        Actor actor;
+    };
+    // One statement's entries of the assignment log, in statement order, 1 in first for the
+    // first entry of its pair.
+    struct StatementLog {
+        std::vector<qint32> centres, employees, first;
+    };
+    static StatementLog statementLog(const std::vector<std::pair<qint32, qint32>>& pairs);
+    QString withLog(const QString& change, const char* action) const;
+    void bindLog(QSqlQuery& query, int first, const StatementLog& log, const QVariant& timestamp,
+                 const Actor& actor) const;
+    void bindWho(QSqlQuery& query, int first, const QVariant& timestamp, const Actor& actor) const;
     std::optional<StoreFailure> writeLog(const BatchOutcome& outcome, const QVariant& timestamp, const Actor& actor);
-    QDateTime timestampFrom(const QVariant& stored) const;
+
     QSqlQuery* boundInsert(const std::vector<std::pair<qint32, qint32>>& pairs, const QVariant& timestamp,
-                           QSqlError* error);
+                           const StatementLog& log, const Actor& actor, QSqlError* error);
     std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure> insertPairs(
-        const std::vector<std::pair<qint32, qint32>>& pairs, const QVariant& timestamp);
-    std::variant<std::vector<qint32>, StoreFailure> deleteIds(qint32 centerId, const std::vector<qint32>& ids);
-    std::optional<StoreFailure> applyInserts(std::span<const BatchStatement> run, const QVariant& timestamp,
+        const std::vector<std::pair<qint32, qint32>>& pairs, const Stamp& stamp, const StatementLog& log);
+    std::variant<std::vector<qint32>, StoreFailure> deleteIds(qint32 centerId, const std::vector<qint32>& ids,
+                                                              const Stamp& stamp, const StatementLog& log);
+    std::optional<StoreFailure> applyInserts(std::span<const BatchStatement> run, const Stamp& stamp,
                                              BatchOutcome& outcome);
-    std::optional<StoreFailure> applyDelete(const DeleteStatement& remove, BatchOutcome& outcome);
+    std::optional<StoreFailure> applyDelete(const DeleteStatement& remove, const Stamp& stamp, BatchOutcome& outcome);
 
     std::optional<StoreFailure> insertSeedEmployees(const std::vector<SeedEmployee>& employees);
     std::optional<StoreFailure> insertSeedAssignments(const std::vector<SeedAssignment>& assignments,

@@ -10,6 +10,10 @@ namespace centeremp::server {
 
 namespace {
 
+// The columns of the assignment log every entry fills.
+constexpr char logColumns[] =
+    "INSERT INTO assignment_log (loggedAt, operatorName, remoteAddress, centerID, employeeID, change, outcome) ";
+
 // Room to reserve for the text of one ID, and of one [centre,employee] pair, in a bound array.
 constexpr qsizetype idTextReserve = 8;
 constexpr qsizetype pairTextReserve = 16;
@@ -144,71 +148,79 @@ std::optional<std::variant<UnknownCentre, StoreFailure>> EmployeeStore::checkCen
     return std::nullopt;
 }
 
-// The whole batch's entries of the assignment log in one statement, in the batch's order.
+// SQLite: the whole batch's entries of the assignment log in one statement, in the batch's
+// order: one JSON array of [centre, employee, added, applied] entries.
 std::optional<StoreFailure> EmployeeStore::writeLog(const BatchOutcome& outcome, const QVariant& timestamp,
                                                     const Actor& actor) {
     const BatchOutcome::Log& log = outcome.log();
     if (log.centres.empty()) return std::nullopt;
-    const QString columns = QStringLiteral(
-        "INSERT INTO assignment_log (loggedAt, operatorName, remoteAddress, centerID, employeeID, change, outcome) ");
-    const QString change = QStringLiteral(
-        "CASE WHEN %1 = 1 THEN 'add' ELSE 'remove' END, "
-        "CASE WHEN %2 = 1 THEN 'applied' ELSE 'no-op' END");
     QSqlError error;
-    QSqlQuery* query = nullptr;
-    if (isPostgres()) {
-        query = prepared(
-            Prepared::Log,
-            columns + QStringLiteral("SELECT CAST(? AS TIMESTAMP WITH TIME ZONE), ?, ?, l.c, l.e, %1 FROM "
-                                     "unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[]), CAST(? AS INTEGER[]), "
-                                     "CAST(? AS INTEGER[])) WITH ORDINALITY AS l (c, e, a, p, n) ORDER BY l.n")
-                          .arg(change.arg(u"l.a"_qs, u"l.p"_qs)),
-            &error);
-        if (!query) return failure(QStringLiteral("cannot prepare the assignment log"), error);
-        query->bindValue(3, idArray(log.centres));
-        query->bindValue(4, idArray(log.employees));
-        query->bindValue(5, idArray(log.added));
-        query->bindValue(6, idArray(log.applied));
-    } else {
-        // One JSON array of [centre, employee, added, applied] entries, read in order.
-        query = prepared(Prepared::Log,
-                         columns + QStringLiteral("SELECT ?, ?, ?, value ->> 0, value ->> 1, %1 FROM json_each(?) "
-                                                  "ORDER BY key")
-                                       .arg(change.arg(u"value ->> 2"_qs, u"value ->> 3"_qs)),
-                         &error);
-        if (!query) return failure(QStringLiteral("cannot prepare the assignment log"), error);
-        QString json;
-        json.reserve(qsizetype(log.centres.size()) * (pairTextReserve + 4) + 2);
-        json += u'[';
-        for (std::size_t i = 0; i < log.centres.size(); ++i) {
-            json += u'[' + QString::number(log.centres[i]) + u',' + QString::number(log.employees[i]) + u',' +
-                    QString::number(log.added[i]) + u',' + QString::number(log.applied[i]) + QStringLiteral("],");
-        }
-        json.back() = u']';
-        query->bindValue(3, json);
+    QSqlQuery* query =
+        prepared(Prepared::Log,
+                 QString::fromLatin1(logColumns) +
+                     QStringLiteral("SELECT ?, ?, ?, value ->> 0, value ->> 1, CASE WHEN value ->> 2 = 1 "
+                                    "THEN 'add' ELSE 'remove' END, CASE WHEN value ->> 3 = 1 THEN "
+                                    "'applied' ELSE 'no-op' END FROM json_each(?) ORDER BY key"),
+                 &error);
+    if (!query) return failure(QStringLiteral("cannot prepare the assignment log"), error);
+    QString json;
+    json.reserve(qsizetype(log.centres.size()) * (pairTextReserve + 4) + 2);
+    json += u'[';
+    for (std::size_t i = 0; i < log.centres.size(); ++i) {
+        json += u'[' + QString::number(log.centres[i]) + u',' + QString::number(log.employees[i]) + u',' +
+                QString::number(log.added[i]) + u',' + QString::number(log.applied[i]) + QStringLiteral("],");
     }
-    // A null text would be bound as NULL; nobody signed in is recorded as an empty name.
-    const auto text = [](const QString& value) { return value.isNull() ? QStringLiteral("") : value; };
-    query->bindValue(0, timestamp);
-    query->bindValue(1, text(actor.operatorName));
-    query->bindValue(2, text(actor.remoteAddress));
+    json.back() = u']';
+    bindWho(*query, 0, timestamp, actor);
+    query->bindValue(3, json);
     return readRows(*query, QStringLiteral("cannot write the assignment log"), [](QSqlQuery&) {});
+}
+
+// PostgreSQL writes a statement's entries of the assignment log in the statement that makes
+// the change, so the change is all or nothing with its record even without a transaction.
+// "changed" is what the change returns; an entry is applied when it is the first of its pair in
+// the statement and the pair changed, as BatchOutcome counts it.
+QString EmployeeStore::withLog(const QString& change, const char* action) const {
+    return QStringLiteral(
+               "WITH changed AS (%1), logged AS (%2SELECT CAST(? AS TIMESTAMP WITH TIME ZONE), ?, ?, l.c, "
+               "l.e, '%3', CASE WHEN l.f = 1 AND x.EmployeeID IS NOT NULL THEN 'applied' ELSE 'no-op' END "
+               "FROM unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[]), CAST(? AS INTEGER[])) WITH "
+               "ORDINALITY AS l (c, e, f, n) LEFT JOIN changed x ON x.CenterID = l.c AND x.EmployeeID = "
+               "l.e ORDER BY l.n) SELECT CenterID, EmployeeID FROM changed")
+        .arg(change, QString::fromLatin1(logColumns), QString::fromLatin1(action));
+}
+
+void EmployeeStore::bindLog(QSqlQuery& query, int first, const StatementLog& log, const QVariant& timestamp,
+                            const Actor& actor) const {
+    bindWho(query, first, timestamp, actor);
+    query.bindValue(first + 3, idArray(log.centres));
+    query.bindValue(first + 4, idArray(log.employees));
+    query.bindValue(first + 5, idArray(log.first));
+}
+
+// A null text would be bound as NULL; nobody signed in is recorded as an empty name.
+void EmployeeStore::bindWho(QSqlQuery& query, int first, const QVariant& timestamp, const Actor& actor) const {
+    const auto text = [](const QString& value) { return value.isNull() ? QStringLiteral("") : value; };
+    query.bindValue(first, timestamp);
+    query.bindValue(first + 1, text(actor.operatorName));
+    query.bindValue(first + 2, text(actor.remoteAddress));
 }
 
 // The INSERT of these pairs, prepared and bound: two arrays PostgreSQL unnests side by side, or
 // one JSON array of [centre, employee] pairs for SQLite. Null when it cannot be prepared.
 QSqlQuery* EmployeeStore::boundInsert(const std::vector<std::pair<qint32, qint32>>& pairs, const QVariant& timestamp,
-                                      QSqlError* error) {
+                                      const StatementLog& log, const Actor& actor, QSqlError* error) {
     const QString insertInto =
         QStringLiteral("INSERT INTO CenterEmployeeCrossReference (CenterID, EmployeeID, RecordLastUpdated) ");
     const QString onConflict = QStringLiteral(" ON CONFLICT DO NOTHING RETURNING CenterID, EmployeeID");
     if (isPostgres()) {
         QSqlQuery* query =
             prepared(Prepared::Insert,
-                     insertInto +
-                         QStringLiteral("SELECT pair.c, pair.e, CAST(? AS TIMESTAMP WITH TIME ZONE) FROM "
-                                        "unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[])) AS pair (c, e)") +
-                         onConflict,
+                     withLog(insertInto +
+                                 QStringLiteral("SELECT pair.c, pair.e, CAST(? AS TIMESTAMP WITH TIME ZONE) FROM "
+                                                "unnest(CAST(? AS INTEGER[]), CAST(? AS INTEGER[])) AS pair (c, e)") +
+                                 onConflict,
+                             "add"),
                      error);
         if (!query) return nullptr;
         std::vector<qint32> centers, employees;
@@ -219,6 +231,7 @@ QSqlQuery* EmployeeStore::boundInsert(const std::vector<std::pair<qint32, qint32
         query->bindValue(0, timestamp);
         query->bindValue(1, idArray(centers));
         query->bindValue(2, idArray(employees));
+        bindLog(*query, 3, log, timestamp, actor);
         return query;
     }
     // "WHERE true" keeps SQLite from reading ON CONFLICT as part of the SELECT.
@@ -240,9 +253,9 @@ QSqlQuery* EmployeeStore::boundInsert(const std::vector<std::pair<qint32, qint32
 
 // Inserts the pairs that are not there yet in one statement; returns those it inserted.
 std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure> EmployeeStore::insertPairs(
-    const std::vector<std::pair<qint32, qint32>>& pairs, const QVariant& timestamp) {
+    const std::vector<std::pair<qint32, qint32>>& pairs, const Stamp& stamp, const StatementLog& log) {
     QSqlError error;
-    QSqlQuery* query = boundInsert(pairs, timestamp, &error);
+    QSqlQuery* query = boundInsert(pairs, stamp.timestamp, log, stamp.actor, &error);
     if (!query) return failure(QStringLiteral("cannot prepare the assignment"), error);
     std::vector<std::pair<qint32, qint32>> inserted;
     auto problem = readRows(*query, QStringLiteral("cannot assign employees"), [&inserted](QSqlQuery& row) {
@@ -254,28 +267,43 @@ std::variant<std::vector<std::pair<qint32, qint32>>, StoreFailure> EmployeeStore
 
 // Removes the centre's pairs with these employees in one statement; returns the IDs removed.
 std::variant<std::vector<qint32>, StoreFailure> EmployeeStore::deleteIds(qint32 centerId,
-                                                                         const std::vector<qint32>& ids) {
+                                                                         const std::vector<qint32>& ids,
+                                                                         const Stamp& stamp, const StatementLog& log) {
     const QString where = isPostgres() ? QStringLiteral("EmployeeID = ANY (CAST(? AS INTEGER[]))")
                                        : QStringLiteral("EmployeeID IN (SELECT value FROM json_each(?))");
+    const QString remove = QStringLiteral(
+                               "DELETE FROM CenterEmployeeCrossReference WHERE CenterID = ? AND %1 "
+                               "RETURNING CenterID, EmployeeID")
+                               .arg(where);
     QSqlError error;
-    QSqlQuery* query = prepared(Prepared::Delete,
-                                QStringLiteral("DELETE FROM CenterEmployeeCrossReference WHERE CenterID = ? AND %1 "
-                                               "RETURNING EmployeeID")
-                                    .arg(where),
-                                &error);
+    QSqlQuery* query = prepared(Prepared::Delete, isPostgres() ? withLog(remove, "remove") : remove, &error);
     if (!query) return failure(QStringLiteral("cannot prepare the removal"), error);
     query->bindValue(0, centerId);
     query->bindValue(1, idArray(ids));
+    if (isPostgres()) bindLog(*query, 2, log, stamp.timestamp, stamp.actor);
     std::vector<qint32> removed;
     auto problem = readRows(*query, QStringLiteral("cannot remove employees"),
-                            [&removed](QSqlQuery& row) { removed.push_back(row.value(0).toInt()); });
+                            [&removed](QSqlQuery& row) { removed.push_back(row.value(1).toInt()); });
     if (problem) return *problem;
     return removed;
 }
 
+// The entries of one statement's log in statement order, each marked when it is the first of
+// its pair in the statement.
+EmployeeStore::StatementLog EmployeeStore::statementLog(const std::vector<std::pair<qint32, qint32>>& pairs) {
+    StatementLog log;
+    std::unordered_set<quint64> seen;
+    for (const auto& [center, employee] : pairs) {
+        log.centres.push_back(center);
+        log.employees.push_back(employee);
+        log.first.push_back(seen.insert(pairKey(center, employee)).second ? 1 : 0);
+    }
+    return log;
+}
+
 // A run of INSERTs as one statement. In key order: the index grows at one end, and concurrent
 // batches lock in one order.
-std::optional<StoreFailure> EmployeeStore::applyInserts(std::span<const BatchStatement> run, const QVariant& timestamp,
+std::optional<StoreFailure> EmployeeStore::applyInserts(std::span<const BatchStatement> run, const Stamp& stamp,
                                                         BatchOutcome& outcome) {
     std::vector<std::pair<qint32, qint32>> wanted;
     for (const BatchStatement& entry : run) {
@@ -285,7 +313,7 @@ std::optional<StoreFailure> EmployeeStore::applyInserts(std::span<const BatchSta
     std::vector<std::pair<qint32, qint32>> distinct = wanted;
     std::sort(distinct.begin(), distinct.end());
     distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
-    auto inserted = insertPairs(distinct, timestamp);
+    auto inserted = insertPairs(distinct, stamp, isPostgres() ? statementLog(wanted) : StatementLog{});
     if (auto* problem = std::get_if<StoreFailure>(&inserted)) return *problem;
     std::unordered_set<quint64> fresh;
     for (const auto& [center, employee] : std::get<0>(inserted)) fresh.insert(pairKey(center, employee));
@@ -294,8 +322,15 @@ std::optional<StoreFailure> EmployeeStore::applyInserts(std::span<const BatchSta
     return std::nullopt;
 }
 
-std::optional<StoreFailure> EmployeeStore::applyDelete(const DeleteStatement& remove, BatchOutcome& outcome) {
-    auto removed = deleteIds(remove.centerId, remove.employeeIds);
+std::optional<StoreFailure> EmployeeStore::applyDelete(const DeleteStatement& remove, const Stamp& stamp,
+                                                       BatchOutcome& outcome) {
+    StatementLog log;
+    if (isPostgres()) {
+        std::vector<std::pair<qint32, qint32>> pairs;
+        for (qint32 employee : remove.employeeIds) pairs.emplace_back(remove.centerId, employee);
+        log = statementLog(pairs);
+    }
+    auto removed = deleteIds(remove.centerId, remove.employeeIds, stamp, log);
     if (auto* problem = std::get_if<StoreFailure>(&removed)) return *problem;
     std::unordered_set<qint32> gone(std::get<0>(removed).begin(), std::get<0>(removed).end());
     for (qint32 employee : remove.employeeIds) outcome.removed(remove.centerId, employee, gone.erase(employee) > 0);
@@ -306,11 +341,17 @@ std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure> Emp
                                                                                                   const QDateTime& now,
                                                                                                   const Actor& actor) {
     const auto chunks = chunksOf(batch);
-    // The changes and their entries in the assignment log are one transaction: no change
-    // without its record, no record of a change that did not happen. SQLite's transaction also
-    // holds the write lock from the lookups on.
-    Transaction transaction(db_, Transaction::Mode::Write);
-    if (auto problem = transaction.startFailure()) return *problem;
+    // Every change is written with its entries of the assignment log, in one transaction: no
+    // change without its record, no record of a change that did not happen. A PostgreSQL batch
+    // that writes with one statement needs no transaction around it: that statement writes the
+    // log too and is all or nothing by itself, and the lookups before it read what was
+    // committed, as they would inside a read-committed transaction. That saves two round trips.
+    // SQLite's transaction also holds the write lock from the lookups on.
+    std::optional<Transaction> transaction;
+    if (!isPostgres() || chunks.size() > 1) {
+        transaction.emplace(db_, Transaction::Mode::Write);
+        if (auto problem = transaction->startFailure()) return *problem;
+    }
     if (auto refusal = checkCentres(batch)) {
         if (auto* unknown = std::get_if<UnknownCentre>(&*refusal)) return *unknown;
         return std::get<StoreFailure>(*refusal);
@@ -319,15 +360,18 @@ std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure> Emp
         if (auto* unassignable = std::get_if<UnassignableEmployee>(&*refusal)) return *unassignable;
         return std::get<StoreFailure>(*refusal);
     }
-    const QVariant timestamp = timestampValue(now);
+    const Stamp stamp{timestampValue(now), actor};
     BatchOutcome outcome;
     for (std::span<const BatchStatement> chunk : chunks) {
         const auto* remove = std::get_if<DeleteStatement>(&chunk.front().statement);
-        if (auto problem = remove ? applyDelete(*remove, outcome) : applyInserts(chunk, timestamp, outcome))
+        if (auto problem = remove ? applyDelete(*remove, stamp, outcome) : applyInserts(chunk, stamp, outcome))
             return *problem;
     }
-    if (auto problem = writeLog(outcome, timestamp, actor)) return *problem;
-    if (!transaction.commit()) return failure(QStringLiteral("cannot commit the batch"), db_.lastError());
+    if (!isPostgres()) {
+        if (auto problem = writeLog(outcome, stamp.timestamp, actor)) return *problem;
+    }
+    if (transaction && !transaction->commit())
+        return failure(QStringLiteral("cannot commit the batch"), db_.lastError());
     return outcome.take();
 }
 

@@ -34,7 +34,8 @@ const char* const sqliteSchema[] = {
     " centerID INTEGER NOT NULL REFERENCES centers(ID),"
     " PRIMARY KEY (operatorName, centerID))",
     "CREATE TABLE IF NOT EXISTS assignment_log ("
-    " seq INTEGER PRIMARY KEY AUTOINCREMENT,"
+    // Without AUTOINCREMENT: rows are never deleted, so new ones always get higher numbers.
+    " seq INTEGER PRIMARY KEY,"
     " loggedAt TEXT NOT NULL,"
     " operatorName TEXT NOT NULL,"
     " remoteAddress TEXT NOT NULL,"

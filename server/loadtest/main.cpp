@@ -46,8 +46,11 @@ void operatorPhase(const Options& options) {
                 operatorCentres, options.seconds);
     if (options.phases.contains(u"operators"_qs)) {
         const int busiest = *std::max_element(options.levels.begin(), options.levels.end());
-        std::printf("  (warm-up first: %d operators for %d s, not counted)\n", busiest, warmUpSeconds);
+        std::printf("  (warm-up first: %d operators for %d s on each instance, not counted)\n", busiest, warmUpSeconds);
+        // Operators sign in once, at the start of their day: each has done so on both
+        // instances before anything is counted.
         runLevel({first.port(), second.port()}, busiest, warmUpSeconds, false);
+        runLevel({second.port(), first.port()}, busiest, warmUpSeconds, false);
         for (int level : options.levels) runLevel({first.port(), second.port()}, level, options.seconds);
         for (int level : options.levels) runLevel({first.port()}, level, options.seconds);
     }
