@@ -15,6 +15,8 @@
 #include <QPushButton>
 #include <QWidget>
 
+#include <algorithm>
+
 void QtUiServices::messageBox(const QString& text, int style, const QString& title) {
     QMessageBox box(surface_);
     box.setText(text);
@@ -56,8 +58,11 @@ std::optional<Credentials> QtUiServices::askCredentials(const QString& server, c
     intro->setTextFormat(Qt::PlainText);
     intro->setWordWrap(true);
     intro->setText(realm.isEmpty()
-                       ? QStringLiteral("The server %1 asks you to sign in.").arg(server)
-                       : QStringLiteral("The server %1 asks you to sign in to \u201c%2\u201d.").arg(server, realm));
+                       ? QStringLiteral("The server\n%1\nasks you to sign in.").arg(server)
+                       : QStringLiteral("The server\n%1\nasks you to sign in to \u201c%2\u201d.").arg(server, realm));
+    // The server's address on one line, as far as a screen allows: it says where the password goes.
+    constexpr int kWidestIntro = 600;
+    intro->setMinimumWidth(std::min(kWidestIntro, intro->fontMetrics().horizontalAdvance(server) + 8));
     layout->addRow(intro);
     auto* user = new QLineEdit(previousUser, &dialog);
     auto* password = new QLineEdit(&dialog);
