@@ -7,7 +7,9 @@
 
 #include <QFile>
 #include <QProcess>
+#include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
@@ -300,6 +302,39 @@ TEST(ServerTls, WithoutOperatorsServesOnlyLoopback) {
     EXPECT_EQ(runServerToExit({u"--db"_qs, dir.filePath(u"open.sqlite"_qs), u"--listen"_qs, u"0.0.0.0:0"_qs}, &error),
               2);
     EXPECT_TRUE(error.contains("operator add") && error.contains("--open")) << error.toStdString();
+}
+
+// A database from before centres had a table: a server starting on it lists every centre that
+// has an assignment, so what worked before still works.
+TEST(ServerUpgrade, AnOlderDatabaseGainsItsCentres) {
+    ensureApplication();
+    QTemporaryDir dir;
+    const QString file = dir.filePath(u"older.sqlite"_qs);
+    {
+        QSqlDatabase older = QSqlDatabase::addDatabase(u"QSQLITE"_qs, u"older"_qs);
+        older.setDatabaseName(file);
+        ASSERT_TRUE(older.open());
+        QSqlQuery query(older);
+        for (const char* statement :
+             {"CREATE TABLE employees (ID INTEGER PRIMARY KEY, name TEXT NOT NULL, active INTEGER NOT NULL)",
+              "CREATE TABLE CenterEmployeeCrossReference (CenterID INTEGER NOT NULL, EmployeeID INTEGER NOT NULL "
+              "REFERENCES employees(ID), RecordLastUpdated TEXT NOT NULL, PRIMARY KEY (CenterID, EmployeeID))",
+              "INSERT INTO employees VALUES (1, 'Ann Smith', 1), (2, 'Bob Jones', 1)",
+              "INSERT INTO CenterEmployeeCrossReference VALUES (7, 1, '2020-01-02T03:04:05.000Z'), "
+              "(-3, 2, '2020-01-02T03:04:05.000Z')"})
+            ASSERT_TRUE(query.exec(QString::fromLatin1(statement))) << statement;
+        older.close();
+    }
+    QSqlDatabase::removeDatabase(u"older"_qs);
+
+    ServerProcess server;
+    ASSERT_TRUE(server.start({u"--db"_qs, file}));
+    EXPECT_EQ(httpRequest(server.port(), "GET", "/CenterEmployee.asp?centerID=7").status, 200);
+    EXPECT_EQ(httpRequest(server.port(), "GET", "/CenterEmployee.asp?centerID=8").status, 404);
+    EXPECT_EQ(server.stop(), 0);
+    QByteArray listed, error;
+    EXPECT_EQ(runServerToExit({u"--db"_qs, file, u"centre"_qs, u"list"_qs}, &error, &listed), 0) << error.toStdString();
+    EXPECT_EQ(listed, "-3\tCentre -3\n7\tCentre 7\n");
 }
 
 INSTANTIATE_TEST_SUITE_P(ServerBackend, SignedInServer, testing::Values(Backend::Sqlite, Backend::Postgres),
