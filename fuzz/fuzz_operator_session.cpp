@@ -48,6 +48,7 @@ public:
     QString getChunk(int) override { return {}; }
     bool delivered() const override { return true; }
     QString failure() const override { return {}; }
+    QString reply() const override { return {}; }
 };
 
 [[noreturn]] void fail(const char* what, const QString& detail = {}) {

@@ -99,7 +99,7 @@ HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::sha
 }  // namespace
 
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);  // the Qt Sql drivers are plugins and need the application
+    QCoreApplication app(argc, argv);  // Qt's SQLite driver is a plugin and needs the application
 
     auto parsed = parseCommandLine(app.arguments().mid(1));
     if (std::holds_alternative<HelpRequested>(parsed)) {

@@ -56,27 +56,6 @@ QByteArray parameterText(const QVariant& value) {
     }
 }
 
-// Qt's positional placeholders as PostgreSQL's numbered ones; a '?' inside quotes stays.
-QByteArray numberedPlaceholders(const QString& query) {
-    const QByteArray text = query.toUtf8();
-    QByteArray numbered;
-    numbered.reserve(text.size() + 8);
-    char quote = 0;
-    int count = 0;
-    for (char c : text) {
-        if (quote) {
-            if (c == quote) quote = 0;
-        } else if (c == '\'' || c == '"') {
-            quote = c;
-        } else if (c == '?') {
-            numbered += '$' + QByteArray::number(++count);
-            continue;
-        }
-        numbered += c;
-    }
-    return numbered;
-}
-
 QSqlError makeError(const QString& doing, PGconn* connection, const PGresult* result, QSqlError::ErrorType type) {
     QString message = QString::fromUtf8(result ? PQresultErrorMessage(result) : PQerrorMessage(connection)).trimmed();
     if (message.isEmpty() && connection) message = QString::fromUtf8(PQerrorMessage(connection)).trimmed();
@@ -85,6 +64,40 @@ QSqlError makeError(const QString& doing, PGconn* connection, const PGresult* re
 }
 
 }  // namespace
+
+QByteArray numberedPlaceholders(const QString& query) {
+    const QByteArray text = query.toUtf8();
+    QByteArray numbered;
+    numbered.reserve(text.size() + 8);
+    int count = 0;
+    for (qsizetype at = 0; at < text.size();) {
+        const char c = text[at];
+        const char next = at + 1 < text.size() ? text[at + 1] : '\0';
+        // Where a quoted name or text, or a comment, that starts here ends: it is copied as it is.
+        qsizetype end = -1;
+        if (c == '\'' || c == '"') {
+            end = text.indexOf(c, at + 1);  // a doubled quote ends one text and starts the next
+            end = end < 0 ? text.size() : end + 1;
+        } else if (c == '-' && next == '-') {
+            end = text.indexOf('\n', at);
+            end = end < 0 ? text.size() : end + 1;
+        } else if (c == '/' && next == '*') {
+            end = text.indexOf("*/", at + 2);
+            end = end < 0 ? text.size() : end + 2;
+        }
+        if (end >= 0) {
+            numbered += text.sliced(at, end - at);
+            at = end;
+            continue;
+        }
+        if (c == '?')
+            numbered += '$' + QByteArray::number(++count);
+        else
+            numbered += c;
+        ++at;
+    }
+    return numbered;
+}
 
 PostgresDriver::~PostgresDriver() { close(); }
 

@@ -75,4 +75,8 @@ private:
     int statementGeneration_ = 0;
 };
 
+// Qt's positional placeholders ('?') as PostgreSQL's numbered ones ($1, $2, ...); a '?' in a
+// quoted text or name, or in a comment, stays as it is.
+QByteArray numberedPlaceholders(const QString& query);
+
 }  // namespace centeremp::server

@@ -39,7 +39,6 @@ void waitForTransfer(Control& control) {
 
 CommitOutcome SaveToDatabase(Control& control) {
     Form& form = control.form();
-    control.state().LastReply.clear();
     try {
         control.setMousePointer(kPointerBusy);
         const SqlBatch batch = buildSqlBatch(form.lstSelectedEmployees, form.lstEmployees, control.state().CenterID);
@@ -54,9 +53,10 @@ CommitOutcome SaveToDatabase(Control& control) {
         transfer.execute(url, QStringLiteral("Post"), body.toLatin1(), kCommitHeader);
         waitForTransfer(control);
         control.setMousePointer(kPointerDefault);
-        return {transfer.delivered(), transfer.failure(), control.state().LastReply};
+        return {transfer.delivered(), transfer.failure(), transfer.reply()};
     } catch (const std::exception& error) {
         control.setMousePointer(kPointerDefault);
+        // "Occoured" is kept on purpose: the control's own text, which hosts and stored scripts may match.
         control.ui().messageBox(QStringLiteral("Error Occoured"), kStyleCritical, kInformation);
         return {false, QString::fromUtf8(error.what()), {}};
     }

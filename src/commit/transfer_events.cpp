@@ -39,7 +39,6 @@ void Inet1StateChanged(Control& control, int state) {
     }
     if (state != Transfer::StateResponseCompleted) return;
     const QString reply = readReply(control);
-    control.state().LastReply = reply;
     if (!trimSpaces(reply).isEmpty())
         control.ui().messageBox(reply, kStyleInformation, QStringLiteral("Center Employee Cross Reference"));
 }

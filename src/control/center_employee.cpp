@@ -70,7 +70,8 @@ CenterEmployee::CenterEmployee(UiServices& ui, FeedSource& feed, Transfer& trans
     routeEvents();
 }
 
-CenterEmployee::~CenterEmployee() { QObject::disconnect(&transfer(), nullptr, nullptr, nullptr); }
+// The transfer may outlive the control: what the control connected to it goes with the control.
+CenterEmployee::~CenterEmployee() { QObject::disconnect(transferEvents_); }
 
 void CenterEmployee::initialise() {
     Form& form = this->form();
@@ -103,8 +104,8 @@ void CenterEmployee::routeEvents() {
     form.lstSelectedEmployees.events.columnClick = [&form](int index) {
         columnClick(form.lstSelectedEmployees, index);
     };
-    QObject::connect(&transfer(), &Transfer::stateChanged, &transfer(),
-                     guarded([&control](int state) { Inet1StateChanged(control, state); }));
+    transferEvents_ = QObject::connect(&transfer(), &Transfer::stateChanged, &transfer(),
+                                       guarded([&control](int state) { Inet1StateChanged(control, state); }));
 }
 
 // Every way of moving rows, and the clicks that offer a move.

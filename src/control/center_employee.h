@@ -2,6 +2,7 @@
 
 #include "form/control.h"
 
+#include <QMetaObject>
 #include <QString>
 
 struct CommitOutcome;
@@ -28,4 +29,6 @@ private:
     // the one the control has.
     void load(const QString& serverName);
     void reportCommit(const CommitOutcome& outcome);
+
+    QMetaObject::Connection transferEvents_;
 };

@@ -27,8 +27,6 @@ struct ControlState {
     Int16 LoadedRowCount;
     std::unique_ptr<::FeedDocument> FeedDocument;
     int MousePointer = 0;
-    // The text of the server's last complete reply to a batch.
-    QString LastReply;
     // True while a commit waits for the server: the lists take no moves then, since the
     // reload that ends the commit would silently drop them.
     bool CommitWaiting = false;

@@ -33,6 +33,7 @@ struct Form {
     Form();
 
     Frame fraMain{QStringLiteral("fraMain"), QString()};
+    // "Empolyees" is kept on purpose: the control's own text, which hosts and stored scripts may match.
     Label lblAllVendors{QStringLiteral("lblAllVendors"), QStringLiteral("Non Selected Active Empolyees:")};
     Label lblSelVendors{QStringLiteral("lblSelVendors"), QStringLiteral("Selected Active Employees:")};
     ReportList lstEmployees{QStringLiteral("lstEmployees"), 3975};

@@ -54,6 +54,8 @@ LoadOutcome LoadCenterEmployees(Control& control, qint32 centerID, const QString
         control.setMousePointer(kPointerDefault);
         // An empty list must not pass for a centre without employees.
         const QString reason = failureReason(state, error);
+        // Up to 16 MiB that nothing reads again: the next load parses a document of its own.
+        state.FeedDocument.reset();
         control.setNotice(QStringLiteral("The employees could not be loaded: %1.").arg(reason));
         return {false, reason};
     }

@@ -25,6 +25,7 @@ public:
     QString getChunk(int size) override;
     bool delivered() const override { return delivered_; }
     QString failure() const override { return failure_; }
+    QString reply() const override { return body_; }
 
 private:
     struct Request;

@@ -26,6 +26,9 @@ public:
     virtual bool delivered() const = 0;
     // Why the last request did not deliver, for the operator; empty when it did.
     virtual QString failure() const = 0;
+    // The whole body of the last complete answer, whatever getChunk has handed out of it; empty
+    // when no answer came.
+    virtual QString reply() const = 0;
 
 signals:
     void stateChanged(int state);

@@ -165,6 +165,7 @@ TEST_P(BrokenLoad, EndsQuietlyKeepingWhatWasAddedAndSaysSo) {
     EXPECT_TRUE(h.ui.messages.empty());  // no modal box
     EXPECT_TRUE(f.lblNotice.caption().startsWith(QStringLiteral("The employees could not be loaded")))
         << f.lblNotice.caption().toStdString();
+    EXPECT_EQ(h.control.state().FeedDocument, nullptr);  // nothing of the failed feed is held
 
     // The next good load clears the notice.
     h.control.setServerName(good.url());
