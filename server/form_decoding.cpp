@@ -1,20 +1,13 @@
 #include "server/form_decoding.h"
 
-#include <array>
+#include "platform/windows_1252.h"
+
 #include <optional>
 #include <utility>
 
 namespace centeremp::server {
 
 namespace {
-
-// 0x80..0x9F; everything else in Windows-1252 is the Latin-1 code point of the same value.
-constexpr std::array<char16_t, 32> highControlRange = {
-    0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,  //
-    0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F,  //
-    0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014,  //
-    0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
-};
 
 int hexValue(char c) {
     if (c >= '0' && c <= '9') return c - '0';
@@ -53,7 +46,7 @@ void decodeWindows1252Into(QByteArrayView bytes, QString& text) {
     QChar* out = text.data();
     for (qsizetype i = 0; i < bytes.size(); ++i) {
         const auto byte = static_cast<unsigned char>(bytes[i]);
-        out[i] = (byte >= 0x80 && byte <= 0x9F) ? QChar(highControlRange[byte - 0x80]) : QChar(byte);
+        out[i] = QChar(windows_1252::character(byte));
     }
 }
 

@@ -1,7 +1,8 @@
 #pragma once
 
-// The Windows-1252 code page, shared by the URL encoding of the commit (characters to bytes) and
-// the feed reader (bytes to characters), so that both sides read a byte the same way.
+// The Windows-1252 code page, shared by the URL encoding of the commit (characters to bytes), the
+// feed reader and the server's form decoding (bytes to characters), so that every side reads a
+// byte the same way.
 namespace windows_1252 {
 
 // The characters that Windows-1252 puts at 0x80 to 0x9F, by byte; 0 where the byte has no
