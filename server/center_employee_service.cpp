@@ -25,14 +25,10 @@ bool isFormContentType(const QByteArray& contentType) {
     return mediaType.compare("application/x-www-form-urlencoded", Qt::CaseInsensitive) == 0;
 }
 
-// The centres a batch names, for the log: "7", or "7,8" for a batch over several.
-QString centresOf(const Batch& batch) {
+// The centres of a batch for the log: "7", or "7,8" for a batch over several.
+QString centreList(const std::vector<qint32>& centres) {
     QStringList named;
-    for (const BatchStatement& entry : batch.statements) {
-        const qint32 centre = centerIdOf(entry.statement);
-        const QString text = QString::number(centre);
-        if (!named.contains(text)) named << text;
-    }
+    for (qint32 centre : centres) named << QString::number(centre);
     return named.join(u',');
 }
 
@@ -91,7 +87,7 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
     if (auto* refusal = std::get_if<HttpResponse>(&admitted)) return std::move(*refusal);
     if (auto* problem = std::get_if<StoreFailure>(&admitted)) return databaseFailure(*problem);
     const SignedIn& who = std::get<SignedIn>(admitted);
-    HttpResponse response = reading ? feed(request, who) : applyBatch(request, who);
+    HttpResponse response = reading ? feed(request, who, *employees) : applyBatch(request, who, *employees);
     response.logOperator = who.name;
     return response;
 }
@@ -126,7 +122,7 @@ HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure& failure,
     return response;
 }
 
-HttpResponse CenterEmployeeService::feed(const HttpRequest& request, const SignedIn& who) {
+HttpResponse CenterEmployeeService::feed(const HttpRequest& request, const SignedIn& who, EmployeeStore& employees) {
     std::optional<QByteArray> centerText;
     for (const auto& [name, value] : request.query) {
         if (name.compare("centerID", Qt::CaseInsensitive) != 0) continue;
@@ -144,13 +140,10 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest& request, const Signe
 
     if (!who.mayUse(*centerId)) return forbidden(who, *centerId, {});
 
-    HttpResponse failure;
-    EmployeeStore* employees = store(&failure);
-    if (!employees) return failure;
-    auto exists = employees->centreExists(*centerId);
+    auto exists = employees.centreExists(*centerId);
     if (auto* problem = std::get_if<StoreFailure>(&exists)) return databaseFailure(*problem);
     if (!std::get<bool>(exists)) return HttpResponse::text(404, QStringLiteral("unknown centre %1").arg(*centerId));
-    auto result = employees->centerFeed(*centerId);
+    auto result = employees.centerFeed(*centerId);
     if (auto* problem = std::get_if<StoreFailure>(&result)) return databaseFailure(*problem);
 
     HttpResponse response;
@@ -160,7 +153,8 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest& request, const Signe
     return response;
 }
 
-HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request, const SignedIn& who) {
+HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request, const SignedIn& who,
+                                               EmployeeStore& employees) {
     if (!isFormContentType(request.contentType)) {
         return HttpResponse::text(415, QStringLiteral("expected an application/x-www-form-urlencoded body, got %1")
                                            .arg(QString::fromLatin1(request.contentType.left(80))));
@@ -172,9 +166,9 @@ HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request, const
     }
 
     const Batch& batch = std::get<Batch>(parsed);
-    const QString centres = centresOf(batch);
-    for (const BatchStatement& entry : batch.statements) {
-        const qint32 centre = centerIdOf(entry.statement);
+    const std::vector<qint32> named = centresOf(batch);
+    const QString centres = centreList(named);
+    for (qint32 centre : named) {
         if (!who.mayUse(centre)) {
             HttpResponse refused = forbidden(who, centre, QStringLiteral("nothing saved: "));
             refused.logCentre = centres;
@@ -182,16 +176,13 @@ HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request, const
         }
     }
 
-    HttpResponse failure;
-    EmployeeStore* employees = store(&failure);
-    if (!employees) return failure;
     const Actor actor{who.name, request.remoteAddress};
-    auto result = employees->apply(batch, clock_(), actor);
+    auto result = employees.apply(batch, clock_(), actor);
     // Two batches crossing on the same pairs can deadlock in PostgreSQL, which cancels one of
     // them whole; nothing of it was kept, so it simply runs again.
     for (int retry = 0;
          retry < 2 && std::holds_alternative<StoreFailure>(result) && std::get<StoreFailure>(result).conflict; ++retry)
-        result = employees->apply(batch, clock_(), actor);
+        result = employees.apply(batch, clock_(), actor);
     HttpResponse response = answerFor(result);
     response.logCentre = centres;
     return response;

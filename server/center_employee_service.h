@@ -31,8 +31,8 @@ public:
     void connect();
 
 private:
-    HttpResponse feed(const HttpRequest& request, const SignedIn& who);
-    HttpResponse applyBatch(const HttpRequest& request, const SignedIn& who);
+    HttpResponse feed(const HttpRequest& request, const SignedIn& who, EmployeeStore& employees);
+    HttpResponse applyBatch(const HttpRequest& request, const SignedIn& who, EmployeeStore& employees);
     HttpResponse answerFor(const std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure>& result);
     EmployeeStore* store(HttpResponse* failure);
     HttpResponse databaseFailure(const StoreFailure& failure, bool saving = false);

@@ -47,6 +47,8 @@ std::vector<std::span<const BatchStatement>> chunksOf(const Batch& batch) {
 // explains it, and the operator should hear of it.
 class BatchOutcome {
 public:
+    // keepsLog: the entries are written after the batch (SQLite), not by its statements.
+    explicit BatchOutcome(bool keepsLog) : keepsLog_(keepsLog) {}
     void assigned(qint32 centerId, qint32 employeeId, bool changed) {
         note(centerId, employeeId, changed, true);
         if (changed) ++result_.assigned;
@@ -68,12 +70,14 @@ private:
     void note(qint32 centerId, qint32 employeeId, bool changed, bool added) {
         const bool first = touched_.insert(pairKey(centerId, employeeId)).second;
         if (!changed && first) (added ? result_.alreadyAssigned : result_.notAssigned).push_back(employeeId);
+        if (!keepsLog_) return;
         log_.centres.push_back(centerId);
         log_.employees.push_back(employeeId);
         log_.added.push_back(added ? 1 : 0);
         log_.applied.push_back(changed ? 1 : 0);
     }
 
+    bool keepsLog_;
     ApplyResult result_;
     std::unordered_set<quint64> touched_;
     Log log_;
@@ -135,12 +139,7 @@ std::optional<std::variant<UnassignableEmployee, StoreFailure>> EmployeeStore::c
 
 // Every centre the batch names must be in the centres table.
 std::optional<std::variant<UnknownCentre, StoreFailure>> EmployeeStore::checkCentres(const Batch& batch) {
-    std::vector<qint32> named;
-    for (const BatchStatement& entry : batch.statements) {
-        const qint32 centre = centerIdOf(entry.statement);
-        if (std::find(named.begin(), named.end(), centre) == named.end()) named.push_back(centre);
-    }
-    for (qint32 centre : named) {
+    for (qint32 centre : centresOf(batch)) {
         auto exists = centreExists(centre);
         if (auto* problem = std::get_if<StoreFailure>(&exists)) return *problem;
         if (!std::get<bool>(exists)) return UnknownCentre{centre};
@@ -361,7 +360,7 @@ std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure> Emp
         return std::get<StoreFailure>(*refusal);
     }
     const Stamp stamp{timestampValue(now), actor};
-    BatchOutcome outcome;
+    BatchOutcome outcome(!isPostgres());
     for (std::span<const BatchStatement> chunk : chunks) {
         const auto* remove = std::get_if<DeleteStatement>(&chunk.front().statement);
         if (auto problem = remove ? applyDelete(*remove, stamp, outcome) : applyInserts(chunk, stamp, outcome))

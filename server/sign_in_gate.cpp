@@ -101,7 +101,7 @@ std::optional<SignInGate::Remembered> SignInGate::recall(const Key& key) {
     return found->second;
 }
 
-void SignInGate::remember(const Key& key, const OperatorAccount& account, Clock::time_point now) {
+SignedIn SignInGate::remember(const Key& key, const OperatorAccount& account, Clock::time_point now) {
     std::lock_guard lock(mutex_);
     if (remembered_.size() >= settings_.remembered && !remembered_.contains(key)) {
         // Entries long past their time are of operators gone home; when even that frees
@@ -110,8 +110,9 @@ void SignInGate::remember(const Key& key, const OperatorAccount& account, Clock:
                       [&](const auto& entry) { return entry.second.until + settings_.rememberFor <= now; });
         if (remembered_.size() >= settings_.remembered) remembered_.clear();
     }
-    remembered_[key] = Remembered{SignedIn{account.name, account.allCentres, account.centres}, account.passwordHash,
-                                  now + settings_.rememberFor};
+    const SignedIn who{account.name, account.allCentres, account.centres};
+    remembered_[key] = Remembered{who, account.passwordHash, now + settings_.rememberFor};
+    return who;
 }
 
 void SignInGate::forget(const Key& key) {
@@ -167,8 +168,7 @@ std::variant<SignedIn, HttpResponse, StoreFailure> SignInGate::admit(const HttpR
     if (remembered && account && remembered->passwordHash.size() == account->passwordHash.size() &&
         sodium_memcmp(remembered->passwordHash.constData(), account->passwordHash.constData(),
                       std::size_t(account->passwordHash.size())) == 0) {
-        remember(key, *account, now);
-        return SignedIn{account->name, account->allCentres, account->centres};
+        return remember(key, *account, now);
     }
     if (remembered) forget(key);
     // An unknown name costs the same Argon2 run as a wrong password, so timing tells no names.
@@ -181,8 +181,7 @@ std::variant<SignedIn, HttpResponse, StoreFailure> SignInGate::admit(const HttpR
         refused.logOperator = credentials->name;
         return refused;
     }
-    remember(key, *account, now);
-    return SignedIn{account->name, account->allCentres, account->centres};
+    return remember(key, *account, now);
 }
 
 }  // namespace centeremp::server

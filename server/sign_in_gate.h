@@ -97,7 +97,7 @@ private:
     std::variant<bool, StoreFailure> operatorsDefined(EmployeeStore& store, Clock::time_point now);
     Key keyFor(const QString& name, const QString& password) const;
     std::optional<Remembered> recall(const Key& key);
-    void remember(const Key& key, const OperatorAccount& account, Clock::time_point now);
+    SignedIn remember(const Key& key, const OperatorAccount& account, Clock::time_point now);
     void forget(const Key& key);
 
     Settings settings_;

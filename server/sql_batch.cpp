@@ -1,5 +1,7 @@
 #include "server/sql_batch.h"
 
+#include <algorithm>
+
 #include "server/decimal_int32.h"
 #include "server/form_decoding.h"
 
@@ -130,6 +132,15 @@ std::variant<InsertStatement, DeleteStatement, Refusal> parseStatement(QStringVi
     return Refusal{
         QStringLiteral("not an accepted statement (only the assignment INSERT and the removal DELETE "
                        "on CenterEmployeeCrossReference are accepted)")};
+}
+
+std::vector<qint32> centresOf(const Batch& batch) {
+    std::vector<qint32> named;
+    for (const BatchStatement& entry : batch.statements) {
+        const qint32 centre = std::visit([](const auto& shape) { return shape.centerId; }, entry.statement);
+        if (std::find(named.begin(), named.end(), centre) == named.end()) named.push_back(centre);
+    }
+    return named;
 }
 
 std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxBytes) {

@@ -32,10 +32,6 @@ struct Refusal {
 
 using Statement = std::variant<InsertStatement, DeleteStatement>;
 
-inline qint32 centerIdOf(const Statement& statement) {
-    return std::visit([](const auto& shape) { return shape.centerId; }, statement);
-}
-
 std::variant<InsertStatement, DeleteStatement, Refusal> parseStatement(QStringView text);
 
 struct BatchStatement {
@@ -46,6 +42,9 @@ struct BatchStatement {
 struct Batch {
     std::vector<BatchStatement> statements;
 };
+
+// The centres a batch names, each once, in the order they first appear.
+std::vector<qint32> centresOf(const Batch& batch);
 
 struct BatchRefusal {
     enum class Kind { BadRequest, TooLarge };
