@@ -2,10 +2,10 @@
 // The one-frame budget is 16 ms per action.
 
 #include "commit/commit.h"
+#include "feed/feed_document.h"
 #include "finding/column_sorting.h"
 #include "finding/find_panel.h"
-#include "platform/feed_document.h"
-#include "platform/numeric_text.h"
+#include "rules/numeric_text.h"
 #include "server/employee_store.h"
 #include "support/control_harness.h"
 #include "view/center_employee_view.h"

@@ -1,16 +1,23 @@
 cmake_minimum_required(VERSION 3.20)
 # Refuses any include that runs against the layers of src/: each folder may include only the
 # folders listed for it (and itself). Run as: cmake -DSRC=<src folder> -P check_layers.cmake
-set(allowed_platform  "")
-set(allowed_form      "platform")
-set(allowed_loading   "platform;form")
-set(allowed_moving    "platform;form")
-set(allowed_finding   "platform;form")
-set(allowed_commit    "platform;form")
-set(allowed_control   "platform;form;loading;moving;finding;commit")
-set(allowed_view      "platform;form")
-set(allowed_component "platform;form;control;view")
-set(allowed_widget    "platform;form;control;view")
+# The bottom layer is five rooms, each for one job; a room may include only the rooms named for
+# it. Every layer above may include the whole bottom layer.
+set(allowed_rules     "")
+set(allowed_controls  "rules")
+set(allowed_feed      "rules")
+set(allowed_surface   "")
+set(allowed_net       "rules;surface")
+set(bottom "rules;controls;feed;surface;net")
+set(allowed_form      "${bottom}")
+set(allowed_loading   "${bottom};form")
+set(allowed_moving    "${bottom};form")
+set(allowed_finding   "${bottom};form")
+set(allowed_commit    "${bottom};form")
+set(allowed_control   "${bottom};form;loading;moving;finding;commit")
+set(allowed_view      "${bottom};form")
+set(allowed_component "${bottom};form;control;view")
+set(allowed_widget    "${bottom};form;control;view")
 
 if(NOT SRC)
   message(FATAL_ERROR "check_layers: SRC is not set")

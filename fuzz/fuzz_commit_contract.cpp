@@ -4,10 +4,10 @@
 
 #include "commit/sql_batch.h"
 #include "commit/url_encoding.h"
+#include "controls/report_list.h"
 #include "form/rows.h"
-#include "platform/numeric_text.h"
-#include "platform/report_list.h"
-#include "platform/runtime_error.h"
+#include "rules/numeric_text.h"
+#include "rules/runtime_error.h"
 #include "server/sql_batch.h"
 
 #include <fuzzer/FuzzedDataProvider.h>

@@ -2,9 +2,9 @@
 // whatever the bytes, with counters and lists consistent.
 
 #include "control/center_employee.h"
-#include "platform/http_feed_source.h"
-#include "platform/http_transfer.h"
-#include "platform/recording_ui_services.h"
+#include "net/http_feed_source.h"
+#include "net/http_transfer.h"
+#include "surface/recording_ui_services.h"
 
 #include <QCoreApplication>
 #include <cstdlib>

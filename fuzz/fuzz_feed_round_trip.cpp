@@ -5,11 +5,11 @@
 
 #include "control/center_employee.h"
 #include "form/rows.h"
-#include "platform/http_feed_source.h"
-#include "platform/http_transfer.h"
-#include "platform/numeric_text.h"
-#include "platform/recording_ui_services.h"
+#include "net/http_feed_source.h"
+#include "net/http_transfer.h"
+#include "rules/numeric_text.h"
 #include "server/feed.h"
+#include "surface/recording_ui_services.h"
 
 #include <fuzzer/FuzzedDataProvider.h>
 

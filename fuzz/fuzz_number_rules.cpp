@@ -2,8 +2,8 @@
 // strings and rounded with decimal string arithmetic, so that no machine number can overflow or
 // round on the way. Any difference aborts.
 
-#include "platform/numeric_text.h"
-#include "platform/runtime_error.h"
+#include "rules/numeric_text.h"
+#include "rules/runtime_error.h"
 
 #include <QString>
 #include <cstdint>

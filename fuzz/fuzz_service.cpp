@@ -4,8 +4,8 @@
 // document the control can read and lists the centre's active employees, assigned or not, as a plain join of the tables
 // says; nothing a client sends makes the database look unavailable.
 
+#include "feed/feed_document.h"
 #include "fuzz/request_text.h"
-#include "platform/feed_document.h"
 #include "server/center_employee_service.h"
 #include "server/demo_data.h"
 #include "server/employee_store.h"

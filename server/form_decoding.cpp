@@ -1,6 +1,6 @@
 #include "server/form_decoding.h"
 
-#include "platform/windows_1252.h"
+#include "feed/windows_1252.h"
 
 #include <optional>
 #include <utility>

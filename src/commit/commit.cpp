@@ -2,8 +2,8 @@
 
 #include "commit/sql_batch.h"
 #include "form/control.h"
-#include "platform/transfer.h"
-#include "platform/ui_services.h"
+#include "net/transfer.h"
+#include "surface/ui_services.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 #include "commit/sql_batch.h"
 
 #include "commit/url_encoding.h"
+#include "controls/report_list.h"
 #include "form/rows.h"
-#include "platform/int16.h"
-#include "platform/numeric_text.h"
-#include "platform/report_list.h"
+#include "rules/int16.h"
+#include "rules/numeric_text.h"
 
 namespace {
 

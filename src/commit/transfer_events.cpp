@@ -1,8 +1,8 @@
 #include "commit/transfer_events.h"
 
 #include "form/control.h"
-#include "platform/transfer.h"
-#include "platform/ui_services.h"
+#include "net/transfer.h"
+#include "surface/ui_services.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 #include "commit/url_encoding.h"
 
-#include "platform/windows_1252.h"
+#include "feed/windows_1252.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 
 #include "component/runtime.h"
 #include "control/state_dump.h"
-#include "platform/runtime_error.h"
+#include "rules/runtime_error.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>

@@ -2,12 +2,12 @@
 
 #include "component/component_abi.h"
 #include "control/center_employee.h"
-#include "platform/http_feed_source.h"
-#include "platform/http_transfer.h"
-#include "platform/qt_ui_services.h"
-#include "platform/recording_ui_services.h"
-#include "platform/sign_in.h"
+#include "net/http_feed_source.h"
+#include "net/http_transfer.h"
+#include "net/sign_in.h"
+#include "surface/recording_ui_services.h"
 #include "view/center_employee_view.h"
+#include "view/qt_ui_services.h"
 
 #include <QPointer>
 #include <atomic>

@@ -5,15 +5,15 @@
 #include "commit/url_encoding.h"
 #include "finding/column_sorting.h"
 #include "finding/find_panel.h"
-#include "finding/move_button_state.h"
 #include "form/rows.h"
 #include "loading/load_cycle.h"
 #include "moving/list_shortcuts.h"
+#include "moving/move_button_state.h"
 #include "moving/multi_row_moves.h"
 #include "moving/single_row_moves.h"
-#include "platform/numeric_text.h"
-#include "platform/transfer.h"
-#include "platform/ui_services.h"
+#include "net/transfer.h"
+#include "rules/numeric_text.h"
+#include "surface/ui_services.h"
 
 #include <cmath>
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/recording_ui_services.h"
+#include "surface/recording_ui_services.h"
 
 #include <QString>
 #include <QStringList>

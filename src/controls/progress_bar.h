@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/child_control.h"
+#include "controls/child_control.h"
 
 // The progress bar takes any maximum from 0 and any value from 0, also one above the maximum:
 // a centre without employees or a feed with more rows than announced still loads.

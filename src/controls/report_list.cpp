@@ -1,6 +1,6 @@
-#include "platform/report_list.h"
+#include "controls/report_list.h"
 
-#include "platform/runtime_error.h"
+#include "rules/runtime_error.h"
 
 #include <algorithm>
 

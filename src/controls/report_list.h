@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/list_row.h"
+#include "controls/list_row.h"
 
 #include <QObject>
 #include <QString>

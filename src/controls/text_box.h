@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/child_control.h"
+#include "controls/child_control.h"
 
 #include <functional>
 

@@ -1,7 +1,7 @@
-#include "platform/feed_document.h"
+#include "feed/feed_document.h"
 
-#include "platform/runtime_error.h"
-#include "platform/windows_1252.h"
+#include "feed/windows_1252.h"
+#include "rules/runtime_error.h"
 
 // Debian's expat is built with DTD support (internal entities and the amplification limits that
 // come with them); its header declares those limits only when told so.

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/feed_node.h"
-#include "platform/feed_tree.h"
+#include "feed/feed_node.h"
+#include "feed/feed_tree.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/feed_tree.h"
+#include "feed/feed_tree.h"
 
 #include <QString>
 #include <cstdint>

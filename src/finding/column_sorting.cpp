@@ -1,7 +1,7 @@
 #include "finding/column_sorting.h"
 
-#include "platform/int16.h"
-#include "platform/report_list.h"
+#include "controls/report_list.h"
+#include "rules/int16.h"
 
 void columnClick(ReportList& list, int headerIndex) {
     try {

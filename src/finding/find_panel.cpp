@@ -2,7 +2,7 @@
 
 #include "form/control.h"
 #include "form/rows.h"
-#include "platform/ui_services.h"
+#include "surface/ui_services.h"
 
 namespace {
 

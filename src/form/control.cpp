@@ -1,6 +1,6 @@
 #include "form/control.h"
 
-#include "platform/ui_services.h"
+#include "surface/ui_services.h"
 
 void Control::reportPending() {
     const PendingCounts now = pendingCounts(form_);

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "feed/feed_document.h"
 #include "form/control_events.h"
 #include "form/form.h"
 #include "form/rows.h"
-#include "platform/feed_document.h"
-#include "platform/int16.h"
+#include "rules/int16.h"
 
 #include <QString>
 #include <memory>

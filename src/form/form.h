@@ -1,12 +1,12 @@
 #pragma once
 
-#include "platform/command_button.h"
-#include "platform/label.h"
-#include "platform/option_array.h"
-#include "platform/popup_menu.h"
-#include "platform/progress_bar.h"
-#include "platform/report_list.h"
-#include "platform/text_box.h"
+#include "controls/command_button.h"
+#include "controls/label.h"
+#include "controls/option_array.h"
+#include "controls/popup_menu.h"
+#include "controls/progress_bar.h"
+#include "controls/report_list.h"
+#include "controls/text_box.h"
 
 #include <QString>
 #include <vector>

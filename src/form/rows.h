@@ -1,7 +1,7 @@
 #pragma once
 
 #include "form/form.h"
-#include "platform/numeric_text.h"
+#include "rules/numeric_text.h"
 
 #include <QString>
 

@@ -2,8 +2,8 @@
 
 #include "form/control.h"
 #include "form/rows.h"
-#include "platform/numeric_text.h"
-#include "platform/runtime_error.h"
+#include "rules/numeric_text.h"
+#include "rules/runtime_error.h"
 
 #include <vector>
 

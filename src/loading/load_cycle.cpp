@@ -2,9 +2,9 @@
 
 #include "form/control.h"
 #include "loading/feed_readers.h"
-#include "platform/feed_source.h"
-#include "platform/runtime_error.h"
-#include "platform/ui_services.h"
+#include "net/feed_source.h"
+#include "rules/runtime_error.h"
+#include "surface/ui_services.h"
 
 namespace {
 

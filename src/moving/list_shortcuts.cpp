@@ -2,7 +2,7 @@
 
 #include "form/control.h"
 #include "moving/single_row_moves.h"
-#include "platform/ui_services.h"
+#include "surface/ui_services.h"
 
 void lstEmployeesDblClick(Control& control) { cmdAddClick(control); }
 

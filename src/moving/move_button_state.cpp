@@ -1,4 +1,4 @@
-#include "finding/move_button_state.h"
+#include "moving/move_button_state.h"
 
 #include "form/control.h"
 

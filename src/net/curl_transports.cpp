@@ -2,11 +2,11 @@
 // what they share: address handling, verified TLS, sign-in, the body cap, the stall watch and
 // failure texts.
 
-#include "platform/http_feed_source.h"
-#include "platform/http_transfer.h"
+#include "net/http_feed_source.h"
+#include "net/http_transfer.h"
 
-#include "platform/runtime_error.h"
-#include "platform/sign_in.h"
+#include "net/sign_in.h"
+#include "rules/runtime_error.h"
 
 #include <curl/curl.h>
 #include <QElapsedTimer>

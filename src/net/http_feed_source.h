@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/feed_source.h"
-#include "platform/transfer_limits.h"
+#include "net/feed_source.h"
+#include "net/transfer_limits.h"
 
 class SignIn;
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "platform/transfer.h"
-#include "platform/transfer_limits.h"
+#include "net/transfer.h"
+#include "net/transfer_limits.h"
 
 #include <QTimer>
 #include <memory>

@@ -1,6 +1,6 @@
-#include "platform/sign_in.h"
+#include "net/sign_in.h"
 
-#include "platform/ui_services.h"
+#include "surface/ui_services.h"
 
 #include <QUrl>
 

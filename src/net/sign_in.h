@@ -1,17 +1,10 @@
 #pragma once
 
+#include "surface/ui_services.h"
+
 #include <QByteArray>
 #include <QString>
 #include <optional>
-
-class UiServices;
-
-// A user name and password for HTTP Basic sign-in. Held in memory only: never logged, dumped
-// or written anywhere.
-struct Credentials {
-    QString user;
-    QString password;
-};
 
 // The sign-in the control's two transports share: the credentials that went through, the
 // prompt that asks the operator for new ones, and the rule that a password goes over plain

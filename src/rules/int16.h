@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/runtime_error.h"
+#include "rules/runtime_error.h"
 
 #include <QtGlobal>
 #include <limits>

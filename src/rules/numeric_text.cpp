@@ -1,4 +1,4 @@
-#include "platform/numeric_text.h"
+#include "rules/numeric_text.h"
 
 #include <algorithm>
 #include <limits>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/int16.h"
+#include "rules/int16.h"
 
 #include <QString>
 #include <QStringView>

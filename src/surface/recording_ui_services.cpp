@@ -1,6 +1,6 @@
-#include "platform/recording_ui_services.h"
+#include "surface/recording_ui_services.h"
 
-#include "platform/thread_events.h"
+#include "surface/thread_events.h"
 
 void RecordingUiServices::doEvents() { thread_events::runPending(); }
 void RecordingUiServices::waitForEvents() { thread_events::waitForMore(); }

@@ -1,4 +1,4 @@
-#include "platform/thread_events.h"
+#include "surface/thread_events.h"
 
 #include <QCoreApplication>
 

@@ -1,11 +1,16 @@
 #pragma once
 
-#include "platform/sign_in.h"
-
 #include <QString>
 #include <optional>
 
 class PopupMenu;
+
+// A user name and password for HTTP Basic sign-in. Held in memory only: never logged, dumped
+// or written anywhere.
+struct Credentials {
+    QString user;
+    QString password;
+};
 
 // Message-box styles the control uses; a box always has one OK button.
 inline constexpr int kStylePlain = 0;

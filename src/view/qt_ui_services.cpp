@@ -1,7 +1,8 @@
-#include "platform/qt_ui_services.h"
+#include "view/qt_ui_services.h"
 
-#include "platform/popup_menu.h"
-#include "platform/thread_events.h"
+#include "controls/popup_menu.h"
+#include "net/sign_in.h"
+#include "surface/thread_events.h"
 
 #include <QApplication>
 #include <QCursor>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "platform/ui_services.h"
+#include "surface/ui_services.h"
 
 class QWidget;
 

@@ -1,7 +1,7 @@
 #include "view/report_list_model.h"
 
+#include "controls/report_list.h"
 #include "form/rows.h"
-#include "platform/report_list.h"
 
 #include <QFont>
 

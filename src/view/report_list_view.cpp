@@ -1,7 +1,7 @@
 #include "view/report_list_view.h"
 
+#include "controls/report_list.h"
 #include "form/rows.h"
-#include "platform/report_list.h"
 #include "view/pending_row_delegate.h"
 
 #include <QApplication>

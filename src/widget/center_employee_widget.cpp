@@ -2,12 +2,12 @@
 
 #include "control/center_employee.h"
 #include "form/rows.h"
-#include "platform/http_feed_source.h"
-#include "platform/http_transfer.h"
-#include "platform/qt_ui_services.h"
-#include "platform/runtime_error.h"
-#include "platform/sign_in.h"
+#include "net/http_feed_source.h"
+#include "net/http_transfer.h"
+#include "net/sign_in.h"
+#include "rules/runtime_error.h"
 #include "view/center_employee_view.h"
+#include "view/qt_ui_services.h"
 
 #include <QVBoxLayout>
 #include <new>

@@ -1,5 +1,5 @@
 #include "commit/sql_batch.h"
-#include "platform/runtime_error.h"
+#include "rules/runtime_error.h"
 #include "support/control_harness.h"
 
 #include <gtest/gtest.h>

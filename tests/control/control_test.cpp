@@ -1,4 +1,4 @@
-#include "platform/runtime_error.h"
+#include "rules/runtime_error.h"
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"
 #include "view/center_employee_view.h"

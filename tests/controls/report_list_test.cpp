@@ -1,5 +1,5 @@
-#include "platform/report_list.h"
-#include "platform/runtime_error.h"
+#include "controls/report_list.h"
+#include "rules/runtime_error.h"
 #include "support/control_harness.h"
 #include "view/report_list_model.h"
 

@@ -1,5 +1,5 @@
-#include "platform/feed_document.h"
-#include "platform/runtime_error.h"
+#include "feed/feed_document.h"
+#include "rules/runtime_error.h"
 #include "support/control_harness.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
-#include "platform/http_transfer.h"
+#include "net/http_transfer.h"
 
-#include "platform/http_feed_source.h"
-#include "platform/runtime_error.h"
+#include "net/http_feed_source.h"
+#include "rules/runtime_error.h"
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"
 

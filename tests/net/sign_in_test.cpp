@@ -1,11 +1,11 @@
-#include "platform/sign_in.h"
-#include "platform/http_feed_source.h"
-#include "platform/http_transfer.h"
-#include "platform/recording_ui_services.h"
-#include "platform/runtime_error.h"
+#include "net/sign_in.h"
+#include "net/http_feed_source.h"
+#include "net/http_transfer.h"
+#include "rules/runtime_error.h"
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"
 #include "support/test_certificates.h"
+#include "surface/recording_ui_services.h"
 
 #include <gtest/gtest.h>
 #include <QCoreApplication>

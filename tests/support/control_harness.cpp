@@ -1,6 +1,6 @@
 #include "support/control_harness.h"
 
-#include "platform/numeric_text.h"
+#include "rules/numeric_text.h"
 
 namespace {
 QByteArray escaped(const QString& text) { return text.toHtmlEscaped().toUtf8(); }

@@ -1,11 +1,11 @@
 #pragma once
 
 #include "control/center_employee.h"
-#include "platform/http_feed_source.h"
-#include "platform/http_transfer.h"
-#include "platform/recording_ui_services.h"
-#include "platform/sign_in.h"
+#include "net/http_feed_source.h"
+#include "net/http_transfer.h"
+#include "net/sign_in.h"
 #include "support/qt_printers.h"
+#include "surface/recording_ui_services.h"
 
 #include <QString>
 #include <QStringList>

@@ -3,7 +3,7 @@
 
 #include <TarvoCenterEmp/centeremployeewidget.h>
 
-#include "platform/runtime_error.h"
+#include "rules/runtime_error.h"
 #include "support/canned_http_server.h"
 
 #include <gtest/gtest.h>
