@@ -7,11 +7,12 @@
 ReportList::ReportList(QString name, double widthTwips) : name_(std::move(name)), width_(widthTwips) {}
 
 void ReportList::addColumn(const QString& header, double width) {
+    aboutToChange();
     columns_.push_back({header, width});
-    changed();
 }
 
 ListRow* ReportList::add(const QString& text) {
+    aboutToChange();
     auto row = std::make_unique<ListRow>();
     row->columns_[0] = text;
     row->sequence_ = nextSequence_++;
@@ -21,7 +22,6 @@ ListRow* ReportList::add(const QString& text) {
     // As list views do: the first row an empty list is given becomes its current row, wherever
     // the sort puts it.
     if (rows_.size() == 1 && !current_) current_ = added;
-    changed();
     return added;
 }
 
@@ -40,16 +40,18 @@ int ReportList::positionOf(const ListRow* row) const {
 
 void ReportList::remove(int position) {
     ListRow* row = item(position);
+    aboutToChange();
     if (row == current_) current_ = nullptr;
     if (row == anchor_) anchor_ = nullptr;
     if (row == scrollTarget_) scrollTarget_ = nullptr;
     rows_.erase(rows_.begin() + (position - 1));
-    changed();
 }
 
 std::vector<std::unique_ptr<ListRow>> ReportList::takeSelected() {
-    ensureSorted();
     std::vector<RowPtr> taken;
+    if (std::none_of(rows_.begin(), rows_.end(), [](const RowPtr& row) { return row->selected_; })) return taken;
+    aboutToChange();
+    ensureSorted();
     const auto kept =
         std::stable_partition(rows_.begin(), rows_.end(), [](const RowPtr& row) { return !row->selected_; });
     for (auto it = kept; it != rows_.end(); ++it) {
@@ -60,12 +62,13 @@ std::vector<std::unique_ptr<ListRow>> ReportList::takeSelected() {
         taken.push_back(std::move(*it));
     }
     rows_.erase(kept, rows_.end());
-    if (!taken.empty()) changed();
     return taken;
 }
 
 std::vector<ListRow*> ReportList::adopt(std::vector<std::unique_ptr<ListRow>> rows) {
     std::vector<ListRow*> adopted;
+    if (rows.empty()) return adopted;
+    aboutToChange();
     adopted.reserve(rows.size());
     for (RowPtr& row : rows) {
         row->selected_ = false;
@@ -73,18 +76,16 @@ std::vector<ListRow*> ReportList::adopt(std::vector<std::unique_ptr<ListRow>> ro
         adopted.push_back(row.get());
         rows_.push_back(std::move(row));
     }
-    if (adopted.empty()) return adopted;
     if (rows_.size() > 1) orderStale_ = true;
     if (!current_ && rows_.size() == adopted.size()) current_ = adopted.front();
-    changed();
     return adopted;
 }
 
 void ReportList::clear() {
+    aboutToChange();
     rows_.clear();
     current_ = anchor_ = scrollTarget_ = nullptr;
     orderStale_ = false;
-    changed();
 }
 
 ListRow* ReportList::findItem(const QString& text) const {
@@ -99,20 +100,21 @@ void ReportList::checkSubItem(const ListRow* row, int index) const {
     if (index < 1 || index > 2) throw errors::subscriptOutOfRange(name_);
 }
 
-void ReportList::subItemChanged(int index) {
+void ReportList::subItemEdited(int index) {
     if (index == sortKey_) orderStale_ = true;
-    changed();
 }
 
 void ReportList::setSubItem(ListRow* row, int index, const QString& value) {
     checkSubItem(row, index);
     if (row->columns_[index] == value) return;
+    aboutToChange();
     row->columns_[index] = value;
-    subItemChanged(index);
+    subItemEdited(index);
 }
 
 void ReportList::setSelected(ListRow* row, bool selected) {
     if (!row) throw errors::objectNotSet(name_);
+    aboutToChange();
     if (selected) {
         // Selecting a row makes it the current row; in single selection it is the only one.
         if (!multiSelect_)
@@ -120,7 +122,6 @@ void ReportList::setSelected(ListRow* row, bool selected) {
         current_ = row;
     }
     row->selected_ = selected;
-    changed();
 }
 
 void ReportList::ensureVisible(ListRow* row) {
@@ -141,9 +142,9 @@ void ReportList::setMultiSelect(bool on) {
     multiSelect_ = on;
     if (!on) {
         // Back to single selection: only the current row may stay selected.
+        aboutToChange();
         for (auto& row : rows_)
             if (row.get() != current_) row->selected_ = false;
-        changed();
     }
 }
 
@@ -158,20 +159,20 @@ int ReportList::countIf(const std::function<bool(const ListRow&)>& test) const {
 void ReportList::setSortKey(int key) {
     if (key < 0 || key > 2) throw errors::subscriptOutOfRange(name_);
     if (key == sortKey_) return;
+    aboutToChange();
     sortKey_ = key;
     orderStale_ = rows_.size() > 1;
-    changed();
 }
 
 void ReportList::setSortOrder(int order) {
     if (order != 0 && order != 1) throw errors::subscriptOutOfRange(name_);
     if (order == sortOrder_) return;
+    aboutToChange();
     // Descending is exactly ascending reversed (equal keys included), so a list that is in
     // order only needs reversing.
     const bool wasInOrder = !orderStale_;
     sortOrder_ = order;
     if (wasInOrder) std::reverse(rows_.begin(), rows_.end());
-    changed();
 }
 
 void ReportList::setFocus() { emit focusRequested(); }
@@ -220,10 +221,10 @@ void ReportList::ensureSorted() const {
     std::inplace_merge(rows_.begin(), sortedEnd, rows_.end(), less);
 }
 
-void ReportList::changed() {
+void ReportList::aboutToChange() {
     if (changePending_) return;
     changePending_ = true;
-    emit rowsChanged();
+    emit rowsAboutToChange();
 }
 
 void ReportList::applyPlainClick(ListRow* row) {
@@ -234,6 +235,7 @@ void ReportList::applyPlainClick(ListRow* row) {
 
 void ReportList::operatorClick(int position, ClickModifier modifier) {
     ListRow* row = item(position);
+    aboutToChange();
     if (!multiSelect_ || modifier == ClickModifier::None) {
         applyPlainClick(row);
     } else if (modifier == ClickModifier::Ctrl) {
@@ -249,6 +251,7 @@ void ReportList::operatorClick(int position, ClickModifier modifier) {
 void ReportList::operatorExtendTo(int position) {
     ListRow* row = item(position);
     const int from = anchor_ ? positionOf(anchor_) : 0;
+    aboutToChange();
     if (!multiSelect_ || from == 0) {
         applyPlainClick(row);
     } else {
@@ -259,6 +262,7 @@ void ReportList::operatorExtendTo(int position) {
 }
 
 void ReportList::operatorClickEmpty() {
+    aboutToChange();
     for (auto& row : rows_) row->selected_ = false;
     clicked();
 }
@@ -277,7 +281,6 @@ void ReportList::selectRange(int from, int to) {
 }
 
 void ReportList::clicked() {
-    changed();
     setFocus();
     if (events.click) events.click();
 }
@@ -291,9 +294,9 @@ void ReportList::operatorRightPress(int position) {
     // As list views do: the pressed row becomes current, and a row that was not selected
     // becomes the only selected one. No Click event.
     ListRow* row = item(position);
+    aboutToChange();
     if (!row->selected_) applyPlainClick(row);
     current_ = row;
-    changed();
     setFocus();
 }
 

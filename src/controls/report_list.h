@@ -63,8 +63,9 @@ public:
     template <typename Edit>
     void editSubItem(ListRow* row, int index, Edit&& edit) {
         checkSubItem(row, index);
+        aboutToChange();
         edit(row->columns_[index]);
-        subItemChanged(index);
+        subItemEdited(index);
     }
     void setSelected(ListRow* row, bool selected);
     void ensureVisible(ListRow* row);
@@ -90,8 +91,8 @@ public:
     // The display option initialisation turns on: selection highlights the whole row.
     bool fullRowSelect() const { return fullRowSelect_; }
     void setFullRowSelect(bool on) {
+        aboutToChange();
         fullRowSelect_ = on;
-        changed();
     }
 
     // What the operator does to the list, as the view or a script reports it: the state
@@ -108,24 +109,25 @@ public:
     void operatorRelease(int button);
     void operatorHeaderClick(int index);
 
-    // Change notifications are coalesced: rowsChanged fires once until a view takes the
-    // changes, however many rows an action touched.
+    // Changes are announced before they happen, coalesced: rowsAboutToChange fires before the
+    // first change after a view took the last ones, however many rows an action then touches.
+    // A view takes the changes once it has shown them; the next change is announced again.
     void takeChanges() { changePending_ = false; }
 
     Events events;
 
 signals:
-    void rowsChanged();      // rows, flags or order changed; views redraw
-    void scrollRequested();  // EnsureVisible
-    void focusRequested();   // SetFocus, or the operator clicked the list
+    void rowsAboutToChange();  // rows, flags or order are about to change; views let go of them
+    void scrollRequested();    // EnsureVisible
+    void focusRequested();     // SetFocus, or the operator clicked the list
 
 private:
     using RowPtr = std::unique_ptr<ListRow>;
     bool lessThan(const ListRow& a, const ListRow& b) const;
     void ensureSorted() const;
-    void changed();
+    void aboutToChange();
     void checkSubItem(const ListRow* row, int index) const;
-    void subItemChanged(int index);
+    void subItemEdited(int index);
     void applyPlainClick(ListRow* row);
     void selectRange(int from, int to);
     void clicked();  // what ends every click: redraw, focus, the Click event

@@ -3,15 +3,25 @@
 #include "controls/report_list.h"
 #include "form/rows.h"
 
-#include <QFont>
-
 #include <QApplication>
+#include <QCoreApplication>
+#include <QEvent>
+#include <QFont>
 #include <QPalette>
 
+namespace {
+
+// The event that ends a batch of changes. It is posted at high priority, so that it runs
+// before any paint or input event the thread already had waiting.
+const QEvent::Type kRefreshEvent = QEvent::Type(QEvent::registerEventType());
+
+}  // namespace
+
 ReportListModel::ReportListModel(ReportList& list, QObject* parent) : QAbstractTableModel(parent), list_(list) {
-    connect(&list_, &ReportList::rowsChanged, this, &ReportListModel::scheduleRefresh);
+    connect(&list_, &ReportList::rowsAboutToChange, this, &ReportListModel::listAboutToChange);
     connect(&list_, &ReportList::scrollRequested, this, &ReportListModel::scheduleRefresh);
-    // Whatever the list went through before this model existed is drawn on the first refresh.
+    // The model starts with the list as it is; its next change is announced to this model.
+    list_.takeChanges();
     scheduleRefresh();
 }
 
@@ -22,7 +32,8 @@ int ReportListModel::columnCount(const QModelIndex& parent) const {
 }
 
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
-    if (!index.isValid() || index.row() >= list_.count()) return {};
+    // An index from before a change that was never announced: Qt warns, and a test fails.
+    if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
     const ListRow* row = list_.item(index.row() + 1);
     const bool pending = isPending(row->subItem(kIdCopyColumn));
     switch (role) {
@@ -51,16 +62,27 @@ QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, i
     return list_.columns()[size_t(section)].header;
 }
 
+// The list announces once per batch: until this model takes its changes, it says no more.
+void ReportListModel::listAboutToChange() {
+    beginResetModel();
+    resetOpen_ = true;
+    scheduleRefresh();
+}
+
 void ReportListModel::scheduleRefresh() {
     if (refreshScheduled_) return;
     refreshScheduled_ = true;
-    QMetaObject::invokeMethod(this, &ReportListModel::refresh, Qt::QueuedConnection);
+    QCoreApplication::postEvent(this, new QEvent(kRefreshEvent), Qt::HighEventPriority);
 }
 
-void ReportListModel::refresh() {
+bool ReportListModel::event(QEvent* event) {
+    if (event->type() != kRefreshEvent) return QAbstractTableModel::event(event);
     refreshScheduled_ = false;
-    list_.takeChanges();
-    beginResetModel();
-    endResetModel();
-    emit refreshed();
+    if (resetOpen_) {
+        resetOpen_ = false;
+        list_.takeChanges();
+        endResetModel();
+    }
+    emit refreshed();  // the changes are shown, or the list asked for a scroll
+    return true;
 }

@@ -4,8 +4,10 @@
 
 class ReportList;
 
-// Shows a report list's rows to a view. The list is the truth: this model only reads it, and
-// refreshes once per batch of changes, however many rows an action touched.
+// Shows a report list's rows to a view. The list is the truth: this model only reads it. The
+// list announces its first change before it happens, and the model begins a reset then; the
+// reset ends once per batch of changes, however many rows an action touched: first thing when
+// the thread's events run again, before any paint or input that was already waiting.
 class ReportListModel : public QAbstractTableModel {
     Q_OBJECT
 public:
@@ -24,13 +26,19 @@ public:
     void setPendingDescription(const QString& description) { pendingDescription_ = description; }
 
 signals:
+    // The list's changes are shown (or a scroll was asked for): a view follows the list's
+    // current row, selection and scroll target.
     void refreshed();
 
+protected:
+    bool event(QEvent* event) override;
+
 private:
+    void listAboutToChange();
     void scheduleRefresh();
-    void refresh();
 
     ReportList& list_;
+    bool resetOpen_ = false;
     bool refreshScheduled_ = false;
     QString pendingDescription_;
 };

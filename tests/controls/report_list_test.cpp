@@ -1,11 +1,15 @@
 #include "controls/report_list.h"
+#include "rules/numeric_text.h"
 #include "rules/runtime_error.h"
 #include "support/control_harness.h"
-#include "view/report_list_model.h"
+#include "view/report_list_view.h"
 
 #include <gtest/gtest.h>
 #include <QAbstractItemModelTester>
 #include <QCoreApplication>
+#include <QTest>
+
+#include <functional>
 
 namespace {
 
@@ -155,39 +159,100 @@ TEST(ReportList, TakeSelectedTakesAllSelectedRowsInTheOrderShown) {
     EXPECT_EQ(list.currentRow(), nullptr);
 }
 
-// Qt's model checker, in its warning mode, reports each fault it finds as a warning.
+// Qt's model checker, in its warning mode, reports each fault it finds as a warning; so does
+// the model when it is asked for an index that is not (or no longer) one of its rows.
 QStringList modelWarnings;
 void keepWarnings(QtMsgType type, const QMessageLogContext&, const QString& message) {
     if (type != QtDebugMsg && type != QtInfoMsg) modelWarnings << message;
 }
 
-TEST(ReportListModel, PassesQtsModelCheckWhileRowsComeGoSortAndClear) {
+// What a view shows of a list: names, selected rows and the current row, in the order shown.
+QStringList picture(const ReportList& list) {
+    QStringList out;
+    for (int i = 1; i <= list.count(); ++i) {
+        const ListRow* row = list.item(i);
+        out << row->subItem(1) + QLatin1String(row->selected() ? "*" : "") +
+                   QLatin1String(row == list.currentRow() ? "<" : "");
+    }
+    return out;
+}
+
+// A shown view of a list through changes of every kind. The model must announce each change
+// while the list is still as the view last saw it; a paint after the change and before the
+// thread's events run (as a handler that lets events run leaves it) must read nothing stale;
+// once the events ran, the view shows the list.
+TEST(ReportListModel, AnnouncesEveryChangeBeforeAShownViewReadsIt) {
     ReportList list(QStringLiteral("l"), 3975);
-    for (const char* header : {"ID", "Name", "ID"}) list.addColumn(QString::fromUtf8(header), 100);
-    ReportListModel model(list);
+    for (const char* header : {"ID", "Name", "ID"}) list.addColumn(QString::fromUtf8(header), 1000);
+    ReportListView view(list, 0.1, {QChar(u'+'), QStringLiteral("to be added")});
+    view.resize(300, 400);
+    view.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&view));
+    QAbstractItemModel& model = *view.model();
     const auto shownNames = [&model] {
-        QCoreApplication::processEvents();  // the model refreshes once per batch of changes
         QStringList shown;
         for (int row = 0; row < model.rowCount(); ++row) shown << model.index(row, 1).data().toString();
         return shown;
     };
+    const auto loadMany = [&list](int count) {
+        for (int i = 0; i < count; ++i)
+            list.setSubItem(list.add(QString::number(100 + i)), 1, QString::number(100 + i));
+    };
+    struct Step {
+        const char* what;
+        std::function<void()> change;
+        QStringList shown;  // empty: as the list has them
+    };
+    const std::vector<Step> steps = {
+        {"a load",
+         [&] {
+             fillList(list, {{"3", "c"}, {"1", "a"}, {"2", "b"}});
+         },
+         {"a", "b", "c"}},
+        {"a descending sort by name", [&] { list.setSortKey(1), list.setSortOrder(1); }, {"c", "b", "a"}},
+        {"a selection",
+         [&] { list.setMultiSelect(true), list.setSelected(list.item(1), true), list.setSelected(list.item(3), true); },
+         {"c", "b", "a"}},
+        {"rows taken out by a move", [&] { list.takeSelected(); }, {"b"}},
+        {"a row added",
+         [&] {
+             fillList(list, {{"4", "d"}});
+         },
+         {"d", "b"}},
+        {"a renamed row", [&] { list.setSubItem(list.item(2), 1, QStringLiteral("e")); }, {"d", "e"}},
+        {"a changed sort key",
+         [&] { list.setSubItem(list.item(1), 2, numeric_text::formatPadded(QStringLiteral("1"))); },
+         {"e", "d"}},
+        {"a long load", [&] { list.clear(), loadMany(60); }, {}},
+        {"the current row removed", [&] { list.setSelected(list.item(50), true), list.remove(50); }, {}},
+        {"a clear and a short load",
+         [&] {
+             list.clear(), fillList(list, {{"9", "z"}});
+         },
+         {"z"}},
+        {"a clear", [&] { list.clear(); }, {}},
+    };
+    QStringList announcedWith;
+    QObject::connect(&model, &QAbstractItemModel::modelAboutToBeReset, [&] { announcedWith = picture(list); });
     modelWarnings.clear();
     const QtMessageHandler previous = qInstallMessageHandler(keepWarnings);
     {
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Warning);
-        fillList(list, {{"3", "c"}, {"1", "a"}, {"2", "b"}});
-        EXPECT_EQ(shownNames(), QStringList({"a", "b", "c"}));
-        list.setSortKey(1);
-        list.setSortOrder(1);
-        EXPECT_EQ(shownNames(), QStringList({"c", "b", "a"}));
-        list.setMultiSelect(true);
-        for (int position : {1, 3}) list.setSelected(list.item(position), true);
-        list.takeSelected();  // as a move takes rows out
-        EXPECT_EQ(shownNames(), QStringList({"b"}));
-        fillList(list, {{"4", "d"}});
-        EXPECT_EQ(shownNames(), QStringList({"d", "b"}));
-        list.clear();
-        EXPECT_EQ(shownNames(), QStringList());
+        for (const Step& step : steps) {
+            QCoreApplication::processEvents();
+            const QStringList before = picture(list);
+            announcedWith = QStringList({"(not announced)"});
+            step.change();
+            EXPECT_EQ(announcedWith, before) << step.what;
+            view.viewport()->repaint();
+            QCoreApplication::processEvents();
+            if (!step.shown.isEmpty()) {
+                EXPECT_EQ(shownNames(), step.shown) << step.what;
+            }
+            EXPECT_EQ(shownNames(), names(list)) << step.what;
+            EXPECT_EQ(view.currentIndex().row() + 1, list.currentRow() ? list.positionOf(list.currentRow()) : 0)
+                << step.what;
+        }
     }
     qInstallMessageHandler(previous);
     EXPECT_TRUE(modelWarnings.isEmpty()) << modelWarnings.join(u'\n').toStdString();
