@@ -1,4 +1,6 @@
-#include "server/loadtest/http_client.h"
+#include "server/harness/http_client.h"
+
+#include <QList>
 
 #include <arpa/inet.h>
 #include <fcntl.h>
@@ -11,9 +13,32 @@
 #include <cerrno>
 #include <cstring>
 
-namespace centeremp::loadtest {
+namespace centeremp::harness {
+
+namespace {
 
 using Clock = std::chrono::steady_clock;
+
+constexpr qsizetype kChunkBytes = 64 * 1024;
+constexpr int kHexBase = 16;
+constexpr qsizetype kStatusAt = 9;  // "HTTP/1.1 " is nine characters
+constexpr int kNoContent = 204;
+constexpr int kNotModified = 304;
+
+}  // namespace
+
+QByteArray HttpReply::header(const QByteArray& name) const {
+    for (const QByteArray& line : head.split('\n')) {
+        const qsizetype colon = line.indexOf(':');
+        if (colon > 0 && line.first(colon).trimmed().compare(name, Qt::CaseInsensitive) == 0)
+            return line.sliced(colon + 1).trimmed();
+    }
+    return {};
+}
+
+QByteArray basicAuthorization(const QByteArray& name, const QByteArray& password) {
+    return "Basic " + (name + ':' + password).toBase64();
+}
 
 HttpClient::HttpClient(quint16 port, QByteArray authorization, std::chrono::milliseconds timeout)
     : port_(port), authorization_(std::move(authorization)), timeout_(timeout) {}
@@ -24,9 +49,10 @@ void HttpClient::close() {
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     buffer_.clear();
+    peerClosed_ = false;
 }
 
-bool HttpClient::waitFor(short events, Clock::time_point deadline) {
+bool HttpClient::waitFor(short events, Deadline deadline) {
     for (;;) {
         const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (left <= 0) return false;
@@ -77,7 +103,7 @@ bool HttpClient::sendRaw(const QByteArray& bytes) {
     return fd_ >= 0 && sendAll(bytes, Clock::now() + timeout_, &error);
 }
 
-bool HttpClient::sendAll(const QByteArray& bytes, Clock::time_point deadline, std::string* error) {
+bool HttpClient::sendAll(const QByteArray& bytes, Deadline deadline, std::string* error) {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
         const ssize_t n = ::send(fd_, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
@@ -97,54 +123,105 @@ bool HttpClient::sendAll(const QByteArray& bytes, Clock::time_point deadline, st
     return true;
 }
 
-Reply HttpClient::readReply(Clock::time_point deadline) {
-    Reply reply;
-    qsizetype headEnd = -1;
-    qsizetype bodyLength = -1;
-    char chunk[64 * 1024];
-    for (;;) {
-        if (headEnd < 0 && (headEnd = buffer_.indexOf("\r\n\r\n")) >= 0) {
-            const QByteArray head = buffer_.first(headEnd).toLower();
-            reply.status = buffer_.mid(9, 3).toInt();
-            const qsizetype at = head.indexOf("\ncontent-length:");
-            bodyLength = at < 0 ? 0 : head.mid(at + 16, head.indexOf('\r', at + 1) - at - 16).trimmed().toLongLong();
+bool HttpClient::sendBody(const QByteArray& body, bool chunked, Deadline deadline, std::string* error) {
+    if (!chunked) return sendAll(body, deadline, error);
+    for (qsizetype at = 0; at < body.size(); at += kChunkBytes) {
+        const QByteArray part = body.mid(at, kChunkBytes);
+        if (!sendAll(QByteArray::number(part.size(), kHexBase) + "\r\n" + part + "\r\n", deadline, error)) return false;
+    }
+    return sendAll("0\r\n\r\n", deadline, error);
+}
+
+bool HttpClient::readHead(Deadline deadline, std::string* error) {
+    char chunk[kChunkBytes];
+    while (!buffer_.contains("\r\n\r\n")) {
+        if (peerClosed_) {
+            *error = "closed by the server before the reply";
+            return false;
         }
-        if (headEnd >= 0 && buffer_.size() >= headEnd + 4 + bodyLength) {
-            reply.body = buffer_.mid(headEnd + 4, bodyLength);
-            buffer_.remove(0, headEnd + 4 + bodyLength);
+        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n > 0) {
+            buffer_.append(chunk, n);
+        } else if (n == 0) {
+            peerClosed_ = true;
+        } else if (errno != EAGAIN && errno != EINTR) {
+            *error = std::string("recv: ") + std::strerror(errno);
+            return false;
+        } else if (!waitFor(POLLIN, deadline)) {
+            *error = "time-out waiting for the reply";
+            return false;
+        }
+    }
+    return true;
+}
+
+HttpReply HttpClient::readReply(Deadline deadline) {
+    HttpReply reply;
+    if (!readHead(deadline, &reply.error)) return reply;
+    const qsizetype headEnd = buffer_.indexOf("\r\n\r\n");
+    reply.head = buffer_.first(headEnd);
+    reply.status = buffer_.startsWith("HTTP/1.") ? buffer_.mid(kStatusAt, 3).toInt() : 0;
+    if (reply.status == 0) {
+        reply.error = "not an HTTP reply";
+        return reply;
+    }
+    // A reply without a length runs to the end of the connection.
+    const QByteArray length = reply.header("Content-Length");
+    const bool bodiless = reply.status == kNoContent || reply.status == kNotModified;
+    const qsizetype end = bodiless ? headEnd + 4 : length.isEmpty() ? -1 : headEnd + 4 + length.toLongLong();
+    char chunk[kChunkBytes];
+    while (end < 0 ? !peerClosed_ : buffer_.size() < end) {
+        if (peerClosed_) {
+            reply = HttpReply{0, reply.head, {}, "closed by the server in the middle of the reply"};
             return reply;
         }
         const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
         if (n > 0) {
             buffer_.append(chunk, n);
-            continue;
+        } else if (n == 0) {
+            peerClosed_ = true;
+        } else if (errno != EAGAIN && errno != EINTR) {
+            return HttpReply{0, reply.head, {}, std::string("recv: ") + std::strerror(errno)};
+        } else if (!waitFor(POLLIN, deadline)) {
+            return HttpReply{0, reply.head, {}, "time-out waiting for the reply"};
         }
-        if (n == 0 || (errno != EAGAIN && errno != EINTR)) {
-            reply = Reply{0, {}, n == 0 ? "closed by the server before the reply" : std::strerror(errno)};
-            return reply;
-        }
-        if (!waitFor(POLLIN, deadline)) return Reply{0, {}, "time-out waiting for the reply"};
     }
-}
-
-Reply HttpClient::request(const QByteArray& method, const QByteArray& target, const QByteArray& body, bool keepAlive) {
-    std::string error;
-    if (fd_ < 0 && !connectOnly(&error)) return Reply{0, {}, error};
-    QByteArray head = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port_) + "\r\n";
-    if (!keepAlive) head += "Connection: close\r\n";
-    if (!authorization_.isEmpty()) head += "Authorization: " + authorization_ + "\r\n";
-    if (method == "POST")
-        head +=
-            "Content-Type: application/x-www-form-urlencoded\r\nContent-Length: " + QByteArray::number(body.size()) +
-            "\r\n";
-    const auto deadline = Clock::now() + timeout_;
-    if (!sendAll(head + "\r\n" + body, deadline, &error)) {
-        close();
-        return Reply{0, {}, error};
-    }
-    Reply reply = readReply(deadline);
-    if (reply.status == 0 || !keepAlive) close();
+    const qsizetype taken = end < 0 ? buffer_.size() : end;
+    reply.body = buffer_.mid(headEnd + 4, taken - headEnd - 4);
+    buffer_.remove(0, taken);
     return reply;
 }
 
-}  // namespace centeremp::loadtest
+HttpReply HttpClient::request(const QByteArray& method, const QByteArray& target, const QByteArray& body,
+                              const RequestOptions& options) {
+    std::string error;
+    if (fd_ < 0 && !connectOnly(&error)) return HttpReply{0, {}, {}, error};
+    QByteArray head = method + ' ' + target + " HTTP/1.1\r\nHost: 127.0.0.1:" + QByteArray::number(port_) + "\r\n";
+    if (!options.keepAlive) head += "Connection: close\r\n";
+    if (!authorization_.isEmpty()) head += "Authorization: " + authorization_ + "\r\n";
+    if (!options.contentType.isEmpty()) head += "Content-Type: " + options.contentType + "\r\n";
+    if (options.chunked)
+        head += "Transfer-Encoding: chunked\r\n";
+    else if (!body.isEmpty() || method == "POST")
+        head += "Content-Length: " + QByteArray::number(body.size()) + "\r\n";
+    const bool expectContinue = body.size() > kExpectContinueAbove;
+    if (expectContinue) head += "Expect: 100-continue\r\n";
+    const Deadline deadline = Clock::now() + timeout_;
+    HttpReply reply;
+    if (!sendAll(head + "\r\n", deadline, &error)) {
+        reply.error = error;
+    } else if (expectContinue && (!readHead(deadline, &reply.error) || !buffer_.startsWith("HTTP/1.1 100"))) {
+        // Answered (or not at all) before the body went: that answer is the reply.
+        if (reply.error.empty()) reply = readReply(deadline);
+    } else {
+        if (expectContinue) buffer_.remove(0, buffer_.indexOf("\r\n\r\n") + 4);
+        // A server that refuses a body may close before all of it went: its reply still counts.
+        const bool sent = sendBody(body, options.chunked, deadline, &error);
+        reply = readReply(deadline);
+        if (!sent && reply.status == 0) reply.error = error;
+    }
+    if (reply.status == 0 || !options.keepAlive) close();
+    return reply;
+}
+
+}  // namespace centeremp::harness

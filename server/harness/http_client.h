@@ -1,33 +1,47 @@
 #pragma once
 
-// A small blocking HTTP/1.1 client for the load generator: one socket, keep-alive when asked,
-// every wait bounded by a time-out, loopback only.
+// A small blocking HTTP/1.1 client for the tests and the load generator: one socket to
+// 127.0.0.1, keep-alive when asked, every wait bounded by a time-out. Loopback only.
 
 #include <QByteArray>
 
 #include <chrono>
 #include <string>
 
-namespace centeremp::loadtest {
+namespace centeremp::harness {
 
-struct Reply {
+struct HttpReply {
     int status = 0;  // 0: no answer (see error)
+    QByteArray head;
     QByteArray body;
-    std::string error;  // "time-out", "connection refused", ...
+    std::string error;  // "time-out waiting for the reply", "connect: Connection refused", ...
+    // A header's value, trimmed; empty when the head has none of that name.
+    QByteArray header(const QByteArray& name) const;
+};
+
+struct RequestOptions {
+    QByteArray contentType;  // none when empty
+    bool chunked = false;    // the body in chunks instead of with a Content-Length
+    bool keepAlive = true;   // false asks the server to close, and closes our side too
 };
 
 class HttpClient {
 public:
+    // Bodies above this wait for the server's go-ahead ("Expect: 100-continue") before they
+    // are sent, so that a refusal before the body arrives is still read.
+    static constexpr qsizetype kExpectContinueAbove = 1024 * 1024;
+
     // authorization: the Authorization header's value sent with every request, or empty.
-    HttpClient(quint16 port, QByteArray authorization, std::chrono::milliseconds timeout = std::chrono::seconds(5));
+    explicit HttpClient(quint16 port, QByteArray authorization = {},
+                        std::chrono::milliseconds timeout = std::chrono::seconds(5));
     ~HttpClient();
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
     // Sends one request on the open connection (connecting first when there is none) and reads
-    // the whole reply. keepAlive false asks the server to close, and closes our side too.
-    Reply request(const QByteArray& method, const QByteArray& target, const QByteArray& body = {},
-                  bool keepAlive = true);
+    // the whole reply, all within the time-out.
+    HttpReply request(const QByteArray& method, const QByteArray& target, const QByteArray& body = {},
+                      const RequestOptions& options = {});
 
     // For idle and slow clients: connect, write raw bytes, nothing else.
     bool connectOnly(std::string* error);
@@ -36,15 +50,23 @@ public:
     bool isConnected() const { return fd_ >= 0; }
 
 private:
-    bool waitFor(short events, std::chrono::steady_clock::time_point deadline);
-    bool sendAll(const QByteArray& bytes, std::chrono::steady_clock::time_point deadline, std::string* error);
-    Reply readReply(std::chrono::steady_clock::time_point deadline);
+    using Deadline = std::chrono::steady_clock::time_point;
+    bool waitFor(short events, Deadline deadline);
+    bool sendAll(const QByteArray& bytes, Deadline deadline, std::string* error);
+    bool sendBody(const QByteArray& body, bool chunked, Deadline deadline, std::string* error);
+    // Reads until a whole head is buffered; false on close, error or time-out (error says).
+    bool readHead(Deadline deadline, std::string* error);
+    HttpReply readReply(Deadline deadline);
 
     quint16 port_;
     QByteArray authorization_;
     std::chrono::milliseconds timeout_;
     int fd_ = -1;
     QByteArray buffer_;  // bytes received beyond the last reply
+    bool peerClosed_ = false;
 };
 
-}  // namespace centeremp::loadtest
+// The value of an Authorization header for HTTP Basic sign-in.
+QByteArray basicAuthorization(const QByteArray& name, const QByteArray& password);
+
+}  // namespace centeremp::harness

@@ -1,14 +1,10 @@
 #include "server/loadtest/fixtures.h"
 
-#include "server/database_address.h"
 #include "server/employee_store.h"
+#include "server/harness/http_client.h"
 #include "server/password_hash.h"
 
 #include <QFile>
-#include <QSqlDatabase>
-#include <QSqlError>
-#include <QSqlQuery>
-#include <QUrl>
 
 #include <algorithm>
 #include <chrono>
@@ -50,34 +46,19 @@ QString operatorName(int number) { return QStringLiteral("operator-%1").arg(numb
 
 }  // namespace
 
-QByteArray signInAs(int number) {
-    return "Basic " + (operatorName(number).toUtf8() + ':' + operatorPassword).toBase64();
-}
+QByteArray signInAs(int number) { return harness::basicAuthorization(operatorName(number).toUtf8(), operatorPassword); }
 
 void fail(const QString& message) {
     std::fprintf(stderr, "centeremp-loadgen: %s\n", qPrintable(message));
     std::exit(1);
 }
 
-Database::Database(const QString& adminUri, const QString& name) : adminUri_(adminUri), name_(name) {
-    if (adminUri.isEmpty()) {
-        argument_ = dir_.filePath(name + u".sqlite"_qs);
-        return;
-    }
-    adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name));
-    adminExec(QStringLiteral("CREATE DATABASE %1").arg(name));
-    QUrl url(adminUri);
-    url.setPath(u'/' + name);
-    argument_ = url.toString();
-}
-
-Database::~Database() {
-    if (!adminUri_.isEmpty()) adminExec(QStringLiteral("DROP DATABASE IF EXISTS %1 WITH (FORCE)").arg(name_));
+Database::Database(const QString& adminUri, const QString& name) : ScratchDatabase(adminUri, name) {
+    if (!problem().isEmpty()) fail(problem());
 }
 
 void Database::seed(int employees, bool assignSome) {
-    const auto address = std::get<server::DatabaseAddress>(server::parseDatabaseAddress(argument_));
-    server::EmployeeStore store(address, u"loadgen-seed"_qs);
+    server::EmployeeStore store(address(), u"loadgen-seed"_qs);
     if (auto problem = store.open()) fail(problem->message);
     std::vector<server::SeedEmployee> people;
     for (qint32 id = 1; id <= employees; ++id) people.push_back({id, QStringLiteral("Employee %1").arg(id), true});
@@ -92,22 +73,6 @@ void Database::seed(int employees, bool assignSome) {
     for (int number = 0; number < operatorAccounts; ++number) {
         if (auto problem = store.addOperator({operatorName(number), hash, true, {}})) fail(problem->message);
     }
-}
-
-void Database::adminExec(const QString& sql) {
-    const auto address = std::get<server::DatabaseAddress>(server::parseDatabaseAddress(adminUri_));
-    {
-        QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_qs, u"loadgen-admin"_qs);
-        db.setHostName(address.host);
-        if (address.port > 0) db.setPort(address.port);
-        db.setUserName(address.user);
-        db.setPassword(address.password);
-        db.setDatabaseName(address.databaseName);
-        if (!db.open()) fail(u"admin connection: "_qs + db.lastError().text());
-        QSqlQuery query(db);
-        if (!query.exec(sql)) fail(sql + u": "_qs + query.lastError().text());
-    }
-    QSqlDatabase::removeDatabase(u"loadgen-admin"_qs);
 }
 
 ServerInstance::ServerInstance(const Options& options, const QString& database) {

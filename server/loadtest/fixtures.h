@@ -2,12 +2,13 @@
 
 // What the load generator runs against: its options, fresh databases and server processes.
 
+#include "server/harness/scratch_database.h"
+
 #include <QByteArray>
 #include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 namespace centeremp::loadtest {
 
@@ -33,24 +34,14 @@ QByteArray signInAs(int number);
 // Says what went wrong and ends the program.
 [[noreturn]] void fail(const QString& message);
 
-class Database {
+// A fresh PostgreSQL database next to the one the URI names, or a SQLite file in a folder of
+// our own when the URI is empty; the program ends when it cannot be made.
+class Database : public harness::ScratchDatabase {
 public:
-    // A fresh PostgreSQL database next to the one the URI names, or a SQLite file in a folder
-    // of our own when the URI is empty.
     Database(const QString& adminUri, const QString& name);
-    ~Database();
-    QString argument() const { return argument_; }
     // employees active employees, the operator centres and the operators; with assignSome,
     // twenty employees on each operator centre.
     void seed(int employees, bool assignSome);
-
-private:
-    void adminExec(const QString& sql);
-
-    QTemporaryDir dir_;
-    QString adminUri_;
-    QString name_;
-    QString argument_;
 };
 
 // centeremp-server on a free loopback port, over one database; stopped when destroyed.

@@ -1,7 +1,7 @@
 #include "server/loadtest/scenarios.h"
 
+#include "server/harness/http_client.h"
 #include "server/loadtest/fixtures.h"
-#include "server/loadtest/http_client.h"
 #include "server/sql_batch.h"
 
 #include <algorithm>
@@ -18,6 +18,8 @@ namespace centeremp::loadtest {
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using harness::HttpClient;
+using Reply = harness::HttpReply;
 using Millis = std::chrono::duration<double, std::milli>;
 
 struct Tally {
@@ -41,10 +43,15 @@ struct Tally {
     }
 };
 
+// A POST carries a form, as the control sends it.
+QByteArray formContent(const QByteArray& method) {
+    return method == "POST" ? QByteArrayLiteral("application/x-www-form-urlencoded") : QByteArray();
+}
+
 Reply timed(HttpClient& client, Tally& tally, const QByteArray& method, const QByteArray& target,
             const QByteArray& body = {}, bool keepAlive = true) {
     const auto start = Clock::now();
-    Reply reply = client.request(method, target, body, keepAlive);
+    Reply reply = client.request(method, target, body, {formContent(method), false, keepAlive});
     tally.add(reply, Millis(Clock::now() - start).count());
     return reply;
 }
@@ -180,7 +187,7 @@ void runLargeBatch(quint16 port, const char* label, const QByteArray& body, bool
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     HttpClient client(port, signInAs(2), std::chrono::seconds(120));
     const auto start = Clock::now();
-    const Reply reply = client.request("POST", "/CenterEmployee.asp", body);
+    const Reply reply = client.request("POST", "/CenterEmployee.asp", body, {formContent("POST")});
     const double ms = Millis(Clock::now() - start).count();
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     done = true;
@@ -209,7 +216,7 @@ void runHostileBodies(const ServerInstance& server) {
     const double before = server.peakMiB();
     for (int i = 0; i < 4; ++i) {
         HttpClient client(server.port(), signInAs(2), std::chrono::seconds(30));
-        const Reply reply = client.request("POST", "/CenterEmployee.asp", bodies[i]);
+        const Reply reply = client.request("POST", "/CenterEmployee.asp", bodies[i], {formContent("POST")});
         std::printf("  16 MiB hostile body (%s): status %d; server peak memory %.0f MiB -> %.0f MiB\n", names[i],
                     reply.status, before, server.peakMiB());
     }

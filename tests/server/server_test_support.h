@@ -5,6 +5,7 @@
 // brings them together with a server over a fresh database.
 
 #include "server/database_address.h"
+#include "server/harness/scratch_database.h"
 #include "test_application.h"
 #include "test_database.h"
 #include "test_http_client.h"
@@ -14,10 +15,8 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
-#include <QTemporaryDir>
 
 #include <memory>
-#include <optional>
 #include <ostream>
 
 namespace centeremp::servertest {
@@ -50,15 +49,7 @@ public:
     }
 
 private:
-    // Creates a database of this test's own next to the one CENTEREMP_TEST_PG names; returns
-    // the --db argument for it, or nothing (with a gtest failure).
-    std::optional<QString> createPostgresDatabase(server::DatabaseAddress& address);
-
-    Backend backend_ = Backend::Sqlite;
-    QTemporaryDir dir_;
-    QString postgresDatabase_;
-    QString databaseArgument_;
-    std::optional<server::DatabaseAddress> adminAddress_;
+    std::unique_ptr<harness::ScratchDatabase> database_;
     std::unique_ptr<TestDatabase> db_;
     ServerProcess process_;
 };

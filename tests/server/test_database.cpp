@@ -2,6 +2,8 @@
 
 #include "test_application.h"
 
+#include "server/harness/scratch_database.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 
@@ -21,18 +23,8 @@ TestDatabase::TestDatabase(const server::DatabaseAddress& address)
     : name_(QStringLiteral("test-%1").arg(connectionCounter.fetch_add(1))),
       postgres_(address.kind == server::DatabaseAddress::Kind::Postgres) {
     ensureApplication();
-    db_ = QSqlDatabase::addDatabase(postgres_ ? u"QPSQL"_qs : u"QSQLITE"_qs, name_);
-    if (postgres_) {
-        db_.setHostName(address.host);
-        if (address.port > 0) db_.setPort(address.port);
-        db_.setUserName(address.user);
-        db_.setPassword(address.password);
-        db_.setDatabaseName(address.databaseName);
-    } else {
-        db_.setDatabaseName(address.sqlitePath);
-        db_.setConnectOptions(u"QSQLITE_BUSY_TIMEOUT=5000"_qs);
-    }
-    if (!db_.open()) ADD_FAILURE() << "test connection: " << db_.lastError().text().toStdString();
+    db_ = harness::openConnection(address, name_);
+    if (!db_.isOpen()) ADD_FAILURE() << "test connection: " << db_.lastError().text().toStdString();
 }
 
 TestDatabase::~TestDatabase() {

@@ -1,25 +1,24 @@
 #pragma once
 
-// A plain HTTP/1.1 client for tests: one request per connection to 127.0.0.1.
+// HTTP for tests: one request per connection to 127.0.0.1, through the client the load
+// generator uses too.
+
+#include "server/harness/http_client.h"
 
 #include <QByteArray>
+#include <QString>
 
 namespace centeremp::servertest {
 
-struct HttpReply {
-    int status = 0;  // 0: no answer at all
-    QByteArray head;
-    QByteArray body;
-    QByteArray header(const QByteArray& name) const;
-};
+using harness::HttpReply;
 
-// One request on a fresh connection to 127.0.0.1. Large bodies are sent after an
-// "Expect: 100-continue" handshake, so a refusal before the body arrives is still read.
-// authorization: the Authorization header's value, or empty for none.
+// One request on a fresh connection to 127.0.0.1, waiting up to a minute for the whole reply;
+// a connection refused is a test failure. authorization: the Authorization header's value, or
+// empty for none.
 HttpReply httpRequest(quint16 port, const QByteArray& method, const QByteArray& target, const QByteArray& body = {},
                       const QByteArray& contentType = {}, bool chunked = false, const QByteArray& authorization = {});
 
-// The value of an Authorization header for HTTP Basic sign-in.
+// The value of an Authorization header for HTTP Basic sign-in, the name and password in UTF-8.
 QByteArray basicAuthorization(const QString& name, const QString& password);
 
 }  // namespace centeremp::servertest
