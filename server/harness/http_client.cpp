@@ -132,25 +132,36 @@ bool HttpClient::sendBody(const QByteArray& body, bool chunked, Deadline deadlin
     return sendAll("0\r\n\r\n", deadline, error);
 }
 
-bool HttpClient::readHead(Deadline deadline, std::string* error) {
+bool HttpClient::receive(Deadline deadline, std::string* error) {
     char chunk[kChunkBytes];
+    for (;;) {
+        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        if (n > 0) {
+            buffer_.append(chunk, n);
+            return true;
+        }
+        if (n == 0) {
+            peerClosed_ = true;
+            return true;
+        }
+        if (errno != EAGAIN && errno != EINTR) {
+            *error = std::string("recv: ") + std::strerror(errno);
+            return false;
+        }
+        if (!waitFor(POLLIN, deadline)) {
+            *error = "time-out waiting for the reply";
+            return false;
+        }
+    }
+}
+
+bool HttpClient::readHead(Deadline deadline, std::string* error) {
     while (!buffer_.contains("\r\n\r\n")) {
         if (peerClosed_) {
             *error = "closed by the server before the reply";
             return false;
         }
-        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (n > 0) {
-            buffer_.append(chunk, n);
-        } else if (n == 0) {
-            peerClosed_ = true;
-        } else if (errno != EAGAIN && errno != EINTR) {
-            *error = std::string("recv: ") + std::strerror(errno);
-            return false;
-        } else if (!waitFor(POLLIN, deadline)) {
-            *error = "time-out waiting for the reply";
-            return false;
-        }
+        if (!receive(deadline, error)) return false;
     }
     return true;
 }
@@ -169,22 +180,9 @@ HttpReply HttpClient::readReply(Deadline deadline) {
     const QByteArray length = reply.header("Content-Length");
     const bool bodiless = reply.status == kNoContent || reply.status == kNotModified;
     const qsizetype end = bodiless ? headEnd + 4 : length.isEmpty() ? -1 : headEnd + 4 + length.toLongLong();
-    char chunk[kChunkBytes];
     while (end < 0 ? !peerClosed_ : buffer_.size() < end) {
-        if (peerClosed_) {
-            reply = HttpReply{0, reply.head, {}, "closed by the server in the middle of the reply"};
-            return reply;
-        }
-        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
-        if (n > 0) {
-            buffer_.append(chunk, n);
-        } else if (n == 0) {
-            peerClosed_ = true;
-        } else if (errno != EAGAIN && errno != EINTR) {
-            return HttpReply{0, reply.head, {}, std::string("recv: ") + std::strerror(errno)};
-        } else if (!waitFor(POLLIN, deadline)) {
-            return HttpReply{0, reply.head, {}, "time-out waiting for the reply"};
-        }
+        std::string error = "closed by the server in the middle of the reply";
+        if (peerClosed_ || !receive(deadline, &error)) return HttpReply{0, reply.head, {}, error};
     }
     const qsizetype taken = end < 0 ? buffer_.size() : end;
     reply.body = buffer_.mid(headEnd + 4, taken - headEnd - 4);

@@ -54,6 +54,8 @@ private:
     bool waitFor(short events, Deadline deadline);
     bool sendAll(const QByteArray& bytes, Deadline deadline, std::string* error);
     bool sendBody(const QByteArray& body, bool chunked, Deadline deadline, std::string* error);
+    // Buffers what arrives next, waiting for it; notes a close. False on error or time-out.
+    bool receive(Deadline deadline, std::string* error);
     // Reads until a whole head is buffered; false on close, error or time-out (error says).
     bool readHead(Deadline deadline, std::string* error);
     HttpReply readReply(Deadline deadline);
