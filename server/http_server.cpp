@@ -276,19 +276,26 @@ std::optional<QString> socketAddress(const ListenAddress& address, sockaddr_stor
     return std::nullopt;
 }
 
-}  // namespace
-
-// Every connection is a descriptor: take what the system allows, and keep some for the
-// database connections and files.
-unsigned HttpServer::connectionLimit() {
+// Every connection is a descriptor: the process takes as many as the system lets it. Returns
+// how many it may hold now.
+rlim_t raiseOpenFileLimit() {
     rlimit files{};
-    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+    if (getrlimit(RLIMIT_NOFILE, &files) != 0) return 0;
+    if (files.rlim_cur < files.rlim_max) {
         files.rlim_cur = files.rlim_max;
         setrlimit(RLIMIT_NOFILE, &files);
+        getrlimit(RLIMIT_NOFILE, &files);
     }
+    return files.rlim_cur;
+}
+
+}  // namespace
+
+// Of the descriptors the process may hold, some are kept for the database connections and files.
+unsigned HttpServer::connectionLimit(unsigned long openFiles) const {
     const rlim_t reserve = reservedDescriptors + descriptorsPerWorker * rlim_t(readerCount_ + writerCount_);
-    if (files.rlim_cur <= reserve + minimumConnections) return minimumConnections;
-    return unsigned(std::min<rlim_t>(limits_.connections, files.rlim_cur - reserve));
+    if (openFiles <= reserve + minimumConnections) return minimumConnections;
+    return unsigned(std::min<rlim_t>(limits_.connections, openFiles - reserve));
 }
 
 bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCredentials* tls) {
@@ -309,7 +316,7 @@ bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCr
                       {MHD_OPTION_HTTPS_PRIORITIES, 0, const_cast<char*>(tlsPriorities)}};
     }
     tlsOptions.push_back({MHD_OPTION_END, 0, nullptr});
-    const unsigned connections = connectionLimit();
+    const unsigned connections = connectionLimit(raiseOpenFileLimit());
     for (int i = 0; i < readerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, i, Reading);
     for (int i = 0; i < writerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, readerCount_ + i, Writing);
     daemon_ =

@@ -97,7 +97,8 @@ private:
     bool dispatch(MHD_Connection* connection, Pending* pending);
     void work(int worker, Lane lane);
     void stopWorkers();
-    unsigned connectionLimit();
+    // How many connections the daemon may take, given how many descriptors the process may hold.
+    unsigned connectionLimit(unsigned long openFiles) const;
 
     HandlerFactory factory_;
     int readerCount_;

@@ -75,6 +75,54 @@ TEST_P(StuckWriter, DelaysOnlyItsOwnBatch) {
 INSTANTIATE_TEST_SUITE_P(ServerBackend, StuckWriter, testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
 
+// The server killed outright while it writes a batch of 32767 assignments, at moments from its
+// arrival to past its end: each time the database holds the whole batch or none of it, with a
+// log entry for every assignment it holds, and a server started again on it serves at once.
+class KilledMidBatch : public testing::TestWithParam<Backend> {};
+
+TEST_P(KilledMidBatch, LeavesTheWholeBatchOrNoneOfIt) {
+    if (!LiveServer::available(GetParam())) GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
+    constexpr qint32 kEmployees = 32767;
+    constexpr qint32 kCentre = 7;
+    LiveServer server;
+    ASSERT_TRUE(server.start(GetParam()));
+    std::vector<TestEmployee> employees;
+    QByteArray batch;
+    for (qint32 id = 1; id <= kEmployees; ++id) {
+        employees.push_back({id, QStringLiteral("Employee %1").arg(id), true});
+        batch += sqlField(insertStatement(kCentre, id));
+    }
+    server.db().addEmployees(employees);
+    server.db().addCentre(kCentre);
+    const QString assigned =
+        QStringLiteral("SELECT COUNT(*) FROM CenterEmployeeCrossReference WHERE CenterID = %1").arg(kCentre);
+    const QString logged = QStringLiteral("SELECT COUNT(*) FROM assignment_log WHERE centerID = %1").arg(kCentre);
+    qint64 wholeBatches = 0;
+    for (const int afterMs : {0, 50, 100, 200, 300, 400, 600, 1000, 2000}) {
+        const quint16 port = server.process().port();
+        // The kill may come before the connection: what the post meets is not the point here.
+        auto post = std::async(std::launch::async, [port, &batch] {
+            harness::HttpClient(port, {}, std::chrono::minutes(1))
+                .request("POST", "/CenterEmployee.asp", batch, {"application/x-www-form-urlencoded"});
+        });
+        std::this_thread::sleep_for(std::chrono::milliseconds(afterMs));
+        server.process().kill();
+        post.wait();
+        const qint64 rows = server.db().count(assigned);
+        EXPECT_TRUE(rows == 0 || rows == kEmployees) << "killed " << afterMs << " ms in: " << rows << " rows";
+        wholeBatches += rows == kEmployees;
+        EXPECT_EQ(server.db().count(logged), wholeBatches * kEmployees) << "killed " << afterMs << " ms in";
+        server.db().exec(QStringLiteral("DELETE FROM CenterEmployeeCrossReference WHERE CenterID = %1").arg(kCentre));
+        ASSERT_TRUE(server.restart());
+        EXPECT_EQ(server.get("/CenterEmployee.asp?centerID=7").status, 200) << "after the kill " << afterMs << " ms in";
+    }
+    RecordProperty("whole_batches", int(wholeBatches));
+    EXPECT_EQ(server.stop(), 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(ServerBackend, KilledMidBatch, testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
+
 TEST(ServerDatabaseLost, AnswersUnavailableWithoutSayingWhereAndRecovers) {
     if (!LiveServer::available(Backend::Postgres)) GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
     LiveServer server;

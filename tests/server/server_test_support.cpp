@@ -37,6 +37,10 @@ bool LiveServer::start(Backend backend, const QStringList& extraArguments) {
     return db_->isOpen();
 }
 
+bool LiveServer::restart(const QStringList& extraArguments) {
+    return process_.start(QStringList{u"--db"_qs, database_->argument()} + extraArguments);
+}
+
 int LiveServer::admin(const QStringList& command, const QByteArray& input, QByteArray* output) {
     QByteArray errors;
     const int code = runServerToExit(QStringList{u"--db"_qs, database_->argument()} + command, &errors, output, input);

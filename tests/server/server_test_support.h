@@ -32,6 +32,8 @@ public:
     // failures are reported to gtest.
     static bool available(Backend backend);
     bool start(Backend backend, const QStringList& extraArguments = {});
+    // Starts the server again on the same database, after a stop or a kill.
+    bool restart(const QStringList& extraArguments = {});
     int stop();
 
     TestDatabase& db() { return *db_; }

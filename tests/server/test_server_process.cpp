@@ -79,6 +79,12 @@ int ServerProcess::stop(bool interrupt) {
     return process_->exitStatus() == QProcess::NormalExit ? process_->exitCode() : -1;
 }
 
+void ServerProcess::kill() {
+    if (!process_ || process_->state() == QProcess::NotRunning) return;
+    process_->kill();
+    process_->waitForFinished(killWaitMs);
+}
+
 QByteArray ServerProcess::standardError() {
     if (process_) stderr_ += process_->readAllStandardError();
     return stderr_;
