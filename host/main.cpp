@@ -69,7 +69,8 @@ struct Control {
     IDispatchLike* object;
     IOperatorDriverLike* driver;
     IControlWindowLike* window;
-    IOperatorSignInLike* signIn;  // null for a control without it
+    IOperatorSignInLike* signIn;      // null for a control without it
+    IOperatorGesturesLike* gestures;  // likewise
 };
 
 // Whether the host runs a script. A script needs no window: without a display it runs on the
@@ -115,14 +116,18 @@ Control createControl(ComponentLoader& loader) {
     if (!object) fail(error, 1);
     void* signIn = nullptr;
     if (object->queryInterface(iids::OperatorSignIn, &signIn) != hresult::Ok) signIn = nullptr;
+    void* gestures = nullptr;
+    if (object->queryInterface(iids::OperatorGestures, &gestures) != hresult::Ok) gestures = nullptr;
     return {object, query<IOperatorDriverLike>(*object, iids::OperatorDriver),
-            query<IControlWindowLike>(*object, iids::ControlWindow), static_cast<IOperatorSignInLike*>(signIn)};
+            query<IControlWindowLike>(*object, iids::ControlWindow), static_cast<IOperatorSignInLike*>(signIn),
+            static_cast<IOperatorGesturesLike*>(gestures)};
 }
 
 void release(const Control& control) {
     control.driver->release();
     control.window->release();
     if (control.signIn) control.signIn->release();
+    if (control.gestures) control.gestures->release();
     control.object->release();
 }
 
@@ -142,7 +147,7 @@ int runScript(const Control& control, const Options& options) {
         file.open(QFile::encodeName(options.script).toStdString());
         if (!file) fail(QStringLiteral("cannot read the script %1").arg(options.script), 2);
     }
-    ScriptRunner runner(*control.object, *control.driver, out, control.signIn);
+    ScriptRunner runner(*control.object, *control.driver, out, control.signIn, control.gestures);
     // A sign-in the load of --server asked for could not have found a login line yet.
     QString problem = runner.unansweredSignIns();
     if (!problem.isEmpty())

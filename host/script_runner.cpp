@@ -24,8 +24,8 @@ QString usage(const QString& command, const QString& form) { return QStringLiter
 }  // namespace
 
 ScriptRunner::ScriptRunner(IDispatchLike& control, IOperatorDriverLike& driver, QTextStream& out,
-                           IOperatorSignInLike* signIn)
-    : control_(control), driver_(driver), signIn_(signIn), out_(out) {
+                           IOperatorSignInLike* signIn, IOperatorGesturesLike* gestures)
+    : control_(control), driver_(driver), signIn_(signIn), gestures_(gestures), out_(out) {
     clock_.start();
 }
 
@@ -86,6 +86,7 @@ QString ScriptRunner::execute(const QStringList& words) {
         {QLatin1String("option"), &ScriptRunner::option},
         {QLatin1String("type"), &ScriptRunner::type},
         {QLatin1String("key"), &ScriptRunner::key},
+        {QLatin1String("drag"), &ScriptRunner::drag},
         {QLatin1String("call"), &ScriptRunner::call},
         {QLatin1String("wait"), &ScriptRunner::wait},
         {QLatin1String("time"), &ScriptRunner::time},
@@ -149,6 +150,13 @@ QString ScriptRunner::option(const QStringList& w) {
 QString ScriptRunner::key(const QStringList& w) {
     if (argCount(w) != 2) return usage(w[0], QStringLiteral("NAME KEYS"));
     return driver_.key(w[1], w[2]);
+}
+
+QString ScriptRunner::drag(const QStringList& w) {
+    const auto row = argCount(w) == 3 ? toInt(w[2]) : std::nullopt;
+    if (!row) return usage(w[0], QStringLiteral("LIST ROW LIST"));
+    if (!gestures_) return QStringLiteral("this control takes no drags");
+    return gestures_->drag(w[1], *row, w[3]);
 }
 
 QString ScriptRunner::type(const QStringList& w) {

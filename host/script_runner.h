@@ -13,7 +13,7 @@
 class ScriptRunner {
 public:
     ScriptRunner(IDispatchLike& control, IOperatorDriverLike& driver, QTextStream& out,
-                 IOperatorSignInLike* signIn = nullptr);
+                 IOperatorSignInLike* signIn = nullptr, IOperatorGesturesLike* gestures = nullptr);
 
     // Runs every line as it arrives (a script may be fed while it runs); returns an empty
     // text, or "line N: why" for the first line that cannot be understood.
@@ -39,6 +39,7 @@ private:
     QString option(const QStringList& w);
     QString type(const QStringList& w);
     QString key(const QStringList& w);
+    QString drag(const QStringList& w);
     QString call(const QStringList& w);
     QString wait(const QStringList& w);
     QString time(const QStringList& w);
@@ -48,6 +49,7 @@ private:
     IDispatchLike& control_;
     IOperatorDriverLike& driver_;
     IOperatorSignInLike* signIn_;
+    IOperatorGesturesLike* gestures_;
     QTextStream& out_;
     QElapsedTimer clock_;
     qint64 lastTime_ = 0;

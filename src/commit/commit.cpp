@@ -57,7 +57,8 @@ CommitOutcome SaveToDatabase(Control& control) {
     } catch (const std::exception& error) {
         control.setMousePointer(kPointerDefault);
         // "Occoured" is kept on purpose: the control's own text, which hosts and stored scripts may match.
-        control.ui().messageBox(QStringLiteral("Error Occoured"), kStyleCritical, kInformation);
+        control.ui().messageBox(QStringLiteral("Error Occoured"), kStyleCritical, kInformation,
+                                QString::fromUtf8(error.what()));
         return {false, QString::fromUtf8(error.what()), {}};
     }
 }

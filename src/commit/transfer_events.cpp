@@ -34,7 +34,8 @@ QString readReply(Control& control) {
 
 void Inet1StateChanged(Control& control, int state) {
     if (state == Transfer::StateError) {
-        control.ui().messageBox(QStringLiteral("Error During saving to Database"), kStylePlain, QString());
+        control.ui().messageBox(QStringLiteral("Error During saving to Database"), kStylePlain, QString(),
+                                control.transfer().failure());
         return;
     }
     if (state != Transfer::StateResponseCompleted) return;

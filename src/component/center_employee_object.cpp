@@ -3,10 +3,15 @@
 #include "component/runtime.h"
 #include "control/state_dump.h"
 #include "rules/runtime_error.h"
+#include "view/report_list_view.h"
 
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QKeySequence>
+#include <QMimeData>
+#include <QMouseEvent>
+
+#include <memory>
 
 namespace {
 
@@ -37,6 +42,8 @@ HResult CenterEmployeeObject::queryInterface(const QUuid& iid, void** object) {
         *object = static_cast<IOperatorDriverLike*>(this);
     else if (iid == iids::OperatorSignIn)
         *object = static_cast<IOperatorSignInLike*>(this);
+    else if (iid == iids::OperatorGestures)
+        *object = static_cast<IOperatorGesturesLike*>(this);
     else
         return hresult::NoInterface;
     addRef();
@@ -221,13 +228,19 @@ QString CenterEmployeeObject::dump() {
 
 QString CenterEmployeeObject::key(const QString& child, const QString& keys) {
     window();
-    QWidget* target = view_->child(child);
-    if (!target) return noSuch(QStringLiteral("child"), child);
+    // "focus": whichever child has the focus now, as a keyboard's keys go.
+    const bool toFocus = child == QLatin1String("focus");
+    const auto focused = [this]() -> QWidget* {
+        QWidget* widget = view_->window()->focusWidget();
+        return widget && view_->isAncestorOf(widget) ? widget : nullptr;
+    };
+    QWidget* target = toFocus ? focused() : view_->child(child);
+    if (!target) return toFocus ? QStringLiteral("no child has the focus") : noSuch(QStringLiteral("child"), child);
     const QKeySequence sequence = QKeySequence::fromString(keys, QKeySequence::PortableText);
     bool known = !sequence.isEmpty();
     for (int i = 0; i < sequence.count(); ++i) known = known && sequence[i].key() != Qt::Key_unknown;
     if (!known) return QStringLiteral("%1 are not keys this host knows").arg(keys);
-    target->setFocus(Qt::OtherFocusReason);
+    if (!toFocus) target->setFocus(Qt::OtherFocusReason);
     for (int i = 0; i < sequence.count(); ++i) {
         const QKeyCombination combination = sequence[i];
         const Qt::Key pressed = combination.key();
@@ -238,9 +251,41 @@ QString CenterEmployeeObject::key(const QString& child, const QString& keys) {
         const QString text = printable ? QString(QChar(pressed)).toLower() : QString();
         QKeyEvent press(QEvent::KeyPress, pressed, modifiers, text);
         QKeyEvent release(QEvent::KeyRelease, pressed, modifiers, text);
-        QCoreApplication::sendEvent(target, &press);
-        QCoreApplication::sendEvent(target, &release);
+        // Each key goes where the focus is by then: a Tab before it may have moved it.
+        QWidget* receiver = focused() ? focused() : target;
+        QCoreApplication::sendEvent(receiver, &press);
+        QCoreApplication::sendEvent(receiver, &release);
     }
+    return {};
+}
+
+QString CenterEmployeeObject::drag(const QString& from, int row, const QString& to) {
+    window();
+    auto* source = qobject_cast<ReportListView*>(view_->child(from));
+    auto* target = qobject_cast<ReportListView*>(view_->child(to));
+    if (!source) return noSuch(QStringLiteral("list"), from);
+    if (!target) return noSuch(QStringLiteral("list"), to);
+    ReportList* list = listNamed(from);
+    if (row < 1 || row > list->count()) return QStringLiteral("%1 has no row %2").arg(from).arg(row);
+    // The press, through the view as the mouse gives it; the drag then leaves the press's
+    // release to the drop.
+    // The operator sees the list as its last changes left it, with the row in sight.
+    QCoreApplication::processEvents();
+    const QModelIndex index = source->model()->index(row - 1, 1);
+    source->scrollTo(index);
+    const QRect cell = source->visualRect(index);
+    if (!cell.isValid()) return QStringLiteral("row %1 of %2 is not shown").arg(row).arg(from);
+    const QPointF at = cell.center();
+    QMouseEvent press(QEvent::MouseButtonPress, at, source->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
+                      Qt::NoModifier);
+    QCoreApplication::sendEvent(source->viewport(), &press);
+    std::unique_ptr<QMimeData> rows(source->selectedRowsForDrag());
+    const QPointF over = target->viewport()->rect().center();
+    QDragEnterEvent enter(over.toPoint(), Qt::MoveAction, rows.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target->viewport(), &enter);
+    if (!enter.isAccepted()) return QStringLiteral("%1 takes no rows from %2").arg(to, from);
+    QDropEvent drop(over, Qt::MoveAction, rows.get(), Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(target->viewport(), &drop);
     return {};
 }
 

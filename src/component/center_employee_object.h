@@ -17,8 +17,9 @@
 // script uses, so a host can switch a live control over.
 class SwitchableUiServices : public UiServices {
 public:
-    void messageBox(const QString& text, int style, const QString& title) override {
-        active().messageBox(text, style, title);
+    using UiServices::messageBox;
+    void messageBox(const QString& text, int style, const QString& title, const QString& detail) override {
+        active().messageBox(text, style, title, detail);
     }
     void setMousePointer(int pointer) override { active().setMousePointer(pointer); }
     void doEvents() override { active().doEvents(); }
@@ -42,7 +43,8 @@ private:
 class CenterEmployeeObject final : public IDispatchLike,
                                    public IControlWindowLike,
                                    public IOperatorDriverLike,
-                                   public IOperatorSignInLike {
+                                   public IOperatorSignInLike,
+                                   public IOperatorGesturesLike {
 public:
     static constexpr std::int32_t DispIdServerName = 0x68030000;
     static constexpr std::int32_t DispIdCenterID = 0x68030001;
@@ -85,6 +87,9 @@ public:
     // IOperatorSignInLike
     void answerSignIn(const QString& user, const QString& password) override;
     QStringList unansweredSignIns() override;
+
+    // IOperatorGesturesLike
+    QString drag(const QString& from, int row, const QString& to) override;
 
 private:
     ReportList* listNamed(const QString& name);

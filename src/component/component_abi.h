@@ -103,8 +103,9 @@ public:
     // One JSON object on one line; message boxes since the previous dump.
     virtual QString dump() = 0;
     // Key presses, as real key events to the window's child of that name, which takes the focus
-    // first. KEYS is one key or a comma-separated sequence in the portable text form
-    // ("Shift+Down", "Ctrl+Space", "Return", "Delete", "Menu", "Shift+F10").
+    // first, or with child "focus" to the child that has the focus. Each key after the first
+    // goes to wherever the focus is by then. KEYS is one key or a comma-separated sequence in
+    // the portable text form ("Shift+Down", "Ctrl+Space", "Return", "Delete", "Menu", "Tab").
     virtual QString key(const QString& child, const QString& keys) = 0;
 
 protected:
@@ -123,6 +124,17 @@ public:
 
 protected:
     ~IOperatorSignInLike() = default;
+};
+
+// Gestures of the operator beyond clicks and keys, as real events to the window's children.
+class IOperatorGesturesLike : public IUnknownLike {
+public:
+    // The operator presses the left button on row ROW of list FROM (selecting it as a press
+    // does, unless it is one of several selected rows), drags, and drops on list TO.
+    virtual QString drag(const QString& from, int row, const QString& to) = 0;
+
+protected:
+    ~IOperatorGesturesLike() = default;
 };
 
 // The type library a host can read: identities, version, locale and the members of the
@@ -156,6 +168,7 @@ inline const QUuid Dispatch{"{00020400-0000-0000-C000-000000000046}"};
 inline const QUuid ControlWindow{"{6b0d3a52-8f0e-4a43-9a37-0f3c2f1d5e01}"};
 inline const QUuid OperatorDriver{"{6b0d3a52-8f0e-4a43-9a37-0f3c2f1d5e02}"};
 inline const QUuid OperatorSignIn{"{6b0d3a52-8f0e-4a43-9a37-0f3c2f1d5e03}"};
+inline const QUuid OperatorGestures{"{6b0d3a52-8f0e-4a43-9a37-0f3c2f1d5e04}"};
 }  // namespace iids
 
 // The library's exports.

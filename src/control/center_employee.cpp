@@ -92,6 +92,7 @@ void CenterEmployee::routeEvents() {
     Form& form = this->form();
     routeMoveEvents();
     form.cmdFind.onClick = guarded([&control] { cmdFindClick(control); });
+    form.findNextKey = guarded([&control](bool backwards) { findNextMatch(control, backwards); });
     form.cmdCommit.onClick = guarded([this] {
         const CommitOutcome outcome = cmdCommitClick(*this);
         reportCommit(outcome);
@@ -121,6 +122,7 @@ void CenterEmployee::routeMoveEvents() {
     ReportList::Events& employees = form.lstEmployees.events;
     employees.click = offeringNoMoveWhileCommitWaits(control, guarded([&control] { lstEmployeesClick(control); }));
     employees.dblClick = asMove(control, guarded([&control] { lstEmployeesDblClick(control); }));
+    employees.moveSelectedKey = [&control] { lstEmployeesMoveSelected(control); };
 
     ReportList::Events& selected = form.lstSelectedEmployees.events;
     selected.click = offeringNoMoveWhileCommitWaits(control, [&control] { lstSelectedEmployeesClick(control); });
@@ -129,6 +131,7 @@ void CenterEmployee::routeMoveEvents() {
     // From the keyboard: Delete is "Remove", the menu key opens the popup as a right click does.
     selected.deleteKey = form.mnuRemove.items().front().onClick;
     selected.menuKey = [&control] { lstSelectedEmployeesMouseUp(control, kRightButton); };
+    selected.moveSelectedKey = [&control] { lstSelectedEmployeesMoveSelected(control); };
 }
 
 void CenterEmployee::setCenterID(const QString& ptVendorID) {

@@ -275,6 +275,18 @@ void ReportList::operatorMenuKey() {
     if (events.menuKey) events.menuKey();
 }
 
+void ReportList::operatorMoveSelected() {
+    if (events.moveSelectedKey) events.moveSelectedKey();
+}
+
+void ReportList::operatorSelectAll() {
+    if (rows_.empty()) return;
+    aboutToChange();
+    for (auto& row : rows_) row->selected_ = true;
+    if (!current_) current_ = anchor_ = item(1);
+    clicked();
+}
+
 void ReportList::selectRange(int from, int to) {
     const int low = std::min(from, to), high = std::max(from, to);
     for (int p = 1; p <= count(); ++p) rows_[size_t(p - 1)]->selected_ = p >= low && p <= high;

@@ -34,6 +34,8 @@ public:
         std::function<void(int index)> columnClick;
         std::function<void()> deleteKey;  // the Delete key
         std::function<void()> menuKey;    // the Menu key, or Shift+F10
+        // Enter, or the selected rows dragged onto the other list: move what is selected.
+        std::function<void()> moveSelectedKey;
     };
 
     explicit ReportList(QString name, double widthTwips);
@@ -104,6 +106,9 @@ public:
     void operatorExtendTo(int position);
     void operatorDeleteKey();
     void operatorMenuKey();
+    void operatorMoveSelected();  // Enter, or a drag of the selected rows onto the other list
+    // Ctrl+A: every row selected, the current row kept; then the Click event, as a click ends.
+    void operatorSelectAll();
     void operatorDoubleClick(int position);
     void operatorRightPress(int position);  // the press of a right click; the release follows
     void operatorRelease(int button);

@@ -21,11 +21,15 @@ ReportList& chosenList(Form& form) {
     return form.optList.value(kSearchNonSelected) ? form.lstEmployees : form.lstSelectedEmployees;
 }
 
+bool nameMatches(const ListRow& row, const QString& text) {
+    return row.subItem(kNameColumn).contains(text, Qt::CaseInsensitive);
+}
+
 ListRow* findByName(const ReportList& list, const QString& text) {
     const Int16 count = Int16::from(list.count());
     for (int i = 1; i <= count; ++i) {
         ListRow* row = list.item(i);
-        if (row->subItem(kNameColumn).contains(text, Qt::CaseInsensitive)) return row;
+        if (nameMatches(*row, text)) return row;
     }
     return nullptr;
 }
@@ -67,4 +71,26 @@ void cmdFindClick(Control& control) {
     list.setSelected(found, true);
     list.ensureVisible(found);
     list.setFocus();
+}
+
+void findNextMatch(Control& control, bool backwards) {
+    Form& form = control.form();
+    const bool byName = form.optFind.value(kFindByName);
+    const QString text = byName ? form.txtVendorName.text() : form.txtVendorID.text();
+    if (text.isEmpty()) return;
+    ReportList& list = chosenList(form);
+    const int count = list.count();
+    const int current = list.currentRow() ? list.positionOf(list.currentRow()) : 0;
+    const int step = backwards ? count - 1 : 1;  // one back is count - 1 forward, around the list
+    int position = current == 0 && backwards ? 1 : current;
+    for (int tried = 0; tried < count; ++tried) {
+        position = (position - 1 + step) % count + 1;
+        const ListRow& row = *list.item(position);
+        if (byName ? nameMatches(row, text) : row.text() == text) {
+            list.operatorClick(position, ClickModifier::None);
+            list.ensureVisible(list.currentRow());
+            return;
+        }
+    }
+    control.ui().messageBox(QStringLiteral("Not found"), kStyleInformation, QString());
 }

@@ -9,6 +9,7 @@
 #include "controls/text_box.h"
 
 #include <QString>
+#include <functional>
 #include <vector>
 
 // Where a child sits: its container, position and size in twips, and its tab index
@@ -61,6 +62,9 @@ struct Form {
     Label lblPending{QStringLiteral("lblPending"), QString()};
     PopupMenu mnuRemove{QStringLiteral("mnuRemove"), QStringLiteral("Remove")};
 
+    // F3 (false) or Shift+F3 (true) anywhere in the control: the next or previous match of the
+    // find text in the list to search.
+    std::function<void(bool backwards)> findNextKey;
     // The child that last took the focus: a list the control focused or the operator clicked.
     const ReportList* focusedList = nullptr;
 };

@@ -21,3 +21,20 @@ void lstSelectedEmployeesMouseUp(Control& control, int button) {
 }
 
 void mnuRemoveItemsClick(Control& control) { cmdDeleteClick(control); }
+
+namespace {
+
+void pressEnabled(CommandButton& several, CommandButton& one) {
+    if (several.enabled())
+        several.press();
+    else
+        one.press();  // nothing when it is disabled too
+}
+
+}  // namespace
+
+void lstEmployeesMoveSelected(Control& control) { pressEnabled(control.form().cmdAddAll, control.form().cmdAdd); }
+
+void lstSelectedEmployeesMoveSelected(Control& control) {
+    pressEnabled(control.form().cmdRemoveAll, control.form().cmdDelete);
+}

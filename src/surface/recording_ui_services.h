@@ -15,6 +15,7 @@ public:
         QString text;
         int style;
         QString title;
+        QString detail;
     };
     // A sign-in prompt: what it showed, and whether it was answered.
     struct Prompt {
@@ -24,8 +25,9 @@ public:
         bool answered;
     };
 
-    void messageBox(const QString& text, int style, const QString& title) override {
-        messages.push_back({text, style, title});
+    using UiServices::messageBox;
+    void messageBox(const QString& text, int style, const QString& title, const QString& detail) override {
+        messages.push_back({text, style, title, detail});
     }
     void setMousePointer(int pointer) override { pointers.push_back(pointer); }
     void doEvents() override;

@@ -26,8 +26,10 @@ inline constexpr int kPointerBusy = 11;
 class UiServices {
 public:
     virtual ~UiServices() = default;
-    // Shows a modal box; an empty title means the platform's default title.
-    virtual void messageBox(const QString& text, int style, const QString& title) = 0;
+    // Shows a modal box; an empty title means the platform's default title. detail, when there
+    // is one, says why, under the text.
+    virtual void messageBox(const QString& text, int style, const QString& title, const QString& detail) = 0;
+    void messageBox(const QString& text, int style, const QString& title) { messageBox(text, style, title, {}); }
     virtual void setMousePointer(int pointer) = 0;
     // Lets the pending events of the thread run and returns.
     virtual void doEvents() = 0;

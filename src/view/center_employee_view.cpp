@@ -4,6 +4,7 @@
 #include "view/report_list_view.h"
 
 #include <QGroupBox>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -63,6 +64,7 @@ void bindMessageLabel(QLabel* widget, Label& label, const QString& accessibleNam
 }
 
 void bindButton(QPushButton* widget, CommandButton& button) {
+    widget->setAutoDefault(true);  // Enter presses the focused button, as Space does
     auto sync = [widget, &button] { widget->setEnabled(button.enabled()); };
     QObject::connect(&button, &ChildControl::changed, widget, sync);
     QObject::connect(widget, &QPushButton::clicked, widget, [&button] { button.press(); });
@@ -242,9 +244,27 @@ void CenterEmployeeView::build() {
         cmdCommit, cmdRemoveAll, cmdAddAll,   cmdAdd,      cmdDelete,     optListSelected, optListNonSelected,
         cmdFind,   optFindId,    txtVendorID, optFindName, txtVendorName, lstEmployees,    lstSelectedEmployees};
     for (size_t i = 0; i + 1 < std::size(order); ++i) QWidget::setTabOrder(order[i], order[i + 1]);
+    addKeys();
 
     describeChildren();
     resize(sizeHint());
+}
+
+// Enter in a find box is Find, a key of our own beside the design's button.
+void CenterEmployeeView::addKeys() {
+    for (const char* box : {"txtVendorID", "txtVendorName"})
+        connect(static_cast<QLineEdit*>(children_.at(QLatin1String(box))), &QLineEdit::returnPressed, this,
+                [this] { form_.cmdFind.press(); });
+}
+
+// F3 and Shift+F3 anywhere in the control, left over by the child that has the focus: the next
+// and previous match of the find text.
+void CenterEmployeeView::keyPressEvent(QKeyEvent* event) {
+    const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
+    if (event->key() != Qt::Key_F3 || (modifiers & ~Qt::ShiftModifier) || !form_.findNextKey)
+        return QWidget::keyPressEvent(event);
+    form_.findNextKey(modifiers == Qt::ShiftModifier);
+    event->accept();
 }
 
 // What a screen reader calls each child whose caption does not say it, and what each button does.

@@ -18,6 +18,9 @@ public:
     QWidget* child(const QString& name) const;
     QSize sizeHint() const override;
 
+protected:
+    void keyPressEvent(QKeyEvent* event) override;
+
 private:
     QRect pixels(int left, int top, int width, int height) const;
     void build();
@@ -31,6 +34,7 @@ private:
     void addProgressBar(ProgressBar& state);
     void addNotice(Label& state);
     void addPendingSummary(Label& state);
+    void addKeys();
     void describeChildren();
 
     Form& form_;

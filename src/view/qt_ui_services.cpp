@@ -18,9 +18,10 @@
 
 #include <algorithm>
 
-void QtUiServices::messageBox(const QString& text, int style, const QString& title) {
+void QtUiServices::messageBox(const QString& text, int style, const QString& title, const QString& detail) {
     QMessageBox box(surface_);
     box.setText(text);
+    box.setInformativeText(detail);
     box.setStandardButtons(QMessageBox::Ok);
     if (style == kStyleCritical) box.setIcon(QMessageBox::Critical);
     if (style == kStyleInformation) box.setIcon(QMessageBox::Information);
@@ -47,7 +48,7 @@ void QtUiServices::popupMenu(const PopupMenu& menu) {
             if (item.onClick) item.onClick();
         });
     }
-    popup.exec(QCursor::pos());
+    popup.exec(KeyboardPopupAnchor::current().value_or(QCursor::pos()));
 }
 
 std::optional<Credentials> QtUiServices::askCredentials(const QString& server, const QString& realm,

@@ -3,15 +3,27 @@
 #include "controls/report_list.h"
 #include "form/rows.h"
 #include "view/pending_row_delegate.h"
+#include "view/qt_ui_services.h"
 
 #include <QApplication>
+#include <QDrag>
 #include <QHeaderView>
 #include <QKeyEvent>
+#include <QMimeData>
 #include <QMouseEvent>
+#include <QPainter>
 #include <QPalette>
 #include <QScrollBar>
 
 #include <vector>
+
+namespace {
+
+// What a drag of rows carries: which view they come from, so that only the other list of the
+// same control takes them.
+const QString kRowsMime = QStringLiteral("application/x-tarvocenteremp-rows");
+
+}  // namespace
 
 ReportListView::ReportListView(ReportList& list, double twipsToPixels, const PendingLook& pending, QWidget* parent)
     : QTableView(parent), list_(list), model_(list), twipsToPixels_(twipsToPixels) {
@@ -35,6 +47,9 @@ ReportListView::ReportListView(ReportList& list, double twipsToPixels, const Pen
     // The two visible columns fill the list's width; names that do not fit are elided.
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     setFocusPolicy(Qt::StrongFocus);
+    // Tab and Shift+Tab leave the list for the next child; the arrows walk its rows.
+    setTabKeyNavigation(false);
+    viewport()->setAcceptDrops(true);
     // Scrolling follows EnsureVisible only; the focus frame moving must not scroll (or lay the
     // rows out) on its own.
     setAutoScroll(false);
@@ -121,17 +136,95 @@ void ReportListView::mousePressEvent(QMouseEvent* event) {
             modifier = ClickModifier::Ctrl;
         else if (event->modifiers() & Qt::ShiftModifier)
             modifier = ClickModifier::Shift;
-        if (position > 0)
-            list_.operatorClick(position, modifier);
-        else
+        pressedAt_ = event->position().toPoint();
+        pressedRow_ = position;
+        // A plain press on one of several selected rows may start a drag of them all: it is a
+        // click only when the button comes up without a drag.
+        clickOnRelease_ = position > 0 && modifier == ClickModifier::None && list_.item(position)->selected() &&
+                          list_.selectedCount() > 1;
+        if (position == 0)
             list_.operatorClickEmpty();
+        else if (!clickOnRelease_)
+            list_.operatorClick(position, modifier);
     } else if (event->button() == Qt::RightButton && position > 0) {
         list_.operatorRightPress(position);
     }
     event->accept();
 }
 
+void ReportListView::mouseMoveEvent(QMouseEvent* event) {
+    const bool dragging =
+        (event->buttons() & Qt::LeftButton) && pressedRow_ > 0 &&
+        (event->position().toPoint() - pressedAt_).manhattanLength() >= QApplication::startDragDistance();
+    if (!dragging || !list_.item(pressedRow_)->selected()) return QTableView::mouseMoveEvent(event);
+    QDrag drag(this);
+    drag.setMimeData(selectedRowsForDrag());
+    drag.exec(Qt::MoveAction);
+}
+
+QMimeData* ReportListView::selectedRowsForDrag() {
+    pressedRow_ = 0;
+    clickOnRelease_ = false;
+    auto* data = new QMimeData;
+    data->setData(kRowsMime, QByteArray::number(quintptr(this)));
+    return data;
+}
+
+// The other list of the same control, when the drag comes from it.
+ReportListView* ReportListView::dragSource(const QMimeData* data) const {
+    if (!data || !data->hasFormat(kRowsMime) || !parentWidget()) return nullptr;
+    const quintptr from = data->data(kRowsMime).toULongLong();
+    for (ReportListView* sibling : parentWidget()->findChildren<ReportListView*>(Qt::FindDirectChildrenOnly))
+        if (sibling != this && quintptr(sibling) == from) return sibling;
+    return nullptr;
+}
+
+void ReportListView::dragEnterEvent(QDragEnterEvent* event) {
+    if (!dragSource(event->mimeData())) return event->ignore();
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    showDropIndicator(true);
+}
+
+void ReportListView::dragMoveEvent(QDragMoveEvent* event) {
+    if (!dragSource(event->mimeData())) return event->ignore();
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+}
+
+void ReportListView::dragLeaveEvent(QDragLeaveEvent* event) {
+    showDropIndicator(false);
+    event->accept();
+}
+
+// Rows dropped here move as the move button of the list they come from would move them.
+void ReportListView::dropEvent(QDropEvent* event) {
+    showDropIndicator(false);
+    ReportListView* source = dragSource(event->mimeData());
+    if (!source) return event->ignore();
+    event->setDropAction(Qt::MoveAction);
+    event->accept();
+    source->list_.operatorMoveSelected();
+}
+
+void ReportListView::showDropIndicator(bool on) {
+    dropIndicated_ = on;
+    viewport()->update();
+}
+
+// While rows are dragged over the list, a frame in the highlight colour says they may land here.
+void ReportListView::paintEvent(QPaintEvent* event) {
+    QTableView::paintEvent(event);
+    if (!dropIndicated_) return;
+    QPainter painter(viewport());
+    painter.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    painter.drawRect(viewport()->rect().adjusted(1, 1, -1, -1));
+}
+
 void ReportListView::mouseReleaseEvent(QMouseEvent* event) {
+    if (event->button() == Qt::LeftButton && std::exchange(clickOnRelease_, false))
+        list_.operatorClick(pressedRow_, ClickModifier::None);
+    if (event->button() == Qt::LeftButton) pressedRow_ = 0;
     int button = 0;
     if (event->button() == Qt::LeftButton) button = kLeftButton;
     if (event->button() == Qt::RightButton) button = kRightButton;
@@ -162,12 +255,26 @@ int ReportListView::rowForKey(int key, int current) const {
 
 // Keys act through the same state changes and events as the mouse: an arrow is a plain click on
 // the row it lands on, Shift with it extends the range, Ctrl+Space toggles the current row,
-// Enter is a double click; Delete and the menu key are the list's own events.
+// Ctrl+A selects every row; Enter moves what is selected, Delete and the menu key are the
+// list's own events (the menu opens at the current row).
 void ReportListView::keyPressEvent(QKeyEvent* event) {
     const int key = event->key();
     const Qt::KeyboardModifiers modifiers = event->modifiers() & ~Qt::KeypadModifier;
     if (key == Qt::Key_Menu || (key == Qt::Key_F10 && modifiers == Qt::ShiftModifier)) {
+        const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
+        const QRect row = current > 0 ? visualRect(model_.index(current - 1, 1)) : QRect();
+        const QPoint at =
+            row.isValid() && viewport()->rect().intersects(row) ? row.bottomLeft() : viewport()->rect().center();
+        KeyboardPopupAnchor anchor(viewport()->mapToGlobal(at));
         list_.operatorMenuKey();
+        return event->accept();
+    }
+    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && modifiers == Qt::NoModifier) {
+        list_.operatorMoveSelected();
+        return event->accept();
+    }
+    if (key == Qt::Key_A && modifiers == Qt::ControlModifier) {
+        list_.operatorSelectAll();
         return event->accept();
     }
     if (key == Qt::Key_Delete && modifiers == Qt::NoModifier) {
@@ -177,9 +284,7 @@ void ReportListView::keyPressEvent(QKeyEvent* event) {
     const int count = list_.count();
     if (count == 0) return QTableView::keyPressEvent(event);
     const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
-    if ((key == Qt::Key_Return || key == Qt::Key_Enter) && current > 0) {
-        list_.operatorDoubleClick(current);
-    } else if (key == Qt::Key_Space && modifiers == Qt::ControlModifier && current > 0) {
+    if (key == Qt::Key_Space && modifiers == Qt::ControlModifier && current > 0) {
         list_.operatorClick(current, ClickModifier::Ctrl);
     } else if (const int next = rowForKey(key, current); next > 0) {
         if (modifiers == Qt::ShiftModifier)

@@ -294,37 +294,68 @@ QJsonValue pendingOf(const QJsonObject& dump) { return dump[QStringLiteral("pend
 // Space, Enter for a single move, Delete and the menu key to remove, then the commit.
 TEST_P(OperatorCycle, KeyboardAloneSelectsMovesRemovesAndCommits) {
     const QString script = QStringLiteral(
-        "key lstEmployees Home\n"  // 1
-        "key lstEmployees Shift+Down\n"
-        "key lstEmployees Shift+Down\n"  // 1, 3 and 5
-        "key lstEmployees Ctrl+Space\n"  // 5 off again
+        "key lstEmployees Tab,Tab,Tab,Tab\n"  // other list, "List to search", find options, ID box
+        "key focus 1,0,Return\n"              // Enter in the box is Find
         "dump\n"
-        "key cmdAddAll Space\n"  // 1 and 3 join
+        "key lstEmployees Home\n"            // 1
+        "key focus Shift+Down,Shift+Down\n"  // 1, 3 and 5
+        "key focus Ctrl+Space\n"             // 5 off again
+        "dump\n"
+        "key focus Return\n"  // Enter moves what is selected: 1 and 3 join
         "key lstEmployees Home\n"
-        "key lstEmployees Return\n"  // 5 joins
+        "key focus Return\n"  // 5 joins
         "key lstSelectedEmployees Home\n"
-        "key lstSelectedEmployees Delete\n"  // 1 goes back: its move is undone
+        "key focus Delete\n"  // 1 goes back: its move is undone
         "key lstSelectedEmployees Home\n"
-        "key lstSelectedEmployees Shift+F10\n"
+        "key focus Shift+F10\n"
         "dump\n"
         "menu Remove\n"  // 2 leaves the centre
         "dump\n"
-        "key cmdCommit Space\n"
+        "key lstSelectedEmployees Tab\n"  // out of the list, onto Commit
+        "key focus Return\n"
         "dump\n");
     const HostRun run = runHost(QStringLiteral("3"), server.process().url(), script);
     ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
-    ASSERT_EQ(run.dumps.size(), 4u);
-    EXPECT_EQ(list(run.dumps[0], "lstEmployees")[QStringLiteral("selected")].toArray(), QJsonArray({1, 2}));
-    EXPECT_TRUE(run.dumps[0][QStringLiteral("buttons")].toObject()[QStringLiteral("cmdAddAll")].toBool());
-    EXPECT_EQ(run.dumps[1][QStringLiteral("menu")].toArray(), QJsonArray({QStringLiteral("Remove")}));
-    EXPECT_EQ(rows(run.dumps[1], "lstSelectedEmployees"),
+    ASSERT_EQ(run.dumps.size(), 5u);
+    const QJsonObject found = list(run.dumps[0], "lstEmployees");
+    EXPECT_EQ(found[QStringLiteral("current")].toInt(), found[QStringLiteral("rows")].toArray().size())
+        << "ID 10, the last row, found";
+    EXPECT_EQ(list(run.dumps[1], "lstEmployees")[QStringLiteral("selected")].toArray(), QJsonArray({1, 2}));
+    EXPECT_TRUE(run.dumps[1][QStringLiteral("buttons")].toObject()[QStringLiteral("cmdAddAll")].toBool());
+    EXPECT_EQ(run.dumps[2][QStringLiteral("menu")].toArray(), QJsonArray({QStringLiteral("Remove")}));
+    EXPECT_EQ(rows(run.dumps[2], "lstSelectedEmployees"),
               QStringList({"2:000002", "3:000003N", "4:000004", "5:000005N"}));
-    EXPECT_EQ(pendingOf(run.dumps[2]), QJsonObject({{"add", 2}, {"remove", 1}}));
-    EXPECT_EQ(rows(run.dumps[2], "lstEmployees"), QStringList({"1:000001", "2:000002D", "10:000010"}));
-    EXPECT_EQ(rows(run.dumps[3], "lstSelectedEmployees"), QStringList({"3:000003", "4:000004", "5:000005"}));
-    EXPECT_EQ(pendingOf(run.dumps[3]), QJsonObject({{"add", 0}, {"remove", 0}}));
+    EXPECT_EQ(pendingOf(run.dumps[3]), QJsonObject({{"add", 2}, {"remove", 1}}));
+    EXPECT_EQ(rows(run.dumps[3], "lstEmployees"), QStringList({"1:000001", "2:000002D", "10:000010"}));
+    EXPECT_EQ(rows(run.dumps[4], "lstSelectedEmployees"), QStringList({"3:000003", "4:000004", "5:000005"}));
+    EXPECT_EQ(pendingOf(run.dumps[4]), QJsonObject({{"add", 0}, {"remove", 0}}));
     const std::vector<std::pair<qint32, qint32>> assigned = {{3, 3}, {3, 4}, {3, 5}, {3, 6}, {7, 1}};
     EXPECT_EQ(server.db().assignments(), assigned);
+}
+
+// Keys and a gesture of our own: F3 and Shift+F3 walk the matches of the find text, wrapping;
+// Ctrl+A selects every row; rows dragged onto the other list move as its move button would.
+TEST_P(OperatorCycle, FindNextSelectAllAndDragMoveWhatIsSelected) {
+    const QString script = QStringLiteral(
+        "option optFind 0\n"
+        "type txtVendorName o\n"  // Cy Young, Ed Wood, Jo March
+        "key lstEmployees F3\n"   // after Ann Smith: Cy Young
+        "key focus F3,F3,F3\n"    // Ed Wood, Jo March, around to Cy Young
+        "key focus Shift+F3\n"    // back past Ann Smith, around to Jo March
+        "dump\n"
+        "key lstEmployees Ctrl+A\n"
+        "dump\n"
+        "drag lstEmployees 2 lstSelectedEmployees\n"  // holding one of the selected rows
+        "dump\n");
+    const HostRun run = runHost(QStringLiteral("3"), server.process().url(), script);
+    ASSERT_EQ(run.exitCode, 0) << run.errors.toStdString();
+    ASSERT_EQ(run.dumps.size(), 3u);
+    EXPECT_EQ(list(run.dumps[0], "lstEmployees")[QStringLiteral("selected")].toArray(), QJsonArray({4}));
+    EXPECT_TRUE(run.dumps[0][QStringLiteral("buttons")].toObject()[QStringLiteral("cmdAdd")].toBool());
+    EXPECT_EQ(list(run.dumps[1], "lstEmployees")[QStringLiteral("selected")].toArray(), QJsonArray({1, 2, 3, 4}));
+    EXPECT_TRUE(run.dumps[1][QStringLiteral("buttons")].toObject()[QStringLiteral("cmdAddAll")].toBool());
+    EXPECT_EQ(rows(run.dumps[2], "lstEmployees"), QStringList());
+    EXPECT_EQ(pendingOf(run.dumps[2]), QJsonObject({{"add", 4}, {"remove", 0}}));
 }
 
 // The control over https to a server that wants operators to sign in: the script's login answers
