@@ -83,6 +83,7 @@ std::vector<ListRow*> ReportList::adopt(std::vector<std::unique_ptr<ListRow>> ro
 
 void ReportList::clear() {
     aboutToChange();
+    ++clears_;
     rows_.clear();
     current_ = anchor_ = scrollTarget_ = nullptr;
     orderStale_ = false;

@@ -57,6 +57,8 @@ public:
     std::vector<std::unique_ptr<ListRow>> takeSelected();
     std::vector<ListRow*> adopt(std::vector<std::unique_ptr<ListRow>> rows);
     void clear();
+    // How many times the list was cleared: each load clears it once.
+    int clears() const { return clears_; }
     ListRow* findItem(const QString& text) const;  // first row whose text is exactly text
 
     void setSubItem(ListRow* row, int index, const QString& value);
@@ -150,5 +152,6 @@ private:
     quint64 nextSequence_ = 0;
     bool changePending_ = false;
     bool fullRowSelect_ = false;
+    int clears_ = 0;
     ListRow* scrollTarget_ = nullptr;
 };

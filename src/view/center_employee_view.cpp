@@ -7,15 +7,30 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
-#include <QTextLayout>
+#include <QScrollArea>
+#include <QScrollBar>
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
-QColor systemColor(quint32 code, const QPalette& palette) {
-    return code == kColorWindow ? palette.color(QPalette::Base) : palette.color(QPalette::Button);
+// The platform's system colours as palette roles: the window background is Base (where text is
+// typed), the button face is Button.
+QPalette::ColorRole systemColorRole(quint32 code) { return code == kColorWindow ? QPalette::Base : QPalette::Button; }
+
+// WCAG's contrast ratio of two colours, 1 to 21.
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) + 0.0722 * channel(c.blueF());
+    };
+    const double x = luminance(a), y = luminance(b);
+    return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
 }
 
 void bindLabel(QLabel* widget, Label& label) {
@@ -24,40 +39,11 @@ void bindLabel(QLabel* widget, Label& label) {
     sync();
 }
 
-// The text as it fits in the given number of lines of the given width, the last line elided.
-QString fitToLines(const QString& text, const QFont& font, int width, int lines) {
-    QTextLayout layout(text, font);
-    QTextOption option;
-    option.setWrapMode(QTextOption::WrapAtWordBoundaryOrAnywhere);
-    layout.setTextOption(option);
-    layout.beginLayout();
-    QString fitted;
-    for (int n = 0; n < lines; ++n) {
-        QTextLine line = layout.createLine();
-        if (!line.isValid()) break;
-        line.setLineWidth(width);
-        const QString piece = text.mid(line.textStart(), line.textLength());
-        if (n + 1 < lines || line.textStart() + line.textLength() >= text.size()) {
-            fitted += piece;
-            continue;
-        }
-        fitted += QFontMetrics(font).elidedText(text.mid(line.textStart()), Qt::ElideRight, width);
-    }
-    layout.endLayout();
-    return fitted;
-}
-
-// A label that says something to the operator and may be long: it shows what fits its box, the
-// whole text as a tooltip, and reads to a screen reader under a fixed name with the text.
-void bindMessageLabel(QLabel* widget, Label& label, const QString& accessibleName) {
-    widget->setWordWrap(true);
-    widget->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-    widget->setAccessibleName(accessibleName);
+// A label that says something to the operator: a screen reader reads its text as its name.
+void bindMessageLabel(QLabel* widget, Label& label) {
     auto sync = [widget, &label] {
-        const int lines = qMax(1, widget->height() / qMax(1, widget->fontMetrics().lineSpacing()));
-        widget->setText(fitToLines(label.caption(), widget->font(), widget->width(), lines));
-        widget->setToolTip(label.caption());
-        widget->setAccessibleDescription(label.caption());
+        widget->setText(label.caption());
+        widget->setAccessibleName(label.caption());
     };
     QObject::connect(&label, &ChildControl::changed, widget, sync);
     sync();
@@ -89,19 +75,30 @@ void bindOption(QRadioButton* widget, OptionArray& array, int index) {
     sync();
 }
 
-void bindTextBox(QLineEdit* widget, TextBox& box) {
+}  // namespace
+
+// A text box draws its back colour with the palette's role for it, and its text with the role
+// that goes with that one, so that light, dark and high-contrast palettes all read.
+void CenterEmployeeView::bindTextBox(QLineEdit* widget, TextBox& box) {
     auto sync = [widget, &box] {
         if (widget->text() != box.text()) widget->setText(box.text());
         widget->setEnabled(box.enabled());
         widget->setReadOnly(box.locked());
-        QPalette palette = widget->palette();
-        palette.setColor(QPalette::Base, systemColor(box.backColor(), widget->style()->standardPalette()));
+        const QPalette inherited = widget->parentWidget()->palette();
+        const QPalette::ColorRole back = systemColorRole(box.backColor());
+        QPalette palette = inherited;
+        palette.setBrush(QPalette::Base, inherited.brush(back));
+        palette.setBrush(QPalette::Text,
+                         inherited.brush(back == QPalette::Base ? QPalette::Text : QPalette::ButtonText));
         widget->setPalette(palette);
     };
     QObject::connect(&box, &ChildControl::changed, widget, sync);
+    paletteFollowers_.push_back(sync);
     QObject::connect(widget, &QLineEdit::textEdited, widget, [&box](const QString& text) { box.setText(text); });
     sync();
 }
+
+namespace {
 
 void bindProgress(QProgressBar* widget, ProgressBar& bar) {
     widget->setTextVisible(false);
@@ -126,7 +123,68 @@ CenterEmployeeView::CenterEmployeeView(Form& form, QWidget* parent) : QWidget(pa
     setFont(compact);
     twipsToPixelsX_ = logicalDpiX() / 1440.0;
     twipsToPixelsY_ = logicalDpiY() / 1440.0;
+    // The children sit on a surface of their own: as large as the control when it is at least
+    // the design size, the design size in a scrolled area when the control is smaller.
+    scroll_ = new QScrollArea(this);
+    scroll_->setFrameShape(QFrame::NoFrame);
+    scroll_->setFocusPolicy(Qt::NoFocus);  // the focus goes to the children, in their order
+    surface_ = new QWidget;
+    scroll_->setWidget(surface_);
     build();
+}
+
+namespace {
+
+// How a child follows a control larger than its design: the shares of the extra width by which
+// it moves right and grows, then the same for the extra height. The lists take the extra room;
+// the move buttons stay between them, the find panel below the left one, the commit button and
+// what belongs to it below the right one. A child not named keeps its place in its container.
+struct Stretch {
+    const char* child;
+    double moveX, growX, moveY, growY;
+};
+constexpr Stretch kStretches[] = {
+    {"fraMain", 0, 1, 0, 1},          {"lblSelVendors", 0.5, 0, 0, 0},
+    {"lstEmployees", 0, 0.5, 0, 1},   {"lstSelectedEmployees", 0.5, 0.5, 0, 1},
+    {"cmdAdd", 0.5, 0, 0.5, 0},       {"cmdAddAll", 0.5, 0, 0.5, 0},
+    {"cmdRemoveAll", 0.5, 0, 0.5, 0}, {"cmdDelete", 0.5, 0, 0.5, 0},
+    {"fraFind", 0, 0, 1, 0},          {"cmdCommit", 1, 0, 1, 0},
+    {"lblPending", 0.5, 0.5, 1, 0},   {"prbLoad", 0.5, 0.5, 1, 0},
+    {"lblNotice", 0.5, 0.5, 1, 0},
+};
+
+}  // namespace
+
+void CenterEmployeeView::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    scroll_->setGeometry(rect());
+    // Where a dimension is below the design, the other one loses the room of a scroll bar.
+    const QSize design = pixels(0, 0, kDesignWidth, kDesignHeight).size();
+    const int bar = style()->pixelMetric(QStyle::PM_ScrollBarExtent);
+    QSize room = scroll_->maximumViewportSize();
+    if (room.width() < design.width()) room.rheight() -= bar;
+    if (room.height() < design.height()) room.rwidth() -= bar;
+    room = room.expandedTo(design);
+    surface_->resize(room);
+    const double extraX = (room.width() - design.width()) / twipsToPixelsX_;
+    const double extraY = (room.height() - design.height()) / twipsToPixelsY_;
+    for (const Stretch& s : kStretches) {
+        const ChildPlacement& at = placementOf(QString::fromLatin1(s.child));
+        children_.at(at.name)->setGeometry(pixels(int(at.left + s.moveX * extraX), int(at.top + s.moveY * extraY),
+                                                  int(at.width + s.growX * extraX), int(at.height + s.growY * extraY)));
+    }
+}
+
+// Colours taken from the palette are taken again when it changes, once the children have it.
+void CenterEmployeeView::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::PaletteChange) return;
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            for (const auto& follow : paletteFollowers_) follow();
+        },
+        Qt::QueuedConnection);
 }
 
 QRect CenterEmployeeView::pixels(int left, int top, int width, int height) const {
@@ -144,7 +202,7 @@ QWidget* CenterEmployeeView::child(const QString& name) const {
 
 QWidget* CenterEmployeeView::place(const QString& name, QWidget* widget) {
     const ChildPlacement& at = placementOf(name);
-    widget->setParent(at.container.isEmpty() ? this : children_.at(at.container));
+    widget->setParent(at.container.isEmpty() ? surface_ : children_.at(at.container));
     widget->setGeometry(pixels(at.left, at.top, at.width, at.height));
     widget->setObjectName(name);
     children_[name] = widget;
@@ -185,8 +243,9 @@ QWidget* CenterEmployeeView::addOption(OptionArray& state, int index) {
 
 QWidget* CenterEmployeeView::addTextBox(TextBox& state) {
     auto* widget = new QLineEdit;
+    place(state.name(), widget);
     bindTextBox(widget, state);
-    return place(state.name(), widget);
+    return widget;
 }
 
 QWidget* CenterEmployeeView::addList(ReportList& state, const PendingLook& pending) {
@@ -199,18 +258,42 @@ void CenterEmployeeView::addProgressBar(ProgressBar& state) {
     bindProgress(widget, state);
 }
 
-// The notice stands out from the captions: it is red.
+// The notice stands out from the captions in a red that reads on the palette's window colour.
+// It wraps at word boundaries into its box, and scrolls when the text needs more lines: every
+// word can be read, none is cut.
 void CenterEmployeeView::addNotice(Label& state) {
-    auto* notice = new QLabel;
+    auto* notice = new QPlainTextEdit;
     place(state.name(), notice);
-    bindMessageLabel(notice, state, QStringLiteral("Notice"));
-    notice->setStyleSheet(QStringLiteral("color: #b00020;"));
+    notice->setReadOnly(true);
+    notice->setFocusPolicy(Qt::NoFocus);
+    notice->setFrameShape(QFrame::NoFrame);
+    notice->setWordWrapMode(QTextOption::WordWrap);
+    notice->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    notice->document()->setDocumentMargin(0);
+    notice->setAccessibleName(QStringLiteral("Notice"));
+    auto recolour = [notice] {
+        const QPalette inherited = notice->parentWidget()->palette();
+        const QColor window = inherited.color(QPalette::Window);
+        const QColor darkRed(0xb0, 0x00, 0x20), lightRed(0xff, 0x8a, 0x80);
+        QPalette palette = inherited;
+        palette.setColor(QPalette::Base, window);
+        palette.setColor(QPalette::Text, contrast(darkRed, window) >= contrast(lightRed, window) ? darkRed : lightRed);
+        notice->setPalette(palette);
+    };
+    paletteFollowers_.push_back(recolour);
+    recolour();
+    auto sync = [notice, &state] {
+        if (notice->toPlainText() != state.caption()) notice->setPlainText(state.caption());
+    };
+    connect(&state, &ChildControl::changed, notice, sync);
+    sync();
 }
 
+// What a commit would write; a screen reader reads the text itself as the summary's name.
 void CenterEmployeeView::addPendingSummary(Label& state) {
     auto* summary = new QLabel;
     place(state.name(), summary);
-    bindMessageLabel(summary, state, QStringLiteral("Pending changes"));
+    bindMessageLabel(summary, state);
     summary->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
 }
 

@@ -3,9 +3,13 @@
 #include "form/form.h"
 
 #include <QWidget>
+#include <functional>
 #include <map>
+#include <vector>
 
 class QLabel;
+class QLineEdit;
+class QScrollArea;
 struct PendingLook;
 
 // The control's window: a Qt widget for every child of the form, placed by its design position
@@ -20,6 +24,8 @@ public:
 
 protected:
     void keyPressEvent(QKeyEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
+    void changeEvent(QEvent* event) override;
 
 private:
     QRect pixels(int left, int top, int width, int height) const;
@@ -30,6 +36,7 @@ private:
     QWidget* addButton(CommandButton& state);
     QWidget* addOption(OptionArray& state, int index);
     QWidget* addTextBox(TextBox& state);
+    void bindTextBox(QLineEdit* widget, TextBox& box);
     QWidget* addList(ReportList& state, const PendingLook& pending);
     void addProgressBar(ProgressBar& state);
     void addNotice(Label& state);
@@ -41,4 +48,7 @@ private:
     double twipsToPixelsX_;
     double twipsToPixelsY_;
     std::map<QString, QWidget*> children_;
+    QScrollArea* scroll_;
+    QWidget* surface_;
+    std::vector<std::function<void()>> paletteFollowers_;  // what takes its colours again
 };

@@ -76,11 +76,15 @@ void ReportListView::changeEvent(QEvent* event) {
     QTableView::changeEvent(event);
 }
 
-void ReportListView::afterRefresh() {
-    // Widths are set only where they differ: setting one lays the rows out again. The last
-    // visible column takes the room that is left (the header stretches it).
+// The columns as the list defines them, scaled with the list when the control is larger than
+// its design. Widths are set only where they differ: setting one lays the rows out again. The
+// last visible column takes the room that is left (the header stretches it).
+void ReportListView::fitColumns() {
+    columnsFitted_ = {list_.clears(), int(list_.columns().size())};
+    const double design = list_.width() * twipsToPixels_;
+    const double scale = width() > design + 1 ? width() / design : 1.0;
     std::vector<int> widths;
-    for (const auto& column : list_.columns()) widths.push_back(int(column.width * twipsToPixels_ + 0.5));
+    for (const auto& column : list_.columns()) widths.push_back(int(column.width * twipsToPixels_ * scale + 0.5));
     int lastVisible = -1;
     for (int i = 0; i < int(widths.size()); ++i) {
         if (isColumnHidden(i) != (widths[std::size_t(i)] == 0)) setColumnHidden(i, widths[std::size_t(i)] == 0);
@@ -90,6 +94,16 @@ void ReportListView::afterRefresh() {
         const int width = widths[std::size_t(i)];
         if (width > 0 && columnWidth(i) != width) setColumnWidth(i, width);
     }
+}
+
+void ReportListView::resizeEvent(QResizeEvent* event) {
+    QTableView::resizeEvent(event);
+    fitColumns();
+}
+
+void ReportListView::afterRefresh() {
+    // A width the operator dragged stays until the next load (or a new column, or a new size).
+    if (columnsFitted_ != std::pair(list_.clears(), int(list_.columns().size()))) fitColumns();
     // The ID headers both sort by the hidden ID copy: show the arrow on the visible one.
     const int key = list_.sortKey();
     // Qt's header draws its ascending indicator pointing down; operators read an upward

@@ -33,12 +33,14 @@ protected:
     void dragLeaveEvent(QDragLeaveEvent* event) override;
     void dropEvent(QDropEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
+    void resizeEvent(QResizeEvent* event) override;
     void mouseDoubleClickEvent(QMouseEvent* event) override;
     void keyPressEvent(QKeyEvent* event) override;
     void changeEvent(QEvent* event) override;
 
 private:
     void afterRefresh();
+    void fitColumns();
     void fitRowHeight();
     int positionAt(const QPoint& point) const;
     int rowForKey(int key, int current) const;
@@ -53,4 +55,5 @@ private:
     int pressedRow_ = 0;           // the row a left press landed on, while the button is down
     bool clickOnRelease_ = false;  // a press on a selected row: a click only if no drag follows
     bool dropIndicated_ = false;
+    std::pair<int, int> columnsFitted_{-1, -1};  // the list's clears and columns when last fitted
 };

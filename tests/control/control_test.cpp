@@ -5,11 +5,18 @@
 
 #include <gtest/gtest.h>
 #include <QAccessible>
+#include <QApplication>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QScrollBar>
+#include <QStyle>
 #include <QTableView>
 #include <QTest>
+#include <cmath>
 #include <set>
 
 namespace {
@@ -141,9 +148,97 @@ TEST(FormView, WidgetsSitAtTheirDesignPlacesAndDrawTheState) {
     h.form().lblAllVendors.setCaption(QStringLiteral("Non Selected Active Employees (3):"));
     EXPECT_EQ(qobject_cast<QLabel*>(view.child(QStringLiteral("lblAllVendors")))->text(),
               QStringLiteral("Non Selected Active Employees (3):"));
-    // A host that resizes the control moves nothing.
-    view.resize(2000, 1500);
-    EXPECT_EQ(add->geometry().left(), int(std::lround(4065 * toPixels)));
+}
+
+// At the design size every child sits where the design puts it; larger, the lists take the
+// room and the buttons stay between them, the find panel and Commit below; smaller, the
+// surface keeps the design size and scrolls.
+TEST(FormView, ListsTakeTheRoomOfALargerControlAndASmallerOneScrolls) {
+    ControlHarness h;
+    CenterEmployeeView view(h.form());
+    view.show();
+    const QSize design = view.sizeHint();
+    const auto at = [&view](const char* name) { return view.child(QString::fromLatin1(name))->geometry(); };
+    const QRect left = at("lstEmployees"), right = at("lstSelectedEmployees"), add = at("cmdAdd");
+    const QRect find = at("fraFind"), commit = at("cmdCommit");
+
+    view.resize(design + QSize(400, 300));
+    QCoreApplication::processEvents();
+    EXPECT_EQ(at("lstEmployees").size(), left.size() + QSize(200, 300));
+    EXPECT_EQ(at("lstSelectedEmployees").right(), right.right() + 400);
+    EXPECT_EQ(at("cmdAdd").left(), add.left() + 200);
+    EXPECT_GT(at("cmdAdd").left(), at("lstEmployees").left());
+    EXPECT_LT(at("cmdAdd").right(), at("lstSelectedEmployees").right());
+    EXPECT_EQ(at("fraFind").topLeft(), find.topLeft() + QPoint(0, 300));
+    EXPECT_EQ(at("cmdCommit").topLeft(), commit.topLeft() + QPoint(400, 300));
+
+    view.resize(design / 2);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(at("lstEmployees"), left);
+    EXPECT_EQ(at("cmdCommit"), commit);
+    const auto* scroll = view.findChild<QScrollArea*>();
+    ASSERT_NE(scroll, nullptr);
+    EXPECT_TRUE(scroll->horizontalScrollBar()->isVisible());
+    EXPECT_TRUE(scroll->verticalScrollBar()->isVisible());
+
+    view.resize(design);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(at("lstEmployees"), left);
+    EXPECT_EQ(at("cmdAdd"), add);
+}
+
+// WCAG 2's relative luminance and contrast ratio.
+double wcagContrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto linear = [](double v) { return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4); };
+        return 0.2126 * linear(c.redF()) + 0.7152 * linear(c.greenF()) + 0.0722 * linear(c.blueF());
+    };
+    const double x = luminance(a) + 0.05, y = luminance(b) + 0.05;
+    return std::max(x, y) / std::min(x, y);
+}
+
+// Every enabled text of the control reads on its background (WCAG AA, 4.5:1) in a light and in
+// a dark palette: the boxes in both of their back colours, the notice, buttons and captions.
+TEST(FormView, EveryTextReadsInALightAndADarkPalette) {
+    QPalette dark;
+    for (const auto& [role, colour] :
+         std::initializer_list<std::pair<QPalette::ColorRole, QColor>>{{QPalette::Window, QColor(53, 53, 53)},
+                                                                       {QPalette::WindowText, Qt::white},
+                                                                       {QPalette::Base, QColor(35, 35, 35)},
+                                                                       {QPalette::Text, Qt::white},
+                                                                       {QPalette::Button, QColor(53, 53, 53)},
+                                                                       {QPalette::ButtonText, Qt::white},
+                                                                       {QPalette::Highlight, QColor(42, 130, 218)},
+                                                                       {QPalette::HighlightedText, Qt::black}})
+        dark.setColor(role, colour);
+    const std::pair<const char*, QPalette> palettes[] = {{"light", QApplication::style()->standardPalette()},
+                                                         {"dark", dark}};
+    for (const auto& [paletteName, palette] : palettes) {
+        ControlHarness h;
+        Form& f = h.form();
+        for (TextBox* box : {&f.txtVendorID, &f.txtVendorName}) box->setEnabled(true);
+        f.txtVendorID.setLocked(false);
+        f.txtVendorID.setBackColor(kColorWindow);  // typed into: the window colour
+        f.lblNotice.setCaption(QStringLiteral("Saving..."));
+        CenterEmployeeView view(f);
+        view.setPalette(palette);
+        view.show();
+        QCoreApplication::processEvents();
+        int checked = 0;
+        for (QWidget* widget : view.findChildren<QWidget*>()) {
+            if (!widget->isEnabled() || widget->objectName().isEmpty()) continue;
+            const QPalette& p = widget->palette();
+            std::pair<QPalette::ColorRole, QPalette::ColorRole> roles{QPalette::WindowText, QPalette::Window};
+            if (qobject_cast<QLineEdit*>(widget) || qobject_cast<QPlainTextEdit*>(widget))
+                roles = {QPalette::Text, QPalette::Base};
+            else if (qobject_cast<QPushButton*>(widget))
+                roles = {QPalette::ButtonText, QPalette::Button};
+            EXPECT_GE(wcagContrast(p.color(roles.first), p.color(roles.second)), 4.5)
+                << widget->objectName().toStdString() << " in the " << paletteName << " palette";
+            ++checked;
+        }
+        EXPECT_GE(checked, 15);
+    }
 }
 
 TEST(FormView, ListsDrawTheirColumnWidthsAndHideTheIdCopy) {
@@ -241,16 +336,25 @@ TEST(ControlEvents, TellLoadsPendingRowsAndCommits) {
 // rows, its selection and what a commit would do to a row.
 TEST(Accessibility, EveryChildHasANameAndItsRoleAndListsReadTheirRows) {
     const std::pair<const char*, QAccessible::Role> roles[] = {
-        {"fra", QAccessible::Grouping},     {"Frame", QAccessible::Grouping},  {"lbl", QAccessible::StaticText},
-        {"lst", QAccessible::Table},        {"cmd", QAccessible::Button},      {"opt", QAccessible::RadioButton},
-        {"txt", QAccessible::EditableText}, {"prb", QAccessible::ProgressBar},
+        {"lblNotice", QAccessible::EditableText},  // read-only text that scrolls when it is long
+        {"fra", QAccessible::Grouping},
+        {"Frame", QAccessible::Grouping},
+        {"lbl", QAccessible::StaticText},
+        {"lst", QAccessible::Table},
+        {"cmd", QAccessible::Button},
+        {"opt", QAccessible::RadioButton},
+        {"txt", QAccessible::EditableText},
+        {"prb", QAccessible::ProgressBar},
     };
     ControlHarness h;
     fillList(h.form().lstSelectedEmployees, {{"7", "Ann"}, {"8", "Bob"}});
     h.form().lstSelectedEmployees.setSubItem(h.form().lstSelectedEmployees.item(2), 2, QStringLiteral("000008N"));
+    h.form().lblPending.setCaption(QStringLiteral("1 to add"));
     CenterEmployeeView view(h.form());
     view.show();
     QCoreApplication::processEvents();
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(view.child(QStringLiteral("lblPending")))->text(QAccessible::Name),
+              QStringLiteral("1 to add"));
     int checked = 0;
     for (const ChildPlacement& placement : formLayout()) {
         QWidget* widget = view.child(placement.name);
