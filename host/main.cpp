@@ -3,6 +3,7 @@
 
 #include "host/component_loader.h"
 #include "host/script_runner.h"
+#include "host/unsaved_moves.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -169,7 +170,12 @@ int runScript(const Control& control, const Options& options) {
 // prints the state and quits.
 int showWindow(const Control& control, const Options& options) {
     QWidget* widget = control.window->window();
-    widget->setWindowTitle(QStringLiteral("TarvoCenterEmp - Center Employee"));
+    // The title says which centre of which server the window shows.
+    widget->setWindowTitle(QStringLiteral("Centre %1 on %2 - TarvoCenterEmp")
+                               .arg(options.center.value_or(QStringLiteral("(none)")),
+                                    options.server.value_or(QStringLiteral("(no server)"))));
+    UnsavedMovesGuard guard(*control.driver, askInABox(widget));
+    widget->installEventFilter(&guard);
     widget->show();
     assignProperties(*control.object, options, nullptr);
     QTextStream out(stdout);

@@ -270,6 +270,7 @@ void CenterEmployeeView::addNotice(Label& state) {
     notice->setWordWrapMode(QTextOption::WordWrap);
     notice->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     notice->document()->setDocumentMargin(0);
+    notice->viewport()->setAutoFillBackground(false);  // on the frame's own background
     notice->setAccessibleName(QStringLiteral("Notice"));
     auto recolour = [notice] {
         const QPalette inherited = notice->parentWidget()->palette();

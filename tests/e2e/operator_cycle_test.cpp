@@ -1,3 +1,5 @@
+#include "host/component_loader.h"
+#include "host/unsaved_moves.h"
 #include "server/server_test_support.h"
 #include "support/canned_http_server.h"
 #include "support/test_certificates.h"
@@ -356,6 +358,43 @@ TEST_P(OperatorCycle, FindNextSelectAllAndDragMoveWhatIsSelected) {
     EXPECT_TRUE(run.dumps[1][QStringLiteral("buttons")].toObject()[QStringLiteral("cmdAddAll")].toBool());
     EXPECT_EQ(rows(run.dumps[2], "lstEmployees"), QStringList());
     EXPECT_EQ(pendingOf(run.dumps[2]), QJsonObject({{"add", 4}, {"remove", 0}}));
+}
+
+// The host's window closing with a move not saved: Cancel keeps the window and the move, Save
+// commits it and closes, and with nothing left to save the window closes unasked.
+TEST_P(OperatorCycle, ClosingWithUnsavedMovesAsksAndSaveCommitsFirst) {
+    QTemporaryDir registry;
+    qputenv("CENTEREMP_REGISTRY", registry.filePath(QStringLiteral("registry.ini")).toUtf8());
+    ComponentLoader loader(QStringLiteral(CENTEREMP_LIB_DIR "/libTarvoCenterEmp.so"));
+    QString error;
+    IDispatchLike* control = loader.create(QStringLiteral("TarvoCenterEmp.CenterEmployee"), &error);
+    ASSERT_NE(control, nullptr) << error.toStdString();
+    void* driverInterface = nullptr;
+    ASSERT_EQ(control->queryInterface(iids::OperatorDriver, &driverInterface), hresult::Ok);
+    auto* driver = static_cast<IOperatorDriverLike*>(driverInterface);
+    driver->recordSurface();
+    EXPECT_FALSE(putProperty(*control, QStringLiteral("CenterID"), QStringLiteral("3")));
+    EXPECT_FALSE(putProperty(*control, QStringLiteral("ServerName"), server.process().url()));
+    EXPECT_EQ(driver->click(QStringLiteral("lstEmployees"), 1, ListClick::Plain), QString());
+    EXPECT_EQ(driver->press(QStringLiteral("cmdAdd")), QString());
+
+    std::vector<int> asked;
+    QMessageBox::StandardButton answer = QMessageBox::Cancel;
+    UnsavedMovesGuard guard(*driver, [&](int moves) {
+        asked.push_back(moves);
+        return answer;
+    });
+    EXPECT_FALSE(guard.mayClose());
+    EXPECT_EQ(unsavedMoves(*driver), 1);
+    answer = QMessageBox::Save;
+    EXPECT_TRUE(guard.mayClose());
+    EXPECT_EQ(server.db().assignments(),
+              (std::vector<std::pair<qint32, qint32>>{{3, 1}, {3, 2}, {3, 4}, {3, 6}, {7, 1}}));
+    EXPECT_TRUE(guard.mayClose());
+    EXPECT_EQ(asked, (std::vector<int>{1, 1}));
+    driver->release();
+    control->release();
+    qunsetenv("CENTEREMP_REGISTRY");
 }
 
 // The control over https to a server that wants operators to sign in: the script's login answers
