@@ -3,6 +3,8 @@
 #include "form/form.h"
 #include "view/report_list_view.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGroupBox>
 #include <QKeyEvent>
 #include <QLabel>
@@ -121,6 +123,17 @@ CenterEmployeeView::CenterEmployeeView(Form& form, QWidget* parent) : QWidget(pa
     compact.setPointSizeF(8);
     compact.setStretch(QFont::SemiCondensed);
     setFont(compact);
+    // To a screen reader the control is a frame when it is a window of its own, and a group of
+    // controls inside a host's window.
+    static const bool roleKnown = [] {
+        QAccessible::installFactory([](const QString& key, QObject* object) -> QAccessibleInterface* {
+            auto* view = qobject_cast<CenterEmployeeView*>(object);
+            if (key != QLatin1String("CenterEmployeeView") || !view) return nullptr;
+            return new QAccessibleWidget(view, view->isWindow() ? QAccessible::Window : QAccessible::Grouping);
+        });
+        return true;
+    }();
+    Q_UNUSED(roleKnown);
     twipsToPixelsX_ = logicalDpiX() / 1440.0;
     twipsToPixelsY_ = logicalDpiY() / 1440.0;
     // The children sit on a surface of their own: as large as the control when it is at least
@@ -215,6 +228,18 @@ void CenterEmployeeView::addFrame(Frame& state) {
     box->setTitle(state.caption());
 }
 
+// A list reads under its caption, with the count the load puts in it.
+void CenterEmployeeView::labelList(QLabel* label, Label& caption, QWidget* list) {
+    label->setBuddy(list);
+    auto sync = [list, &caption] {
+        QString name = caption.caption();
+        if (name.endsWith(u':')) name.chop(1);
+        list->setAccessibleName(name);
+    };
+    connect(&caption, &ChildControl::changed, list, sync);
+    sync();
+}
+
 QLabel* CenterEmployeeView::addLabel(Label& state) {
     auto* widget = new QLabel;
     place(state.name(), widget);
@@ -301,10 +326,12 @@ void CenterEmployeeView::addPendingSummary(Label& state) {
 // Containers before their contents; the focus order of the design, by tab index.
 void CenterEmployeeView::build() {
     addFrame(form_.fraMain);
-    addLabel(form_.lblAllVendors);
-    addLabel(form_.lblSelVendors);
+    QLabel* lblAllVendors = addLabel(form_.lblAllVendors);
+    QLabel* lblSelVendors = addLabel(form_.lblSelVendors);
     QWidget* lstEmployees = addList(form_.lstEmployees, {QChar(0x2212), QStringLiteral("to be removed")});
     QWidget* lstSelectedEmployees = addList(form_.lstSelectedEmployees, {u'+', QStringLiteral("to be added")});
+    labelList(lblAllVendors, form_.lblAllVendors, lstEmployees);
+    labelList(lblSelVendors, form_.lblSelVendors, lstSelectedEmployees);
     QWidget* cmdAdd = addButton(form_.cmdAdd);
     QWidget* cmdAddAll = addButton(form_.cmdAddAll);
     QWidget* cmdRemoveAll = addButton(form_.cmdRemoveAll);
@@ -362,8 +389,6 @@ void CenterEmployeeView::describeChildren() {
         {"fraMain", "Employees of the centre", nullptr},
         {"fraFind", "Find Employee", nullptr},
         {"Frame1", "List to search", nullptr},
-        {"lstEmployees", "Non Selected Active Employees", nullptr},
-        {"lstSelectedEmployees", "Selected Active Employees", nullptr},
         {"cmdAdd", "Add employee", "Move the chosen employee into the selected list"},
         {"cmdAddAll", "Add selected employees", "Move every selected employee into the selected list"},
         {"cmdRemoveAll", "Remove selected employees", "Move every selected employee back out of the selected list"},

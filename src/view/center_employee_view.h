@@ -42,6 +42,7 @@ private:
     void addNotice(Label& state);
     void addPendingSummary(Label& state);
     void addKeys();
+    void labelList(QLabel* label, Label& caption, QWidget* list);
     void describeChildren();
 
     Form& form_;

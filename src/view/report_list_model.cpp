@@ -9,6 +9,8 @@
 #include <QFont>
 #include <QPalette>
 
+#include <algorithm>
+
 namespace {
 
 // The event that ends a batch of changes. It is posted at high priority, so that it runs
@@ -22,13 +24,25 @@ ReportListModel::ReportListModel(ReportList& list, QObject* parent) : QAbstractT
     connect(&list_, &ReportList::scrollRequested, this, &ReportListModel::scheduleRefresh);
     // The model starts with the list as it is; its next change is announced to this model.
     list_.takeChanges();
+    findShownColumns();
     scheduleRefresh();
 }
 
 int ReportListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : list_.count(); }
 
 int ReportListModel::columnCount(const QModelIndex& parent) const {
-    return parent.isValid() ? 0 : int(list_.columns().size());
+    return parent.isValid() ? 0 : int(shownColumns_.size());
+}
+
+void ReportListModel::findShownColumns() {
+    shownColumns_.clear();
+    for (int i = 0; i < int(list_.columns().size()); ++i)
+        if (list_.columns()[std::size_t(i)].width > 0) shownColumns_.push_back(i);
+}
+
+int ReportListModel::columnOf(int listColumn) const {
+    const auto it = std::find(shownColumns_.begin(), shownColumns_.end(), listColumn);
+    return it == shownColumns_.end() ? -1 : int(it - shownColumns_.begin());
 }
 
 QVariant ReportListModel::data(const QModelIndex& index, int role) const {
@@ -36,8 +50,14 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
     if (!checkIndex(index, CheckIndexOption::IndexIsValid)) return {};
     const ListRow* row = list_.item(index.row() + 1);
     const bool pending = isPending(row->subItem(kIdCopyColumn));
+    const int column = listColumn(index.column());
+    const QString text = column < ListRow::kColumnCount ? row->subItem(column) : QString();
     switch (role) {
-    case Qt::DisplayRole: return index.column() < ListRow::kColumnCount ? row->subItem(index.column()) : QString();
+    case Qt::DisplayRole: return text;
+    // A pending row's ID reads as it shows, with what a commit would do: "+ 101, to be added".
+    case Qt::AccessibleTextRole:
+        if (!pending || column != 0) return text;
+        return pendingSign_ + QLatin1Char(' ') + text + QStringLiteral(", ") + pendingDescription_;
     case PendingRole: return pending;
     case Qt::FontRole: {
         if (!pending) return {};
@@ -58,8 +78,8 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
 
 QVariant ReportListModel::headerData(int section, Qt::Orientation orientation, int role) const {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) return {};
-    if (section < 0 || section >= int(list_.columns().size())) return {};
-    return list_.columns()[size_t(section)].header;
+    if (section < 0 || section >= columnCount()) return {};
+    return list_.columns()[size_t(listColumn(section))].header;
 }
 
 // The list announces once per batch: until this model takes its changes, it says no more.
@@ -81,6 +101,7 @@ bool ReportListModel::event(QEvent* event) {
     if (resetOpen_) {
         resetOpen_ = false;
         list_.takeChanges();
+        findShownColumns();
         endResetModel();
     }
     emit refreshed();  // the changes are shown, or the list asked for a scroll

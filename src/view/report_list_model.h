@@ -2,6 +2,8 @@
 
 #include <QAbstractTableModel>
 
+#include <vector>
+
 class ReportList;
 
 // Shows a report list's rows to a view. The list is the truth: this model only reads it. The
@@ -22,8 +24,16 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
 
     ReportList& list() { return list_; }
-    // How a pending row of this list reads to a screen reader: "to be added" or "to be removed".
-    void setPendingDescription(const QString& description) { pendingDescription_ = description; }
+    // How a pending row of this list shows and reads: its sign and "to be added" or "to be removed".
+    void setPendingLook(QChar sign, const QString& description) {
+        pendingSign_ = sign;
+        pendingDescription_ = description;
+    }
+    // The list's column a column of this model shows: the model shows only the list's columns
+    // of some width, so that a column kept for sorting is neither drawn nor read out.
+    int listColumn(int column) const { return shownColumns_[std::size_t(column)]; }
+    // This model's column for a list column; -1 when it is not shown.
+    int columnOf(int listColumn) const;
 
 signals:
     // The list's changes are shown (or a scroll was asked for): a view follows the list's
@@ -38,7 +48,11 @@ private:
     void scheduleRefresh();
 
     ReportList& list_;
+    void findShownColumns();
+
     bool resetOpen_ = false;
     bool refreshScheduled_ = false;
+    QChar pendingSign_;
     QString pendingDescription_;
+    std::vector<int> shownColumns_;
 };

@@ -28,7 +28,7 @@ const QString kRowsMime = QStringLiteral("application/x-tarvocenteremp-rows");
 ReportListView::ReportListView(ReportList& list, double twipsToPixels, const PendingLook& pending, QWidget* parent)
     : QTableView(parent), list_(list), model_(list), twipsToPixels_(twipsToPixels) {
     setModel(&model_);
-    model_.setPendingDescription(pending.description);
+    model_.setPendingLook(pending.sign, pending.description);
     setItemDelegate(new PendingRowDelegate(pending.sign, this));
     // A report: rows of one height, no grid, no row headers. Unlike a tree, a table lays out
     // no row of its own when the rows change, so a move of 32767 rows redraws in no time.
@@ -60,7 +60,7 @@ ReportListView::ReportListView(ReportList& list, double twipsToPixels, const Pen
     horizontalHeader()->setStretchLastSection(true);
     horizontalHeader()->setSectionsMovable(false);
     connect(horizontalHeader(), &QHeaderView::sectionClicked, this,
-            [this](int section) { list_.operatorHeaderClick(section + 1); });
+            [this](int section) { list_.operatorHeaderClick(model_.listColumn(section) + 1); });
     connect(&model_, &ReportListModel::refreshed, this, &ReportListView::afterRefresh);
     connect(&list_, &ReportList::focusRequested, this, [this] {
         if (!hasFocus()) setFocus(Qt::OtherFocusReason);
@@ -76,23 +76,16 @@ void ReportListView::changeEvent(QEvent* event) {
     QTableView::changeEvent(event);
 }
 
-// The columns as the list defines them, scaled with the list when the control is larger than
-// its design. Widths are set only where they differ: setting one lays the rows out again. The
-// last visible column takes the room that is left (the header stretches it).
+// The columns the model shows, as wide as the list defines them, scaled with the list when the
+// control is larger than its design. Widths are set only where they differ: setting one lays
+// the rows out again. The last column takes the room that is left (the header stretches it).
 void ReportListView::fitColumns() {
     columnsFitted_ = {list_.clears(), int(list_.columns().size())};
     const double design = list_.width() * twipsToPixels_;
     const double scale = width() > design + 1 ? width() / design : 1.0;
-    std::vector<int> widths;
-    for (const auto& column : list_.columns()) widths.push_back(int(column.width * twipsToPixels_ * scale + 0.5));
-    int lastVisible = -1;
-    for (int i = 0; i < int(widths.size()); ++i) {
-        if (isColumnHidden(i) != (widths[std::size_t(i)] == 0)) setColumnHidden(i, widths[std::size_t(i)] == 0);
-        if (widths[std::size_t(i)] > 0) lastVisible = i;
-    }
-    for (int i = 0; i < lastVisible; ++i) {
-        const int width = widths[std::size_t(i)];
-        if (width > 0 && columnWidth(i) != width) setColumnWidth(i, width);
+    for (int i = 0; i + 1 < model_.columnCount(); ++i) {
+        const int width = int(list_.columns()[std::size_t(model_.listColumn(i))].width * twipsToPixels_ * scale + 0.5);
+        if (columnWidth(i) != width) setColumnWidth(i, width);
     }
 }
 
@@ -105,11 +98,10 @@ void ReportListView::afterRefresh() {
     // A width the operator dragged stays until the next load (or a new column, or a new size).
     if (columnsFitted_ != std::pair(list_.clears(), int(list_.columns().size()))) fitColumns();
     // The ID headers both sort by the hidden ID copy: show the arrow on the visible one.
-    const int key = list_.sortKey();
+    const int key = model_.columnOf(list_.sortKey() == kIdCopyColumn ? 0 : list_.sortKey());
     // Qt's header draws its ascending indicator pointing down; operators read an upward
     // arrow as ascending, so the indicator is given the other way round.
-    horizontalHeader()->setSortIndicator(key == kIdCopyColumn ? 0 : key,
-                                         list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
+    horizontalHeader()->setSortIndicator(key, list_.sortOrder() == 0 ? Qt::DescendingOrder : Qt::AscendingOrder);
     // The view's own current index only draws the focus frame: keep it on the list's current row.
     const int current = list_.currentRow() ? list_.positionOf(list_.currentRow()) : 0;
     selectionModel()->setCurrentIndex(current > 0 ? model_.index(current - 1, 0) : QModelIndex(),

@@ -241,7 +241,7 @@ TEST(FormView, EveryTextReadsInALightAndADarkPalette) {
     }
 }
 
-TEST(FormView, ListsDrawTheirColumnWidthsAndHideTheIdCopy) {
+TEST(FormView, ListsDrawTheirColumnWidthsAndLeaveOutTheIdCopy) {
     // The ID column as initialisation gave it (see ColumnsFollowTheListWidth), in pixels.
     ControlHarness h;
     for (int id = 1; id <= 40; ++id) h.form().lstEmployees.add(QString::number(id));  // a scroll bar
@@ -255,8 +255,7 @@ TEST(FormView, ListsDrawTheirColumnWidthsAndHideTheIdCopy) {
         EXPECT_EQ(list->columnWidth(0), int(std::lround(779.41 * toPixels))) << name;
         // The name column fills the rest and ends where the scroll bar begins, never under it.
         EXPECT_EQ(list->columnWidth(0) + list->columnWidth(1), list->viewport()->width()) << name;
-        EXPECT_FALSE(list->isColumnHidden(0) || list->isColumnHidden(1)) << name;
-        EXPECT_TRUE(list->isColumnHidden(2)) << name;
+        EXPECT_EQ(list->model()->columnCount(), 2) << name;  // the ID copy is neither drawn nor read
     }
 }
 
@@ -381,6 +380,16 @@ TEST(Accessibility, EveryChildHasANameAndItsRoleAndListsReadTheirRows) {
     EXPECT_EQ(table->rowCount(), 2);
     EXPECT_EQ(table->cellAt(1, 1)->text(QAccessible::Name), QStringLiteral("Bob"));
     EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Description), QStringLiteral("to be added"));
+    // The pending row's ID reads as it shows, with its state; the sort copy is not a column.
+    EXPECT_EQ(table->cellAt(1, 0)->text(QAccessible::Name), QString::fromUtf8("+ 8, to be added"));
+    EXPECT_EQ(table->cellAt(0, 0)->text(QAccessible::Name), QStringLiteral("7"));
+    EXPECT_EQ(table->columnCount(), 2);
+    // Each list reads under its caption, count included; the control's own window is a frame.
+    h.form().lblSelVendors.setCaption(QStringLiteral("Selected Active Employees (2):"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(view.child(QStringLiteral("lstSelectedEmployees")))
+                  ->text(QAccessible::Name),
+              QStringLiteral("Selected Active Employees (2)"));
+    EXPECT_EQ(QAccessible::queryAccessibleInterface(&view)->role(), QAccessible::Window);
     EXPECT_TRUE(table->cellAt(0, 0)->text(QAccessible::Description).isEmpty());
     EXPECT_EQ(table->selectedRowCount(), 1);
     EXPECT_TRUE(table->isRowSelected(1));
