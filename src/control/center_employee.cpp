@@ -83,6 +83,10 @@ void CenterEmployee::initialise() {
     form.lstEmployees.setFullRowSelect(true);
     addEmployeeColumns(form.lstEmployees, employeesWidth);
 
+    // Names in the operator's language order; the ID order stays that of the padded copies.
+    form.lstSelectedEmployees.setLanguageOrder(kNameColumn);
+    form.lstEmployees.setLanguageOrder(kNameColumn);
+
     form.lblVersionNumber.setCaption(
         QStringLiteral("Version Number: %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 }

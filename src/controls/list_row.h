@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QCollatorSortKey>
 #include <QString>
 #include <QtGlobal>
+
+#include <optional>
 
 class ReportList;
 
@@ -21,4 +24,6 @@ private:
     QString columns_[kColumnCount];
     bool selected_ = false;
     quint64 sequence_ = 0;  // insertion order, the tie-break that keeps equal keys stable
+    // The language-order key of the column the list collates, made when a sort needs it.
+    mutable std::optional<QCollatorSortKey> collationKey_;
 };

@@ -101,7 +101,8 @@ void ReportList::checkSubItem(const ListRow* row, int index) const {
     if (index < 1 || index > 2) throw errors::subscriptOutOfRange(name_);
 }
 
-void ReportList::subItemEdited(int index) {
+void ReportList::subItemEdited(ListRow* row, int index) {
+    if (index == collatedColumn_) row->collationKey_.reset();
     if (index == sortKey_) orderStale_ = true;
 }
 
@@ -110,7 +111,7 @@ void ReportList::setSubItem(ListRow* row, int index, const QString& value) {
     if (row->columns_[index] == value) return;
     aboutToChange();
     row->columns_[index] = value;
-    subItemEdited(index);
+    subItemEdited(row, index);
 }
 
 void ReportList::setSelected(ListRow* row, bool selected) {
@@ -203,10 +204,25 @@ int compareIgnoringCase(const QString& a, const QString& b) {
 
 }  // namespace
 
+void ReportList::setLanguageOrder(int column) {
+    aboutToChange();
+    collatedColumn_ = column;
+    // The operator's language; an environment that names none ("C") gets English, whose order
+    // is the common one of the Latin letters with their accents.
+    QLocale locale;
+    if (locale.language() == QLocale::C) locale = QLocale(QLocale::English);
+    collator_ = QCollator(locale);
+    collator_.setCaseSensitivity(Qt::CaseInsensitive);
+    for (auto& row : rows_) row->collationKey_.reset();
+    if (sortKey_ == column && rows_.size() > 1) orderStale_ = true;
+}
+
 bool ReportList::lessThan(const ListRow& a, const ListRow& b) const {
     const ListRow& first = sortOrder_ == 0 ? a : b;
     const ListRow& second = sortOrder_ == 0 ? b : a;
-    const int byKey = compareIgnoringCase(first.columns_[sortKey_], second.columns_[sortKey_]);
+    const int byKey = sortKey_ == collatedColumn_
+                          ? first.collationKey_->compare(*second.collationKey_)
+                          : compareIgnoringCase(first.columns_[sortKey_], second.columns_[sortKey_]);
     if (byKey != 0) return byKey < 0;
     return first.sequence_ < second.sequence_;
 }
@@ -214,6 +230,9 @@ bool ReportList::lessThan(const ListRow& a, const ListRow& b) const {
 void ReportList::ensureSorted() const {
     if (!orderStale_) return;
     orderStale_ = false;
+    if (sortKey_ == collatedColumn_)
+        for (const auto& row : rows_)
+            if (!row->collationKey_) row->collationKey_ = collator_.sortKey(row->columns_[sortKey_]);
     const auto less = [this](const RowPtr& a, const RowPtr& b) { return lessThan(*a, *b); };
     // Rows appended since the last sort usually form a tail: sort it and merge it in.
     const auto sortedEnd = std::is_sorted_until(rows_.begin(), rows_.end(), less);

@@ -2,6 +2,7 @@
 
 #include "controls/list_row.h"
 
+#include <QCollator>
 #include <QObject>
 #include <QString>
 #include <functional>
@@ -69,7 +70,7 @@ public:
         checkSubItem(row, index);
         aboutToChange();
         edit(row->columns_[index]);
-        subItemEdited(index);
+        subItemEdited(row, index);
     }
     void setSelected(ListRow* row, bool selected);
     void ensureVisible(ListRow* row);
@@ -89,6 +90,9 @@ public:
     int sortOrder() const { return sortOrder_; }
     void setSortKey(int key);
     void setSortOrder(int order);
+    // The column that sorts in the operator's language order (the locale's collation, any
+    // letter case); the others compare their letters one by one, any case. None by default.
+    void setLanguageOrder(int column);
 
     void setFocus();
 
@@ -134,7 +138,7 @@ private:
     void ensureSorted() const;
     void aboutToChange();
     void checkSubItem(const ListRow* row, int index) const;
-    void subItemEdited(int index);
+    void subItemEdited(ListRow* row, int index);
     void applyPlainClick(ListRow* row);
     void selectRange(int from, int to);
     void clicked();  // what ends every click: redraw, focus, the Click event
@@ -153,5 +157,7 @@ private:
     bool changePending_ = false;
     bool fullRowSelect_ = false;
     int clears_ = 0;
+    int collatedColumn_ = -1;
+    QCollator collator_;
     ListRow* scrollTarget_ = nullptr;
 };

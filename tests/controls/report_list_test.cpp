@@ -147,6 +147,26 @@ TEST(ReportList, RowsAreAlwaysShownInSortOrder) {
     EXPECT_EQ(list.positionOf(added), 3);
 }
 
+// A column in language order sorts accented letters with their base letters and ignores case,
+// equal names keeping the order they came in; the other columns still compare letter by letter.
+TEST(ReportList, ALanguageOrderedColumnSortsAsTheOperatorReads) {
+    ReportList list(QStringLiteral("l"), 3975);
+    list.setLanguageOrder(1);
+    fillList(list, {{"1", "Henry Wilson"},
+                    {"2", "anna"},
+                    {"3", "Henry \xC5\xA0imek"},
+                    {"4", "Anna"},
+                    {"5", "\xC3\x89mile"},
+                    {"6", "Eve"}});
+    list.setSortKey(1);
+    EXPECT_EQ(names(list), QStringList({"anna", "Anna", QString::fromUtf8("\xC3\x89mile"), "Eve",
+                                        QString::fromUtf8("Henry \xC5\xA0imek"), "Henry Wilson"}));
+    list.setSubItem(list.item(1), 1, QStringLiteral("Zoe"));  // a renamed row moves
+    EXPECT_EQ(names(list).last(), QStringLiteral("Zoe"));
+    list.setSortKey(0);
+    EXPECT_EQ(texts(list), QStringList({"1", "2", "3", "4", "5", "6"}));
+}
+
 TEST(ReportList, TakeSelectedTakesAllSelectedRowsInTheOrderShown) {
     ReportList list(QStringLiteral("l"), 3975);
     fillList(list, {{"1", "a"}, {"2", "b"}, {"3", "c"}, {"4", "d"}, {"5", "e"}});
