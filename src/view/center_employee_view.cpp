@@ -35,8 +35,21 @@ double contrast(const QColor& a, const QColor& b) {
     return (std::max(x, y) + 0.05) / (std::min(x, y) + 0.05);
 }
 
+// A caption wider than its box is set narrower rather than cut.
+void condenseToFit(QWidget* widget, const QFont& designFont) {
+    QFont font = designFont;
+    widget->setFont(font);
+    while (widget->sizeHint().width() > widget->width() && font.stretch() > QFont::ExtraCondensed) {
+        font.setStretch(font.stretch() - 6);
+        widget->setFont(font);
+    }
+}
+
 void bindLabel(QLabel* widget, Label& label) {
-    auto sync = [widget, &label] { widget->setText(label.caption()); };
+    auto sync = [widget, &label] {
+        widget->setText(label.caption());
+        if (widget->parentWidget()) condenseToFit(widget, widget->parentWidget()->font());
+    };
     QObject::connect(&label, &ChildControl::changed, widget, sync);
     sync();
 }
@@ -109,6 +122,8 @@ void bindProgress(QProgressBar* widget, ProgressBar& bar) {
         const int max = qMax(1, bar.max());
         widget->setRange(0, max);
         widget->setValue(qMin(bar.value(), max));
+        // Idle, the bar is greyed, so that it does not read as a box to type in.
+        widget->setEnabled(bar.value() > 0);
     };
     QObject::connect(&bar, &ChildControl::changed, widget, sync);
     sync();
@@ -186,6 +201,10 @@ void CenterEmployeeView::resizeEvent(QResizeEvent* event) {
         children_.at(at.name)->setGeometry(pixels(int(at.left + s.moveX * extraX), int(at.top + s.moveY * extraY),
                                                   int(at.width + s.growX * extraX), int(at.height + s.growY * extraY)));
     }
+    // The notice shows whole lines only; what does not fit is a scroll away.
+    QWidget* notice = children_.at(form_.lblNotice.name());
+    const int line = notice->fontMetrics().lineSpacing();
+    notice->resize(notice->width(), std::max(line, notice->height() / line * line));
 }
 
 // Colours taken from the palette are taken again when it changes, once the children have it.
@@ -243,7 +262,7 @@ void CenterEmployeeView::labelList(QLabel* label, Label& caption, QWidget* list)
 QLabel* CenterEmployeeView::addLabel(Label& state) {
     auto* widget = new QLabel;
     place(state.name(), widget);
-    bindLabel(widget, state);
+    bindLabel(widget, state);  // placed first: the caption is fitted to its box
     return widget;
 }
 
@@ -257,12 +276,7 @@ QWidget* CenterEmployeeView::addOption(OptionArray& state, int index) {
     auto* widget = new QRadioButton(state.element(index).caption);
     bindOption(widget, state, index);
     place(QStringLiteral("%1(%2)").arg(state.name()).arg(index), widget);
-    // A caption wider than its design box is set narrower rather than cut.
-    QFont font = widget->font();
-    while (widget->sizeHint().width() > widget->width() && font.stretch() > QFont::ExtraCondensed) {
-        font.setStretch(font.stretch() - 6);
-        widget->setFont(font);
-    }
+    condenseToFit(widget, widget->font());
     return widget;
 }
 

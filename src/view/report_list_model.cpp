@@ -54,6 +54,8 @@ QVariant ReportListModel::data(const QModelIndex& index, int role) const {
     const QString text = column < ListRow::kColumnCount ? row->subItem(column) : QString();
     switch (role) {
     case Qt::DisplayRole: return text;
+    case Qt::ToolTipRole:
+        return text;  // whole, where a narrow column elides it
     // A pending row's ID reads as it shows, with what a commit would do: "+ 101, to be added".
     case Qt::AccessibleTextRole:
         if (!pending || column != 0) return text;
