@@ -267,14 +267,14 @@ QString CenterEmployeeObject::drag(const QString& from, int row, const QString& 
     if (!target) return noSuch(QStringLiteral("list"), to);
     ReportList* list = listNamed(from);
     if (row < 1 || row > list->count()) return QStringLiteral("%1 has no row %2").arg(from).arg(row);
-    // The press, through the view as the mouse gives it; the drag then leaves the press's
-    // release to the drop.
     // The operator sees the list as its last changes left it, with the row in sight.
     QCoreApplication::processEvents();
     const QModelIndex index = source->model()->index(row - 1, 1);
     source->scrollTo(index);
     const QRect cell = source->visualRect(index);
     if (!cell.isValid()) return QStringLiteral("row %1 of %2 is not shown").arg(row).arg(from);
+    // The press, through the view as the mouse gives it; the drag then leaves the press's
+    // release to the drop.
     const QPointF at = cell.center();
     QMouseEvent press(QEvent::MouseButtonPress, at, source->viewport()->mapToGlobal(at), Qt::LeftButton, Qt::LeftButton,
                       Qt::NoModifier);

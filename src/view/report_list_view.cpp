@@ -160,7 +160,7 @@ void ReportListView::mousePressEvent(QMouseEvent* event) {
 
 void ReportListView::mouseMoveEvent(QMouseEvent* event) {
     const bool dragging =
-        (event->buttons() & Qt::LeftButton) && pressedRow_ > 0 &&
+        (event->buttons() & Qt::LeftButton) && pressedRow_ > 0 && pressedRow_ <= list_.count() &&
         (event->position().toPoint() - pressedAt_).manhattanLength() >= QApplication::startDragDistance();
     if (!dragging || !list_.item(pressedRow_)->selected()) return QTableView::mouseMoveEvent(event);
     QDrag drag(this);
@@ -228,7 +228,7 @@ void ReportListView::paintEvent(QPaintEvent* event) {
 }
 
 void ReportListView::mouseReleaseEvent(QMouseEvent* event) {
-    if (event->button() == Qt::LeftButton && std::exchange(clickOnRelease_, false))
+    if (event->button() == Qt::LeftButton && std::exchange(clickOnRelease_, false) && pressedRow_ <= list_.count())
         list_.operatorClick(pressedRow_, ClickModifier::None);
     if (event->button() == Qt::LeftButton) pressedRow_ = 0;
     int button = 0;
