@@ -12,7 +12,10 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace centeremp::server {
@@ -29,6 +32,9 @@ HttpResponse HttpResponse::text(int status, const QString& message) {
 struct HttpServer::Pending {
     HttpRequest request;
     QElapsedTimer timer;
+    QByteArray target;                     // the request target as sent, up to a NUL byte if it has one
+    const char* targetInBuffer = nullptr;  // where the library keeps the request line
+    bool begun = false;                    // the head has been looked at
     qsizetype declaredLength = -1;
     qsizetype received = 0;
     bool tooLarge = false;
@@ -64,6 +70,51 @@ QString clientAddress(MHD_Connection* connection) {
     const auto* in4 = reinterpret_cast<const sockaddr_in*>(address);
     if (!inet_ntop(AF_INET, &in4->sin_addr, text, sizeof text)) return {};
     return QString::fromLatin1(text);
+}
+
+// The header fields that decide where a request ends and which host and page sent it.
+struct HeadFields {
+    int hosts = 0;
+    int contentLengths = 0;
+    int transferEncodings = 0;
+    QByteArray transferEncoding;
+    int origins = 0;
+    QByteArray origin;
+};
+
+MHD_Result noteHeadField(void* cls, MHD_ValueKind, const char* key, size_t keySize, const char* value,
+                         size_t valueSize) {
+    auto* fields = static_cast<HeadFields*>(cls);
+    const QByteArrayView name(key, qsizetype(keySize));
+    const auto is = [&name](QByteArrayView wanted) { return name.compare(wanted, Qt::CaseInsensitive) == 0; };
+    const QByteArray text = value ? QByteArray(value, qsizetype(valueSize)).trimmed() : QByteArray();
+    if (is(MHD_HTTP_HEADER_HOST)) {
+        ++fields->hosts;
+    } else if (is(MHD_HTTP_HEADER_CONTENT_LENGTH)) {
+        ++fields->contentLengths;
+    } else if (is(MHD_HTTP_HEADER_TRANSFER_ENCODING)) {
+        ++fields->transferEncodings;
+        fields->transferEncoding = text;
+    } else if (is(MHD_HTTP_HEADER_ORIGIN)) {
+        ++fields->origins;
+        fields->origin = text;
+    }
+    return MHD_YES;
+}
+
+// A control byte (or a space) in the target as sent, or one written as a percent escape: no
+// name served here has one, and a path cut short at a NUL would name another resource.
+bool hasControlByte(QByteArrayView target) {
+    const auto isControl = [](unsigned char byte) { return byte < 0x20 || byte == 0x7F; };
+    for (qsizetype i = 0; i < target.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(target[i]);
+        if (isControl(byte) || byte == ' ') return true;
+        if (byte == '%' && i + 2 < target.size() && std::isxdigit(target[i + 1]) && std::isxdigit(target[i + 2])) {
+            if (isControl(static_cast<unsigned char>(target.sliced(i + 1, 2).toByteArray().toUInt(nullptr, 16))))
+                return true;
+        }
+    }
+    return false;
 }
 
 // GnuTLS suites for the HTTPS server: TLS 1.2 and 1.3 only, AEAD ciphers with forward-secret
@@ -123,25 +174,87 @@ struct HttpCallbacks {
         return response;
     }
 
-    static MHD_Result begin(HttpServer* server, MHD_Connection* connection, const char* url, const char* method,
-                            void** state) {
+    // A refusal of the request as framed: nothing more is read from that connection.
+    static HttpResponse closing(int status, const QString& message) {
+        HttpResponse response = HttpResponse::text(status, message);
+        response.headers.emplace_back(MHD_HTTP_HEADER_CONNECTION, "close");
+        return response;
+    }
+
+    // What the library lets through but HTTP/1.1 forbids, each a way for a proxy in front and
+    // this server to read different requests from the same bytes, or a different page.
+    static std::optional<HttpResponse> malformed(const HttpServer::Pending& pending, const HeadFields& fields,
+                                                 const char* version) {
+        // The library hands the target on as a C string, cut at a NUL byte, but keeps the request
+        // line in its buffer, the version right after the target: a gap longer than the target
+        // seen is a NUL inside it.
+        const auto gap =
+            reinterpret_cast<std::uintptr_t>(version) - reinterpret_cast<std::uintptr_t>(pending.targetInBuffer);
+        if (gap != std::uintptr_t(pending.target.size()) + 1 || hasControlByte(pending.target))
+            return closing(MHD_HTTP_BAD_REQUEST, QStringLiteral("bad request: a control character in the target"));
+        const bool http10 = std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0;
+        if (fields.hosts > 1 || (fields.hosts == 0 && !http10))
+            return closing(MHD_HTTP_BAD_REQUEST, QStringLiteral("bad request: exactly one Host header is needed"));
+        if (fields.contentLengths > 1)
+            return closing(MHD_HTTP_BAD_REQUEST, QStringLiteral("bad request: more than one Content-Length"));
+        if (fields.transferEncodings > 0) {
+            if (fields.contentLengths > 0)
+                return closing(MHD_HTTP_BAD_REQUEST,
+                               QStringLiteral("bad request: both Content-Length and Transfer-Encoding"));
+            if (http10)
+                return closing(MHD_HTTP_BAD_REQUEST, QStringLiteral("bad request: Transfer-Encoding in HTTP 1.0"));
+            if (fields.transferEncodings > 1 || fields.transferEncoding.compare("chunked", Qt::CaseInsensitive) != 0)
+                return closing(MHD_HTTP_NOT_IMPLEMENTED,
+                               QStringLiteral("only the chunked transfer coding is understood"));
+        }
+        return std::nullopt;
+    }
+
+    // A browser says which page a request comes from; a page elsewhere may not change anything.
+    static std::optional<HttpResponse> crossOrigin(const HttpServer& server, const HttpServer::Pending& pending,
+                                                   const HeadFields& fields) {
+        if (pending.request.method != MHD_HTTP_METHOD_POST || fields.origins == 0) return std::nullopt;
+        const auto& trusted = server.limits_.trustedOrigins;
+        if (fields.origins == 1 && std::find(trusted.begin(), trusted.end(), fields.origin.toLower()) != trusted.end())
+            return std::nullopt;
+        HttpResponse refusal =
+            closing(MHD_HTTP_FORBIDDEN, QStringLiteral("nothing saved: requests from other web pages are refused"));
+        refusal.logNote =
+            QStringLiteral("nothing saved: Origin not trusted (%1)").arg(QString::fromLatin1(fields.origin.left(100)));
+        return refusal;
+    }
+
+    // The request line has been read: the request's state starts here, with the target as sent.
+    static void* onRequestLine(void*, const char* uri, MHD_Connection*) {
         auto* pending = new HttpServer::Pending;
-        *state = pending;
         pending->timer.start();
+        pending->target = uri;
+        pending->targetInBuffer = uri;
+        return pending;
+    }
+
+    static MHD_Result begin(HttpServer* server, MHD_Connection* connection, HttpServer::Pending* pending,
+                            const char* url, const char* method, const char* version) {
+        pending->begun = true;
         pending->request.method = method;
         pending->request.path = url;
         pending->request.remoteAddress = clientAddress(connection);
+        HeadFields fields;
+        MHD_get_connection_values_n(connection, MHD_HEADER_KIND, &noteHeadField, &fields);
+        if (auto refusal = malformed(*pending, fields, version)) return queue(connection, pending, *refusal);
+        if (auto refusal = crossOrigin(*server, *pending, fields)) return queue(connection, pending, *refusal);
         if (const char* authorization =
                 MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION))
             pending->request.authorization = authorization;
         MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, &collectQuery, &pending->request.query);
         if (const char* type = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE))
             pending->request.contentType = type;
+        // The library has checked that a length is digits and fits 64 bits.
         if (const char* length =
                 MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH)) {
-            bool ok = false;
-            pending->declaredLength = QByteArray(length).toLongLong(&ok);
-            if (!ok) pending->declaredLength = -1;
+            bool fits = false;
+            pending->declaredLength = QByteArray(length).toLongLong(&fits);
+            if (!fits) pending->declaredLength = std::numeric_limits<qsizetype>::max();
         }
         // Refuse before reading a body that is announced as too large.
         if (pending->declaredLength > server->limits_.maxBodyBytes)
@@ -171,11 +284,11 @@ struct HttpCallbacks {
         return MHD_YES;
     }
 
-    static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
-                                const char* uploadData, size_t* uploadDataSize, void** state) {
+    static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
+                                const char* version, const char* uploadData, size_t* uploadDataSize, void** state) {
         auto* server = static_cast<HttpServer*>(cls);
         auto* pending = static_cast<HttpServer::Pending*>(*state);
-        if (!pending) return begin(server, connection, url, method, state);
+        if (!pending->begun) return begin(server, connection, pending, url, method, version);
         if (*uploadDataSize > 0) return receive(server, pending, uploadData, uploadDataSize);
         if (pending->answered) return queue(connection, pending, pending->response);
         if (pending->tooLarge) return queue(connection, pending, tooLarge(*server));
@@ -326,6 +439,7 @@ bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCr
                          MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(limits_.perClientConnections, connections),  //
                          MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                                //
                          MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,                        //
+                         MHD_OPTION_URI_LOG_CALLBACK, &HttpCallbacks::onRequestLine, this,                         //
                          MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                           //
                          MHD_OPTION_ARRAY, tlsOptions.data(),                                                      //
                          MHD_OPTION_END);

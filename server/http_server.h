@@ -52,6 +52,9 @@ struct HttpLimits {
     std::size_t connectionMemoryBytes = 64 * 1024;  // request line and headers
     qsizetype maxBodyBytes = 16 * 1024 * 1024;
     qsizetype maxBufferedBytes = 64 * 1024 * 1024;  // all bodies being received or waiting at once
+    // Web pages whose scripts may POST, as a browser names them in Origin ("https://host:port",
+    // lower case); a POST that names any other page is refused. Programs send no Origin.
+    std::vector<QByteArray> trustedOrigins;
 };
 
 // A certificate chain and its private key, both PEM, checked to belong together.
@@ -66,6 +69,8 @@ struct TlsCredentials {
 // the others each have their own workers, so batches waiting for a lock or writing 32767 rows
 // never hold up a page load, and idle connections cost no thread.
 // Request bodies are collected up to a limit; a larger body is answered with 413 unkept.
+// A request whose end or target another reader could see differently (two lengths, a length and
+// chunks, no Host, a control byte in the target) is answered 400 and its connection closed.
 class HttpServer {
 public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;

@@ -139,7 +139,9 @@ int main(int argc, char* argv[]) {
     // A PostgreSQL batch mostly waits for its commit to reach the disk, and batches that commit
     // together share one flush; SQLite takes one writer at a time however many wait.
     const int writers = options.database.kind == DatabaseAddress::Kind::Postgres ? 2 * threads : threads;
-    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>()), threads, writers);
+    HttpLimits limits;
+    limits.trustedOrigins = options.trustedOrigins;
+    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>()), threads, writers, limits);
     QString error;
     if (!server.start(options.listen, &error, tls ? &*tls : nullptr)) {
         printError(error);

@@ -103,6 +103,22 @@ bool HttpClient::sendRaw(const QByteArray& bytes) {
     return fd_ >= 0 && sendAll(bytes, Clock::now() + timeout_, &error);
 }
 
+bool HttpClient::readUntilClosed(QByteArray* received, std::string* error) {
+    const Deadline deadline = Clock::now() + timeout_;
+    bool closed = fd_ >= 0;
+    while (closed && !peerClosed_) {
+        closed = receive(deadline, error);
+        // A server that closes with bytes of ours unread resets the connection.
+        if (!closed && *error == std::string("recv: ") + std::strerror(ECONNRESET)) {
+            closed = true;
+            break;
+        }
+    }
+    *received = buffer_;
+    buffer_.clear();
+    return closed;
+}
+
 bool HttpClient::sendAll(const QByteArray& bytes, Deadline deadline, std::string* error) {
     qsizetype sent = 0;
     while (sent < bytes.size()) {

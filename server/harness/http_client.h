@@ -46,6 +46,9 @@ public:
     // For idle and slow clients: connect, write raw bytes, nothing else.
     bool connectOnly(std::string* error);
     bool sendRaw(const QByteArray& bytes);
+    // Everything the server sends until it closes the connection; false with what arrived so
+    // far when it is still open at the time-out.
+    bool readUntilClosed(QByteArray* received, std::string* error);
     void close();
     bool isConnected() const { return fd_ >= 0; }
 
