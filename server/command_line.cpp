@@ -66,6 +66,7 @@ QString usageText() {
     return QStringLiteral(
         "usage: centeremp-server --db FILE|postgresql://... [--listen ADDRESS:PORT] [--threads N] [--demo]\n"
         "                        [--tls-cert FILE --tls-key FILE] [--open] [--allow-origin ORIGIN]...\n"
+        "                        [--behind-proxy]\n"
         "       centeremp-server --db DB operator add NAME (--centres 1,2,... | --all-centres)\n"
         "       centeremp-server --db DB operator remove NAME | operator list\n"
         "       centeremp-server --db DB centre add ID NAME | centre list\n"
@@ -90,6 +91,9 @@ QString usageText() {
         "  --tls-key FILE       PEM private key of that certificate\n"
         "  --open               serve beyond loopback although no operator is defined:\n"
         "                       anyone who reaches the port may read and change everything\n"
+        "  --behind-proxy       a load balancer or proxy in front: every request comes from its\n"
+        "                       address, so connections and bodies in flight are not limited\n"
+        "                       per address (the proxy limits its clients)\n"
         "  --allow-origin ORIGIN  a web page that may send batches from a browser, as the\n"
         "                       browser names it (https://host[:port]); may be repeated. A POST\n"
         "                       carrying any other Origin is refused (403); the control and\n"
@@ -294,6 +298,8 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
             options.demo = true;
         else if (name == u"--open" && !reader.hasInlineValue())
             options.open = true;
+        else if (name == u"--behind-proxy" && !reader.hasInlineValue())
+            options.behindProxy = true;
         else if (name == u"--tls-cert")
             error = setFileOnce(haveCertificate, name, reader.value(), options.tlsCertificate);
         else if (name == u"--tls-key")
@@ -315,7 +321,7 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
     if (haveCertificate != haveKey)
         return CommandLineError{QStringLiteral("--tls-cert and --tls-key go together: give both or neither")};
     if (options.admin && (haveListen || haveThreads || haveCertificate || options.demo || options.open ||
-                          !options.trustedOrigins.empty()))
+                          options.behindProxy || !options.trustedOrigins.empty()))
         return CommandLineError{QStringLiteral("an administration command takes only --db")};
     return options;
 }

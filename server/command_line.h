@@ -40,6 +40,9 @@ struct ServerOptions {
     QString tlsCertificate;  // PEM files; both set: HTTPS only
     QString tlsKey;
     bool open = false;  // no operator defined, yet served beyond loopback: its owner says so
+    // A load balancer or proxy in front: every client has its address, so nothing is limited
+    // per address (connections, bodies in flight).
+    bool behindProxy = false;
     // Web pages that may POST from a browser (--allow-origin), as browsers write Origin.
     std::vector<QByteArray> trustedOrigins;
     std::optional<AdminCommand> admin;

@@ -9,6 +9,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -34,7 +35,8 @@ struct HttpServer::Pending {
     QElapsedTimer timer;
     QByteArray target;                     // the request target as sent, up to a NUL byte if it has one
     const char* targetInBuffer = nullptr;  // where the library keeps the request line
-    bool begun = false;                    // the head has been looked at
+    ConnectionWatch::Connection* watched = nullptr;
+    bool begun = false;  // the head has been looked at
     qsizetype declaredLength = -1;
     qsizetype received = 0;
     bool tooLarge = false;
@@ -126,7 +128,9 @@ constexpr char tlsPriorities[] =
 }  // namespace
 
 struct HttpCallbacks {
-    static MHD_Result queue(MHD_Connection* connection, HttpServer::Pending* pending, const HttpResponse& response) {
+    static MHD_Result queue(HttpServer* server, MHD_Connection* connection, HttpServer::Pending* pending,
+                            const HttpResponse& response) {
+        server->watch_->answering(pending->watched);
         RequestLogEntry entry;
         entry.when = QDateTime::currentDateTimeUtc();
         entry.address = pending->request.remoteAddress;
@@ -225,12 +229,30 @@ struct HttpCallbacks {
     }
 
     // The request line has been read: the request's state starts here, with the target as sent.
-    static void* onRequestLine(void*, const char* uri, MHD_Connection*) {
+    static void* onRequestLine(void* cls, const char* uri, MHD_Connection* connection) {
+        auto* server = static_cast<HttpServer*>(cls);
         auto* pending = new HttpServer::Pending;
         pending->timer.start();
         pending->target = uri;
         pending->targetInBuffer = uri;
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        pending->watched = static_cast<ConnectionWatch::Connection*>(info->socket_context);
+        server->watch_->requestLineRead(pending->watched, ConnectionWatch::Clock::now());
         return pending;
+    }
+
+    static void onConnection(void* cls, MHD_Connection* connection, void** socketContext,
+                             MHD_ConnectionNotificationCode event) {
+        auto* server = static_cast<HttpServer*>(cls);
+        if (event == MHD_CONNECTION_NOTIFY_STARTED) {
+            const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+            *socketContext =
+                server->watch_->opened(info->connect_fd, clientAddress(connection), ConnectionWatch::Clock::now());
+        } else if (*socketContext) {
+            // Before the library closes the socket, so that nothing cuts a socket number reused.
+            server->watch_->closed(static_cast<ConnectionWatch::Connection*>(*socketContext));
+            *socketContext = nullptr;
+        }
     }
 
     static MHD_Result begin(HttpServer* server, MHD_Connection* connection, HttpServer::Pending* pending,
@@ -241,8 +263,8 @@ struct HttpCallbacks {
         pending->request.remoteAddress = clientAddress(connection);
         HeadFields fields;
         MHD_get_connection_values_n(connection, MHD_HEADER_KIND, &noteHeadField, &fields);
-        if (auto refusal = malformed(*pending, fields, version)) return queue(connection, pending, *refusal);
-        if (auto refusal = crossOrigin(*server, *pending, fields)) return queue(connection, pending, *refusal);
+        if (auto refusal = malformed(*pending, fields, version)) return queue(server, connection, pending, *refusal);
+        if (auto refusal = crossOrigin(*server, *pending, fields)) return queue(server, connection, pending, *refusal);
         if (const char* authorization =
                 MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION))
             pending->request.authorization = authorization;
@@ -258,7 +280,8 @@ struct HttpCallbacks {
         }
         // Refuse before reading a body that is announced as too large.
         if (pending->declaredLength > server->limits_.maxBodyBytes)
-            return queue(connection, pending, tooLarge(*server));
+            return queue(server, connection, pending, tooLarge(*server));
+        server->watch_->headRead(pending->watched, ConnectionWatch::Clock::now());
         return MHD_YES;
     }
 
@@ -266,20 +289,20 @@ struct HttpCallbacks {
         const auto chunk = qsizetype(*size);
         *size = 0;
         pending->received += chunk;
+        server->watch_->bodyReceived(pending->watched, chunk);
         if (pending->tooLarge || pending->overBudget) {
             // Keep reading so the client gets its answer, but stop a sender that never ends.
             return pending->received > 2 * server->limits_.maxBodyBytes ? MHD_NO : MHD_YES;
         }
         if (pending->received > server->limits_.maxBodyBytes) {
             pending->tooLarge = true;
-        } else if (server->bufferedBytes_.fetch_add(chunk) + chunk > server->limits_.maxBufferedBytes) {
-            server->bufferedBytes_ -= chunk;
+        } else if (!server->holdBody(pending->request.remoteAddress, chunk)) {
             pending->overBudget = true;
         } else {
             pending->request.body.append(data, chunk);
             return MHD_YES;
         }
-        server->bufferedBytes_ -= pending->request.body.size();
+        server->releaseBody(pending->request.remoteAddress, pending->request.body.size());
         pending->request.body = QByteArray();
         return MHD_YES;
     }
@@ -290,12 +313,13 @@ struct HttpCallbacks {
         auto* pending = static_cast<HttpServer::Pending*>(*state);
         if (!pending->begun) return begin(server, connection, pending, url, method, version);
         if (*uploadDataSize > 0) return receive(server, pending, uploadData, uploadDataSize);
-        if (pending->answered) return queue(connection, pending, pending->response);
-        if (pending->tooLarge) return queue(connection, pending, tooLarge(*server));
+        if (pending->answered) return queue(server, connection, pending, pending->response);
+        if (pending->tooLarge) return queue(server, connection, pending, tooLarge(*server));
         if (pending->overBudget)
-            return queue(connection, pending, busy(QStringLiteral("too many large requests at once; try again")));
+            return queue(server, connection, pending,
+                         busy(QStringLiteral("too many large requests at once; try again")));
         if (!server->dispatch(connection, pending))
-            return queue(connection, pending, busy(QStringLiteral("the server is stopping; try again")));
+            return queue(server, connection, pending, busy(QStringLiteral("the server is stopping; try again")));
         return MHD_YES;
     }
 
@@ -303,7 +327,8 @@ struct HttpCallbacks {
         auto* server = static_cast<HttpServer*>(cls);
         auto* pending = static_cast<HttpServer::Pending*>(*state);
         if (!pending) return;
-        server->bufferedBytes_ -= pending->request.body.size();
+        server->watch_->idle(pending->watched, ConnectionWatch::Clock::now());
+        server->releaseBody(pending->request.remoteAddress, pending->request.body.size());
         delete pending;
         *state = nullptr;
     }
@@ -323,6 +348,7 @@ bool HttpServer::dispatch(MHD_Connection* connection, Pending* pending) {
     std::lock_guard lock(mutex_);
     if (refusing_) return false;
     ++inFlight_;
+    watch_->answering(pending->watched);
     MHD_suspend_connection(connection);
     const Lane lane = pending->request.method == "POST" ? Writing : Reading;
     queue_[lane].emplace_back(connection, pending);
@@ -349,7 +375,7 @@ void HttpServer::work(int worker, Lane lane) {
             pending->response = HttpResponse::text(MHD_HTTP_INTERNAL_SERVER_ERROR, QStringLiteral("internal error"));
             pending->response.logNote = QStringLiteral("internal error: %1").arg(QString::fromLocal8Bit(e.what()));
         }
-        bufferedBytes_ -= pending->request.body.size();
+        releaseBody(pending->request.remoteAddress, pending->request.body.size());
         pending->request.body = QByteArray();  // the answer is all that is left to send
         pending->answered = true;
         MHD_resume_connection(connection);
@@ -358,6 +384,36 @@ void HttpServer::work(int worker, Lane lane) {
         idle_.notify_all();
     }
     handler = nullptr;  // its database connection closes on the thread that opened it
+}
+
+bool HttpServer::holdBody(const QString& address, qsizetype bytes) {
+    std::lock_guard lock(bodyMutex_);
+    qsizetype& fromAddress = bufferedByAddress_[address];
+    const qsizetype perClient = limits_.maxBufferedBytesPerClient;
+    if (bufferedBytes_ + bytes > limits_.maxBufferedBytes || (perClient > 0 && fromAddress + bytes > perClient)) {
+        if (fromAddress == 0) bufferedByAddress_.remove(address);
+        return false;
+    }
+    fromAddress += bytes;
+    bufferedBytes_ += bytes;
+    return true;
+}
+
+void HttpServer::releaseBody(const QString& address, qsizetype bytes) {
+    if (bytes == 0) return;
+    std::lock_guard lock(bodyMutex_);
+    bufferedBytes_ -= bytes;
+    if ((bufferedByAddress_[address] -= bytes) == 0) bufferedByAddress_.remove(address);
+}
+
+// Twice a second: deadlines are kept to within half a second.
+void HttpServer::sweep() {
+    std::unique_lock lock(mutex_);
+    while (!sweepWake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return !sweeping_; })) {
+        lock.unlock();
+        watch_->sweep(ConnectionWatch::Clock::now());
+        lock.lock();
+    }
 }
 
 namespace {
@@ -430,25 +486,37 @@ bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCr
     }
     tlsOptions.push_back({MHD_OPTION_END, 0, nullptr});
     const unsigned connections = connectionLimit(raiseOpenFileLimit());
+    const unsigned perClient = std::min(limits_.perClientConnections, connections);
+    WatchLimits watching;
+    watching.connections = connections;
+    watching.perAddress = perClient;
+    watching.idle = std::chrono::seconds(limits_.idleTimeoutSeconds);
+    watching.head = std::chrono::seconds(limits_.headTimeoutSeconds);
+    watching.bodyWindow = std::chrono::seconds(limits_.bodyWindowSeconds);
+    watching.minBodyBytes = limits_.minBodyBytesPerWindow;
+    // The library closes a socket that was shut down as soon as it sees it.
+    watch_ = std::make_unique<ConnectionWatch>(watching, [](int socket) { ::shutdown(socket, SHUT_RDWR); });
     for (int i = 0; i < readerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, i, Reading);
     for (int i = 0; i < writerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, readerCount_ + i, Writing);
-    daemon_ =
-        MHD_start_daemon(flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,                   //
-                         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),                              //
-                         MHD_OPTION_CONNECTION_LIMIT, connections,                                                 //
-                         MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(limits_.perClientConnections, connections),  //
-                         MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                                //
-                         MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,                        //
-                         MHD_OPTION_URI_LOG_CALLBACK, &HttpCallbacks::onRequestLine, this,                         //
-                         MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                           //
-                         MHD_OPTION_ARRAY, tlsOptions.data(),                                                      //
-                         MHD_OPTION_END);
+    daemon_ = MHD_start_daemon(flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,  //
+                               MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),             //
+                               MHD_OPTION_CONNECTION_LIMIT, connections,                                //
+                               MHD_OPTION_PER_IP_CONNECTION_LIMIT, perClient,                           //
+                               MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,               //
+                               MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,       //
+                               MHD_OPTION_URI_LOG_CALLBACK, &HttpCallbacks::onRequestLine, this,        //
+                               MHD_OPTION_NOTIFY_CONNECTION, &HttpCallbacks::onConnection, this,        //
+                               MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,          //
+                               MHD_OPTION_ARRAY, tlsOptions.data(),                                     //
+                               MHD_OPTION_END);
     if (!daemon_) {
         stopWorkers();
         *error = QStringLiteral("cannot listen on %1 (address in use or not available?)")
                      .arg(address.url(address.port, tls != nullptr));
         return false;
     }
+    sweeping_ = true;
+    sweeper_ = std::thread(&HttpServer::sweep, this);
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
     port_ = info ? info->port : 0;
     if (port_ == 0) {
@@ -467,6 +535,12 @@ void HttpServer::stop() {
         // The daemon must not stop with a connection suspended: let every worker answer first.
         idle_.wait(lock, [this] { return inFlight_ == 0; });
         lock.unlock();
+        {
+            std::lock_guard lock(mutex_);
+            sweeping_ = false;
+        }
+        sweepWake_.notify_all();
+        sweeper_.join();
         MHD_stop_daemon(daemon_);
         daemon_ = nullptr;
         if (listening != MHD_INVALID_SOCKET) ::close(listening);  // quiescing handed the socket to us

@@ -141,6 +141,10 @@ int main(int argc, char* argv[]) {
     const int writers = options.database.kind == DatabaseAddress::Kind::Postgres ? 2 * threads : threads;
     HttpLimits limits;
     limits.trustedOrigins = options.trustedOrigins;
+    if (options.behindProxy) {
+        limits.perClientConnections = 0;
+        limits.maxBufferedBytesPerClient = 0;
+    }
     HttpServer server(serviceFactory(options, std::make_shared<SignInGate>()), threads, writers, limits);
     QString error;
     if (!server.start(options.listen, &error, tls ? &*tls : nullptr)) {

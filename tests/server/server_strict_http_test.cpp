@@ -52,7 +52,8 @@ struct RawRequest {
 class StrictHttp : public testing::TestWithParam<RawRequest> {
 protected:
     void SetUp() override {
-        ASSERT_TRUE(server.start(LiveServer::Backend::Sqlite, {u"--allow-origin"_qs, QString::fromLatin1(trustedOrigin)}));
+        ASSERT_TRUE(
+            server.start(LiveServer::Backend::Sqlite, {u"--allow-origin"_qs, QString::fromLatin1(trustedOrigin)}));
         server.db().addEmployees({{2, u"Bob"_qs, true}, {4, u"Ann"_qs, true}});
         server.db().assign(7, {2}, QDateTime(QDate(2021, 5, 6), QTime(7, 8, 9), Qt::UTC));
         server.db().addCentre(8);
@@ -83,12 +84,10 @@ TEST_P(StrictHttp, AnswersOnceAndCloses) {
 INSTANTIATE_TEST_SUITE_P(
     ServerStrictHttp, StrictHttp,
     testing::Values(
-        RawRequest{"LengthWithChunked", post(length(chunked(batch())) + "Transfer-Encoding: chunked\r\n",
-                                             chunked(batch()) + smuggled),
-                   400},
-        RawRequest{"ChunkedWithLength", post("Transfer-Encoding: chunked\r\nContent-Length: 0\r\n",
-                                             chunked(batch()) + smuggled),
-                   400},
+        RawRequest{"LengthWithChunked",
+                   post(length(chunked(batch())) + "Transfer-Encoding: chunked\r\n", chunked(batch()) + smuggled), 400},
+        RawRequest{"ChunkedWithLength",
+                   post("Transfer-Encoding: chunked\r\nContent-Length: 0\r\n", chunked(batch()) + smuggled), 400},
         RawRequest{"TwoDifferentLengths", post("Content-Length: 0\r\n" + length(batch()), batch() + smuggled), 400},
         RawRequest{"TwoEqualLengths", post(length(batch()) + length(batch()), batch() + smuggled), 400},
         RawRequest{"LengthAbove64Bits", post("Content-Length: 18446744073709551621\r\n", batch() + smuggled), 413,
