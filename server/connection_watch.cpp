@@ -117,12 +117,8 @@ int ConnectionWatch::sweep(Clock::time_point now) {
         if (connection->cut) continue;
         bool late = false;
         switch (connection->stage) {
-        case Stage::Idle:
-            late = now - connection->since > limits_.idle + limits_.head;
-            break;
-        case Stage::Head:
-            late = now - connection->since > limits_.head;
-            break;
+        case Stage::Idle: late = now - connection->since > limits_.idle + limits_.head; break;
+        case Stage::Head: late = now - connection->since > limits_.head; break;
         case Stage::Body:
             if (now - connection->windowStart >= limits_.bodyWindow) {
                 late = connection->bodyBytes - connection->windowBytes < limits_.minBodyBytes;
@@ -130,8 +126,7 @@ int ConnectionWatch::sweep(Clock::time_point now) {
                 connection->windowBytes = connection->bodyBytes;
             }
             break;
-        case Stage::Answering:
-            break;
+        case Stage::Answering: break;
         }
         if (late) {
             cut(connection);

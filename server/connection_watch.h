@@ -2,10 +2,10 @@
 
 #include <QString>
 
+#include <QHash>
 #include <chrono>
 #include <functional>
 #include <mutex>
-#include <QHash>
 #include <unordered_set>
 
 namespace centeremp::server {
@@ -46,7 +46,7 @@ public:
     void requestLineRead(Connection* connection, Clock::time_point now);
     void headRead(Connection* connection, Clock::time_point now);
     void bodyReceived(Connection* connection, qint64 bytes);
-    void answering(Connection* connection);          // the request is being served or answered
+    void answering(Connection* connection);                    // the request is being served or answered
     void idle(Connection* connection, Clock::time_point now);  // ready for the next request
 
     // Cuts every connection past its deadline. Returns how many.

@@ -72,6 +72,16 @@ bool HttpClient::connectOnly(std::string* error) {
     }
     int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (source_ != 0) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(source_);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+            *error = std::string("bind: ") + std::strerror(errno);
+            close();
+            return false;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port_);

@@ -43,6 +43,10 @@ public:
     HttpReply request(const QByteArray& method, const QByteArray& target, const QByteArray& body = {},
                       const RequestOptions& options = {});
 
+    // Connects from this loopback address (127.0.0.2, ...) instead of 127.0.0.1, as a client on
+    // another host would; for limits per address.
+    void setSourceAddress(quint32 loopbackAddress) { source_ = loopbackAddress; }
+
     // For idle and slow clients: connect, write raw bytes, nothing else.
     bool connectOnly(std::string* error);
     bool sendRaw(const QByteArray& bytes);
@@ -66,6 +70,7 @@ private:
     quint16 port_;
     QByteArray authorization_;
     std::chrono::milliseconds timeout_;
+    quint32 source_ = 0;  // host order; 0: the system chooses
     int fd_ = -1;
     QByteArray buffer_;  // bytes received beyond the last reply
     bool peerClosed_ = false;
