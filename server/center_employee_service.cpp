@@ -62,11 +62,13 @@ HttpResponse forbidden(const SignedIn& who, qint32 centerId, const QString& pref
 }  // namespace
 
 CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, QString connectionName,
-                                             std::shared_ptr<SignInGate> gate, Clock clock)
+                                             std::shared_ptr<SignInGate> gate, Clock clock,
+                                             std::shared_ptr<FeedCache> feeds)
     : database_(std::move(database)),
       connectionName_(std::move(connectionName)),
       gate_(std::move(gate)),
-      clock_(std::move(clock)) {}
+      clock_(std::move(clock)),
+      feeds_(std::move(feeds)) {}
 
 CenterEmployeeService::~CenterEmployeeService() = default;
 
@@ -138,13 +140,25 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest& request, const Signe
     auto exists = employees.centreExists(*centerId);
     if (auto* problem = std::get_if<StoreFailure>(&exists)) return databaseFailure(*problem);
     if (!std::get<bool>(exists)) return HttpResponse::text(404, QStringLiteral("unknown centre %1").arg(*centerId));
-    auto result = employees.centerFeed(*centerId);
-    if (auto* problem = std::get_if<StoreFailure>(&result)) return databaseFailure(*problem);
+    std::optional<quint64> generation;
+    if (feeds_) {
+        auto changes = employees.changeCount();
+        if (auto* problem = std::get_if<StoreFailure>(&changes)) return databaseFailure(*problem);
+        if (const auto count = std::get<std::optional<qint64>>(changes))
+            generation = feeds_->observe(seenChanges_, *count);
+    }
+    std::optional<QByteArray> body = generation ? feeds_->find(*centerId, *generation) : std::nullopt;
+    if (!body) {
+        auto result = employees.centerFeed(*centerId);
+        if (auto* problem = std::get_if<StoreFailure>(&result)) return databaseFailure(*problem);
+        body = std::move(std::get<QByteArray>(result));
+        if (generation) feeds_->keep(*centerId, *generation, *body);
+    }
 
     HttpResponse response;
     response.logCentre = QString::number(*centerId);
     response.contentType = "text/xml; charset=utf-8";
-    response.body = std::move(std::get<QByteArray>(result));
+    response.body = std::move(*body);
     return response;
 }
 

@@ -8,7 +8,7 @@ namespace centeremp::server {
 
 namespace {
 
-enum class Stage { Idle, Head, Body, Answering };
+enum class Stage { Idle, Head, Body, Answering, Replying };
 
 // Room is made in steps of a fiftieth of the limit, so that a flood does not cost a search of
 // every connection for each new one.
@@ -21,7 +21,7 @@ struct ConnectionWatch::Connection {
     QString address;
     Stage stage = Stage::Idle;
     Clock::time_point since;
-    qint64 bodyBytes = 0;
+    qint64 bodyBytes = 0;    // of the request's body, or of the reply
     qint64 windowBytes = 0;  // body bytes when the current window began
     Clock::time_point windowStart;
     bool cut = false;
@@ -81,6 +81,18 @@ void ConnectionWatch::answering(Connection* connection) {
     connection->stage = Stage::Answering;
 }
 
+void ConnectionWatch::replying(Connection* connection, Clock::time_point now) {
+    std::lock_guard lock(mutex_);
+    connection->stage = Stage::Replying;
+    connection->since = connection->windowStart = now;
+    connection->bodyBytes = connection->windowBytes = 0;
+}
+
+void ConnectionWatch::replySent(Connection* connection, qint64 bytes) {
+    std::lock_guard lock(mutex_);
+    connection->bodyBytes += bytes;
+}
+
 void ConnectionWatch::idle(Connection* connection, Clock::time_point now) {
     std::lock_guard lock(mutex_);
     connection->stage = Stage::Idle;
@@ -99,7 +111,7 @@ void ConnectionWatch::cut(Connection* connection) {
 void ConnectionWatch::makeRoom(const QString* address, std::size_t count, const Connection* keep) {
     std::vector<Connection*> candidates;
     for (Connection* connection : connections_) {
-        if (connection == keep || connection->cut || connection->stage == Stage::Answering) continue;
+        if (connection == keep || connection->cut || connection->stage >= Stage::Answering) continue;
         if (address && connection->address != *address) continue;
         candidates.push_back(connection);
     }
@@ -120,6 +132,7 @@ int ConnectionWatch::sweep(Clock::time_point now) {
         case Stage::Idle: late = now - connection->since > limits_.idle + limits_.head; break;
         case Stage::Head: late = now - connection->since > limits_.head; break;
         case Stage::Body:
+        case Stage::Replying:
             if (now - connection->windowStart >= limits_.bodyWindow) {
                 late = connection->bodyBytes - connection->windowBytes < limits_.minBodyBytes;
                 connection->windowStart = now;

@@ -17,7 +17,8 @@ struct WatchLimits {
     // A request head in full within this time of its request line, and the request line within
     // idle + head of the connection falling idle.
     std::chrono::seconds head{10};
-    // A body must bring at least minBodyBytes in every window of this length.
+    // A body must bring, and a reply be taken, at least minBodyBytes in every window of this
+    // length.
     std::chrono::seconds bodyWindow{10};
     qint64 minBodyBytes = 16 * 1024;
 };
@@ -25,8 +26,8 @@ struct WatchLimits {
 // Every open connection and how far its request has come, so that a client that sends slowly
 // cannot keep a connection for long, and so that when connections run short the ones that have
 // sent least of an unfinished request go first. A connection whose request is being answered
-// is never cut. Cutting is the caller's (a shutdown of the socket, which the HTTP library then
-// closes); this class only decides. Thread-safe.
+// is never cut to make room; one whose reader takes its reply too slowly is cut. Cutting is the caller's (a shutdown of
+// the socket, which the HTTP library then closes); this class only decides. Thread-safe.
 class ConnectionWatch {
 public:
     using Clock = std::chrono::steady_clock;
@@ -46,7 +47,9 @@ public:
     void requestLineRead(Connection* connection, Clock::time_point now);
     void headRead(Connection* connection, Clock::time_point now);
     void bodyReceived(Connection* connection, qint64 bytes);
-    void answering(Connection* connection);                    // the request is being served or answered
+    void answering(Connection* connection);  // the request is being served
+    void replying(Connection* connection, Clock::time_point now);
+    void replySent(Connection* connection, qint64 bytes);
     void idle(Connection* connection, Clock::time_point now);  // ready for the next request
 
     // Cuts every connection past its deadline. Returns how many.

@@ -110,6 +110,9 @@ public:
     // The centre's page, the document the control reads; both lists come from one consistent
     // snapshot of the database.
     std::variant<QByteArray, StoreFailure> centerFeed(qint32 centerId);
+    // SQLite: a number that changes whenever another connection commits (data_version);
+    // PostgreSQL: none, feeds are not kept across connections there.
+    std::variant<std::optional<qint64>, StoreFailure> changeCount();
 
     // Applies every statement in order within one transaction, or nothing. Assigning a pair
     // that exists and removing one that does not change nothing, so a retried batch is harmless.

@@ -128,9 +128,36 @@ constexpr char tlsPriorities[] =
 }  // namespace
 
 struct HttpCallbacks {
+    // A reply's body, shared with whoever else holds it rather than copied, handed to the
+    // library as it can send it; what it takes counts as the reader's progress.
+    struct Outgoing {
+        QByteArray body;
+        ConnectionWatch* watch;
+        ConnectionWatch::Connection* watched;
+    };
+
+    static ssize_t readOutgoing(void* cls, uint64_t position, char* buffer, size_t room) {
+        auto* outgoing = static_cast<Outgoing*>(cls);
+        const auto size = std::min<qsizetype>(qsizetype(room), outgoing->body.size() - qsizetype(position));
+        if (size <= 0) return MHD_CONTENT_READER_END_OF_STREAM;
+        std::memcpy(buffer, outgoing->body.constData() + position, std::size_t(size));
+        outgoing->watch->replySent(outgoing->watched, size);
+        return size;
+    }
+
+    static MHD_Response* outgoing(HttpServer* server, HttpServer::Pending* pending, const QByteArray& body) {
+        constexpr qsizetype blockBytes = 32 * 1024;
+        server->watch_->replying(pending->watched, ConnectionWatch::Clock::now());
+        auto* reply = new Outgoing{body, server->watch_.get(), pending->watched};
+        MHD_Response* response = MHD_create_response_from_callback(
+            uint64_t(body.size()), std::size_t(std::clamp<qsizetype>(body.size(), 1, blockBytes)), &readOutgoing, reply,
+            [](void* cls) { delete static_cast<Outgoing*>(cls); });
+        if (!response) delete reply;
+        return response;
+    }
+
     static MHD_Result queue(HttpServer* server, MHD_Connection* connection, HttpServer::Pending* pending,
                             const HttpResponse& response) {
-        server->watch_->answering(pending->watched);
         RequestLogEntry entry;
         entry.when = QDateTime::currentDateTimeUtc();
         entry.address = pending->request.remoteAddress;
@@ -142,8 +169,7 @@ struct HttpCallbacks {
         entry.centre = response.logCentre;
         entry.note = logNoteFor(response);
         writeLog(requestLogLine(entry));
-        MHD_Response* reply = MHD_create_response_from_buffer(
-            std::size_t(response.body.size()), const_cast<char*>(response.body.constData()), MHD_RESPMEM_MUST_COPY);
+        MHD_Response* reply = outgoing(server, pending, response.body);
         if (!reply) return MHD_NO;
         if (!response.contentType.isEmpty())
             MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, response.contentType.constData());

@@ -88,9 +88,11 @@ std::optional<QString> exposureProblem(const ServerOptions& options, EmployeeSto
 }
 
 HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::shared_ptr<SignInGate> gate) {
-    return [&options, gate](int worker) -> HttpServer::Handler {
-        auto service = std::make_shared<CenterEmployeeService>(options.database,
-                                                               QStringLiteral("centeremp-worker-%1").arg(worker), gate);
+    auto feeds = std::make_shared<FeedCache>();
+    return [&options, gate, feeds](int worker) -> HttpServer::Handler {
+        auto service =
+            std::make_shared<CenterEmployeeService>(options.database, QStringLiteral("centeremp-worker-%1").arg(worker),
+                                                    gate, &QDateTime::currentDateTimeUtc, feeds);
         service->connect();
         return [service](const HttpRequest& request) { return service->handle(request); };
     };

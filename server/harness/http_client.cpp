@@ -72,6 +72,7 @@ bool HttpClient::connectOnly(std::string* error) {
     }
     int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (receiveBuffer_ > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer_, sizeof receiveBuffer_);
     if (source_ != 0) {
         sockaddr_in from{};
         from.sin_family = AF_INET;

@@ -46,6 +46,8 @@ public:
     // Connects from this loopback address (127.0.0.2, ...) instead of 127.0.0.1, as a client on
     // another host would; for limits per address.
     void setSourceAddress(quint32 loopbackAddress) { source_ = loopbackAddress; }
+    // A small receive buffer makes a client that does not read hold the server's reply back.
+    void setReceiveBufferBytes(int bytes) { receiveBuffer_ = bytes; }
 
     // For idle and slow clients: connect, write raw bytes, nothing else.
     bool connectOnly(std::string* error);
@@ -70,7 +72,8 @@ private:
     quint16 port_;
     QByteArray authorization_;
     std::chrono::milliseconds timeout_;
-    quint32 source_ = 0;  // host order; 0: the system chooses
+    quint32 source_ = 0;     // host order; 0: the system chooses
+    int receiveBuffer_ = 0;  // 0: the system's
     int fd_ = -1;
     QByteArray buffer_;  // bytes received beyond the last reply
     bool peerClosed_ = false;

@@ -64,6 +64,11 @@ void attackPhase(const Options& options) {
     database.seed(operatorEmployees, true);
     ServerInstance server(options, database.argument());
     runAttacks(server, options.seconds);
+    Database large(QString(), u"centeremp_attack_large"_qs);
+    large.seed(largest, false);
+    ServerInstance largeServer(options, large.argument());
+    runFeedReaders(largeServer.port(), 50, options.seconds);
+    runSlowReaders(largeServer, options.seconds);
 }
 
 Options parseOptions(const QStringList& arguments) {

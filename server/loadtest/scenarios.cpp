@@ -300,7 +300,52 @@ long tricklingBodies(quint16 port, quint32 address, int count, const std::atomic
     return opened;
 }
 
+// Readers of a large feed that ask for it and then read nothing, each asking again on a new
+// connection when it is closed.
+long slowReaders(quint16 port, quint32 address, int count, const std::atomic<bool>& stop) {
+    const QByteArray request =
+        "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: " + signInAs(2) + "\r\n\r\n";
+    std::vector<std::unique_ptr<HttpClient>> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(std::make_unique<HttpClient>(port, QByteArray(), std::chrono::milliseconds(200)));
+        clients.back()->setSourceAddress(address);
+        clients.back()->setReceiveBufferBytes(4096);
+    }
+    long opened = 0;
+    std::string error;
+    while (!stop) {
+        const auto round = Clock::now();
+        for (auto& client : clients) {
+            if (stop) break;
+            // An empty line before a request is allowed; sending it shows a closed connection.
+            if (client->isConnected() && client->sendRaw("\r\n")) continue;
+            if (client->connectOnly(&error) && client->sendRaw(request)) ++opened;
+        }
+        while (!stop && Clock::now() - round < std::chrono::seconds(5))
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return opened;
+}
+
 }  // namespace
+
+// The largest feed to that many readers at once, each asking again as soon as it has it.
+void runFeedReaders(quint16 port, int readers, int seconds) {
+    signInFirst(port);
+    Tally tally;
+    std::vector<std::thread> threads;
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    for (int i = 0; i < readers; ++i) {
+        threads.emplace_back([&] {
+            HttpClient client(port, signInAs(2), std::chrono::seconds(30));
+            while (Clock::now() < deadline) timed(client, tally, "GET", "/CenterEmployee.asp?centerID=1");
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    std::printf("  the largest feed (%d employees) to %d readers: %.0f feeds/s, p95 %.1f ms, errors %ld\n", largest,
+                readers, double(tally.millis.size()) / seconds, tally.percentile(0.95), tally.errors);
+    std::fflush(stdout);
+}
 
 void runAttack(const ServerInstance& server, const char* label, quint32 honestAddress, int seconds,
                const std::function<long(const std::atomic<bool>&)>& attack) {
@@ -332,6 +377,11 @@ void runAttack(const ServerInstance& server, const char* label, quint32 honestAd
         honest.firstError.empty() ? "" : "; first error: ", honest.firstError.c_str(), peak, server.residentMiB(),
         settled);
     std::fflush(stdout);
+}
+
+void runSlowReaders(const ServerInstance& server, int seconds) {
+    runAttack(server, "2000 readers of the largest feed that read nothing", loopback(9), seconds,
+              [&](const std::atomic<bool>& stop) { return slowReaders(server.port(), loopback(7), 2000, stop); });
 }
 
 void runAttacks(const ServerInstance& server, int seconds) {

@@ -24,7 +24,7 @@ protected:
     std::unique_ptr<ConnectionWatch> watch_;
 };
 
-TEST_F(Watch, CutsSlowSendersAtTheirDeadlinesButNotARequestBeingAnswered) {
+TEST_F(Watch, CutsSlowSendersAndReadersAtTheirDeadlinesButNotARequestBeingAnswered) {
     ConnectionWatch& watch = make({});  // 10 s idle, 10 s head, 16 KiB every 10 s
     auto* idle = watch.opened(1, u"a"_qs, start);
     auto* head = watch.opened(2, u"a"_qs, start);
@@ -36,19 +36,22 @@ TEST_F(Watch, CutsSlowSendersAtTheirDeadlinesButNotARequestBeingAnswered) {
     auto* answered = watch.opened(5, u"a"_qs, start);
     watch.headRead(answered, start);
     watch.answering(answered);
+    auto* slowReader = watch.opened(6, u"a"_qs, start);
+    watch.replying(slowReader, start);
 
     watch.bodyReceived(slowBody, 16 * 1024 - 1);
     watch.bodyReceived(steadyBody, 16 * 1024);
-    EXPECT_EQ(watch.sweep(start + 10s), 1);
-    EXPECT_EQ(cut, std::set<int>{3});  // the slow body at the end of its first window
+    watch.replySent(slowReader, 16 * 1024 - 1);
+    EXPECT_EQ(watch.sweep(start + 10s), 2);
+    EXPECT_EQ(cut, (std::set<int>{3, 6}));  // the slow body and reader at the end of their first window
     EXPECT_EQ(watch.sweep(start + 11s + 1ms), 1);
-    EXPECT_EQ(cut, (std::set<int>{2, 3}));  // the head 10 s after its request line
-    watch.bodyReceived(steadyBody, 1);      // too little in its second window
+    EXPECT_EQ(cut, (std::set<int>{2, 3, 6}));  // the head 10 s after its request line
+    watch.bodyReceived(steadyBody, 1);         // too little in its second window
     EXPECT_EQ(watch.sweep(start + 20s + 1ms), 2);
-    EXPECT_EQ(cut, (std::set<int>{1, 2, 3, 4}));  // and the idle one after 10 s idle and 10 s head
+    EXPECT_EQ(cut, (std::set<int>{1, 2, 3, 4, 6}));  // and the idle one after 10 s idle and 10 s head
     EXPECT_EQ(watch.sweep(start + 1h), 0);
     EXPECT_EQ(watch.live(), 1u);
-    for (auto* connection : {idle, head, slowBody, steadyBody, answered}) watch.closed(connection);
+    for (auto* connection : {idle, head, slowBody, steadyBody, answered, slowReader}) watch.closed(connection);
     EXPECT_EQ(watch.live(), 0u);
 }
 

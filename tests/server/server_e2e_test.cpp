@@ -355,4 +355,25 @@ INSTANTIATE_TEST_SUITE_P(
         RequestCase{"Delete", "DELETE", "/CenterEmployee.asp?centerID=7", 405, "not allowed"}),
     [](const auto& info) { return std::string(info.param.name); });
 
+// Feeds are kept between requests, shared by the workers: a change made beside the server, by
+// another program, shows in the next feed whichever worker serves it.
+TEST(ServerFeedCache, ShowsEveryChangeMadeBesideTheServer) {
+    LiveServer server;
+    ASSERT_TRUE(server.start(Backend::Sqlite, {u"--threads"_qs, u"2"_qs}));
+    seed(server.db());
+    const auto everyFeed = [&server](const QByteArray& wanted) {
+        for (int i = 0; i < 6; ++i) {
+            const HttpReply reply = server.get("/CenterEmployee.asp?centerID=7");
+            ASSERT_EQ(reply.status, 200);
+            EXPECT_TRUE(reply.body.contains(wanted)) << reply.body.toStdString();
+        }
+    };
+    everyFeed("<Selected>2</Selected>");
+    server.db().exec(u"UPDATE employees SET name = 'Renamed Ann' WHERE ID = 1"_qs);
+    everyFeed("Renamed Ann");
+    server.db().assign(7, {1}, seededAt);
+    everyFeed("<Selected>3</Selected>");
+    EXPECT_EQ(server.stop(), 0);
+}
+
 }  // namespace
