@@ -7,6 +7,7 @@
 #include <QElapsedTimer>
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
@@ -432,12 +433,16 @@ void HttpServer::releaseBody(const QString& address, qsizetype bytes) {
     if ((bufferedByAddress_[address] -= bytes) == 0) bufferedByAddress_.remove(address);
 }
 
-// Twice a second: deadlines are kept to within half a second.
+// Twice a second: deadlines are kept to within half a second. Every five seconds the memory
+// that a burst of large replies or bodies left free goes back to the system.
 void HttpServer::sweep() {
+    constexpr int sweepsPerTrim = 10;
     std::unique_lock lock(mutex_);
-    while (!sweepWake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return !sweeping_; })) {
+    for (int sweeps = 1; !sweepWake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return !sweeping_; });
+         ++sweeps) {
         lock.unlock();
         watch_->sweep(ConnectionWatch::Clock::now());
+        if (sweeps % sweepsPerTrim == 0) malloc_trim(0);
         lock.lock();
     }
 }
