@@ -129,8 +129,10 @@ constexpr char tlsPriorities[] =
 }  // namespace
 
 struct HttpCallbacks {
-    // A reply's body, shared with whoever else holds it rather than copied, handed to the
-    // library as it can send it; what it takes counts as the reader's progress.
+    // A reply's body, shared with whoever else holds it rather than copied. A small one goes out
+    // with its head in one write and fits in the socket's buffer, so a reader that reads nothing
+    // holds nothing here for longer than the idle time-out. A large one is handed to the library
+    // as it can send it, and what it takes counts as the reader's progress.
     struct Outgoing {
         QByteArray body;
         ConnectionWatch* watch;
@@ -148,11 +150,19 @@ struct HttpCallbacks {
 
     static MHD_Response* outgoing(HttpServer* server, HttpServer::Pending* pending, const QByteArray& body) {
         constexpr qsizetype blockBytes = 32 * 1024;
-        server->watch_->replying(pending->watched, ConnectionWatch::Clock::now());
+        constexpr qsizetype smallBytes = 64 * 1024;
         auto* reply = new Outgoing{body, server->watch_.get(), pending->watched};
-        MHD_Response* response = MHD_create_response_from_callback(
-            uint64_t(body.size()), std::size_t(std::clamp<qsizetype>(body.size(), 1, blockBytes)), &readOutgoing, reply,
-            [](void* cls) { delete static_cast<Outgoing*>(cls); });
+        const auto release = [](void* cls) { delete static_cast<Outgoing*>(cls); };
+        MHD_Response* response = nullptr;
+        if (body.size() <= smallBytes) {
+            server->watch_->answering(pending->watched);
+            response = MHD_create_response_from_buffer_with_free_callback_cls(
+                std::size_t(body.size()), const_cast<char*>(reply->body.constData()), release, reply);
+        } else {
+            server->watch_->replying(pending->watched, ConnectionWatch::Clock::now());
+            response = MHD_create_response_from_callback(uint64_t(body.size()), std::size_t(blockBytes), &readOutgoing,
+                                                         reply, release);
+        }
         if (!response) delete reply;
         return response;
     }
