@@ -99,7 +99,10 @@ void CenterEmployeeService::connect() {
 }
 
 EmployeeStore* CenterEmployeeService::store(HttpResponse* failure) {
-    if (!store_) store_ = std::make_unique<EmployeeStore>(database_, connectionName_);
+    if (!store_) {
+        store_ = std::make_unique<EmployeeStore>(database_, connectionName_);
+        store_->shareFeeds(feeds_);
+    }
     if (!store_->isOpen()) {
         if (auto problem = store_->open()) {
             *failure = databaseFailure(*problem);

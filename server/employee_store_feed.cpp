@@ -51,7 +51,14 @@ std::variant<QByteArray, StoreFailure> EmployeeStore::listedFeed(qint32 centerId
         });
         if (problem) return *problem;
         if (!changedBy) break;  // someone emptied the version table: read everything at once
-        if (employeeList_ && employeeList_->changedBy == *changedBy) return employeeList_->active.centerFeed(assigned);
+        if (feeds_) {
+            if (auto kept = feeds_->findRendered(centerId, *changedBy, assigned)) return std::move(*kept);
+        }
+        if (employeeList_ && employeeList_->changedBy == *changedBy) {
+            QByteArray feed = employeeList_->active.centerFeed(assigned);
+            if (feeds_) feeds_->keepRendered(centerId, *changedBy, std::move(assigned), feed);
+            return feed;
+        }
         if (attempt < listReads) {
             if (auto listProblem = readEmployeeList()) return *listProblem;
         }
