@@ -347,6 +347,8 @@ void runFeedReaders(quint16 port, int readers, int seconds) {
     std::fflush(stdout);
 }
 
+namespace {
+
 void runAttack(const ServerInstance& server, const char* label, quint32 honestAddress, int seconds,
                const std::function<long(const std::atomic<bool>&)>& attack) {
     signInFirst(server.port());
@@ -378,6 +380,8 @@ void runAttack(const ServerInstance& server, const char* label, quint32 honestAd
         settled);
     std::fflush(stdout);
 }
+
+}  // namespace
 
 void runSlowReaders(const ServerInstance& server, int seconds) {
     runAttack(server, "2000 readers of the largest feed that read nothing", loopback(9), seconds,
