@@ -1,8 +1,8 @@
 #pragma once
 
+#include <QHash>
 #include <QString>
 
-#include <QHash>
 #include <chrono>
 #include <functional>
 #include <mutex>
@@ -25,9 +25,10 @@ struct WatchLimits {
 
 // Every open connection and how far its request has come, so that a client that sends slowly
 // cannot keep a connection for long, and so that when connections run short the ones that have
-// sent least of an unfinished request go first. A connection whose request is being answered
-// is never cut to make room; one whose reader takes its reply too slowly is cut. Cutting is the caller's (a shutdown of
-// the socket, which the HTTP library then closes); this class only decides. Thread-safe.
+// sent least of an unfinished request go first. A connection whose request is being answered is
+// never cut to make room; one whose reader takes its reply too slowly is cut. Cutting is the
+// caller's (a shutdown of the socket, which the HTTP library then closes); this class only
+// decides. Thread-safe.
 class ConnectionWatch {
 public:
     using Clock = std::chrono::steady_clock;

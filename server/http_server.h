@@ -79,6 +79,8 @@ struct TlsCredentials {
 // Request bodies are collected up to a limit; a larger body is answered with 413 unkept.
 // A request whose end or target another reader could see differently (two lengths, a length and
 // chunks, no Host, a control byte in the target) is answered 400 and its connection closed.
+// A watch over every connection (ConnectionWatch) shuts down slow senders and readers, and when
+// connections run short, those that have sent least.
 class HttpServer {
 public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
