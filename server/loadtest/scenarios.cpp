@@ -247,26 +247,35 @@ void honestOperator(quint16 port, quint32 address, const std::atomic<bool>& stop
     }
 }
 
-// Connections that send their request line, then a header line every five seconds and never an
-// end, from the given addresses; one that is closed is opened again at the next round, as an
-// attacker would. Returns how many connections were opened.
-long slowloris(quint16 port, const std::vector<quint32>& addresses, int perAddress, const std::atomic<bool>& stop) {
+// Attacking connections from the given addresses: each sends opening, then more every five
+// seconds, and when it is found closed it is opened again at the next round, as an attacker
+// would. Returns how many connections were opened.
+struct Siege {
+    std::vector<quint32> addresses;
+    int perAddress = 1;
+    QByteArray opening;
+    QByteArray more;
+    std::chrono::milliseconds sendTimeout{200};
+    int receiveBufferBytes = 0;  // small: a client that reads nothing holds the reply back
+};
+
+long besiege(quint16 port, const Siege& siege, const std::atomic<bool>& stop) {
     std::vector<std::unique_ptr<HttpClient>> clients;
-    for (quint32 address : addresses) {
-        for (int i = 0; i < perAddress; ++i) {
-            clients.push_back(std::make_unique<HttpClient>(port, QByteArray(), std::chrono::milliseconds(200)));
+    for (quint32 address : siege.addresses) {
+        for (int i = 0; i < siege.perAddress; ++i) {
+            clients.push_back(std::make_unique<HttpClient>(port, QByteArray(), siege.sendTimeout));
             clients.back()->setSourceAddress(address);
+            clients.back()->setReceiveBufferBytes(siege.receiveBufferBytes);
         }
     }
-    const QByteArray start = "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\n";
     long opened = 0;
     std::string error;
     while (!stop) {
         const auto round = Clock::now();
         for (auto& client : clients) {
             if (stop) break;
-            if (client->isConnected() && client->sendRaw("X-Slow: 1\r\n")) continue;
-            if (client->connectOnly(&error) && client->sendRaw(start)) ++opened;
+            if (client->isConnected() && client->sendRaw(siege.more)) continue;
+            if (client->connectOnly(&error) && client->sendRaw(siege.opening)) ++opened;
         }
         while (!stop && Clock::now() - round < std::chrono::seconds(5))
             std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -274,57 +283,28 @@ long slowloris(quint16 port, const std::vector<quint32>& addresses, int perAddre
     return opened;
 }
 
+// A request line, then a header line every five seconds and never an end.
+Siege slowloris(const std::vector<quint32>& addresses, int perAddress) {
+    return {addresses, perAddress, "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\n",
+            "X-Slow: 1\r\n"};
+}
+
 // POSTs that send all of a 16 MiB body but its last ten bytes at once, then a byte every five
-// seconds, each opened again when it is closed: four of them hold the bodies' whole budget.
-long tricklingBodies(quint16 port, quint32 address, int count, const std::atomic<bool>& stop) {
+// seconds: four of them hold the bodies' whole budget.
+Siege tricklingBodies(quint32 address, int count) {
     const QByteArray body = "SQL=" + QByteArray(server::maxBatchBytes - 14, '1');
     const QByteArray head = "POST /CenterEmployee.asp HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: " + signInAs(2) +
                             "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
                             QByteArray::number(server::maxBatchBytes) + "\r\n\r\n";
-    std::vector<std::unique_ptr<HttpClient>> clients;
-    for (int i = 0; i < count; ++i) {
-        clients.push_back(std::make_unique<HttpClient>(port, QByteArray(), std::chrono::seconds(10)));
-        clients.back()->setSourceAddress(address);
-    }
-    long opened = 0;
-    std::string error;
-    while (!stop) {
-        const auto round = Clock::now();
-        for (auto& client : clients) {
-            if (client->isConnected() && client->sendRaw("1")) continue;
-            if (client->connectOnly(&error) && client->sendRaw(head + body)) ++opened;
-        }
-        while (!stop && Clock::now() - round < std::chrono::seconds(5))
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return opened;
+    return {{address}, count, head + body, "1", std::chrono::seconds(10)};
 }
 
-// Readers of a large feed that ask for it and then read nothing, each asking again on a new
-// connection when it is closed.
-long slowReaders(quint16 port, quint32 address, int count, const std::atomic<bool>& stop) {
+// Readers of the large feed of centre 1 that ask for it and then read nothing; the empty line
+// every five seconds is allowed before a next request, and shows when the server has closed.
+Siege slowReaders(quint32 address, int count) {
     const QByteArray request =
         "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: " + signInAs(2) + "\r\n\r\n";
-    std::vector<std::unique_ptr<HttpClient>> clients;
-    for (int i = 0; i < count; ++i) {
-        clients.push_back(std::make_unique<HttpClient>(port, QByteArray(), std::chrono::milliseconds(200)));
-        clients.back()->setSourceAddress(address);
-        clients.back()->setReceiveBufferBytes(4096);
-    }
-    long opened = 0;
-    std::string error;
-    while (!stop) {
-        const auto round = Clock::now();
-        for (auto& client : clients) {
-            if (stop) break;
-            // An empty line before a request is allowed; sending it shows a closed connection.
-            if (client->isConnected() && client->sendRaw("\r\n")) continue;
-            if (client->connectOnly(&error) && client->sendRaw(request)) ++opened;
-        }
-        while (!stop && Clock::now() - round < std::chrono::seconds(5))
-            std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    return opened;
+    return {{address}, count, request, "\r\n", std::chrono::milliseconds(200), 4096};
 }
 
 }  // namespace
@@ -350,12 +330,12 @@ void runFeedReaders(quint16 port, int readers, int seconds) {
 namespace {
 
 void runAttack(const ServerInstance& server, const char* label, quint32 honestAddress, int seconds,
-               const std::function<long(const std::atomic<bool>&)>& attack) {
+               const Siege& siege) {
     signInFirst(server.port());
     std::atomic<bool> stop{false};
     Tally honest;
     long opened = 0;
-    std::thread attacker([&] { opened = attack(stop); });
+    std::thread attacker([&] { opened = besiege(server.port(), siege, stop); });
     std::this_thread::sleep_for(std::chrono::seconds(2));  // the attack in place first
     std::thread operatorThread([&] { honestOperator(server.port(), honestAddress, stop, honest); });
     double peak = 0;
@@ -385,17 +365,15 @@ void runAttack(const ServerInstance& server, const char* label, quint32 honestAd
 
 void runSlowReaders(const ServerInstance& server, int seconds) {
     runAttack(server, "2000 readers of the largest feed that read nothing", loopback(9), seconds,
-              [&](const std::atomic<bool>& stop) { return slowReaders(server.port(), loopback(7), 2000, stop); });
+              slowReaders(loopback(7), 2000));
 }
 
 void runAttacks(const ServerInstance& server, int seconds) {
-    runAttack(server, "slowloris, 4 addresses x 2500", loopback(9), seconds, [&](const std::atomic<bool>& stop) {
-        return slowloris(server.port(), {loopback(2), loopback(3), loopback(4), loopback(5)}, 2500, stop);
-    });
+    runAttack(server, "slowloris, 4 addresses x 2500", loopback(9), seconds,
+              slowloris({loopback(2), loopback(3), loopback(4), loopback(5)}, 2500));
     runAttack(server, "slowloris, 2500 from the operator's own address", loopback(2), seconds,
-              [&](const std::atomic<bool>& stop) { return slowloris(server.port(), {loopback(2)}, 2500, stop); });
-    runAttack(server, "4 trickling 16 MiB bodies", loopback(9), seconds,
-              [&](const std::atomic<bool>& stop) { return tricklingBodies(server.port(), loopback(6), 4, stop); });
+              slowloris({loopback(2)}, 2500));
+    runAttack(server, "4 trickling 16 MiB bodies", loopback(9), seconds, tricklingBodies(loopback(6), 4));
 }
 
 }  // namespace centeremp::loadtest
