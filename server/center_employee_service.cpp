@@ -62,11 +62,13 @@ HttpResponse forbidden(const SignedIn& who, qint32 centerId, const QString& pref
 }  // namespace
 
 CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, QString connectionName,
-                                             std::shared_ptr<SignInGate> gate, Clock clock)
+                                             std::shared_ptr<SignInGate> gate, Clock clock,
+                                             std::shared_ptr<FeedCache> feeds)
     : database_(std::move(database)),
       connectionName_(std::move(connectionName)),
       gate_(std::move(gate)),
-      clock_(std::move(clock)) {}
+      clock_(std::move(clock)),
+      feeds_(std::move(feeds)) {}
 
 CenterEmployeeService::~CenterEmployeeService() = default;
 
@@ -75,8 +77,7 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
         return HttpResponse::text(404, QStringLiteral("not found: only /CenterEmployee.asp is served here"));
     const bool reading = request.method == "GET" || request.method == "HEAD";
     if (!reading && request.method != "POST") {
-        HttpResponse response = HttpResponse::text(
-            405, QStringLiteral("method %1 not allowed: use GET or POST").arg(QString::fromLatin1(request.method)));
+        HttpResponse response = HttpResponse::text(405, QStringLiteral("method not allowed: use GET or POST"));
         response.headers.emplace_back("Allow", "GET, HEAD, POST");
         return response;
     }
@@ -98,7 +99,10 @@ void CenterEmployeeService::connect() {
 }
 
 EmployeeStore* CenterEmployeeService::store(HttpResponse* failure) {
-    if (!store_) store_ = std::make_unique<EmployeeStore>(database_, connectionName_);
+    if (!store_) {
+        store_ = std::make_unique<EmployeeStore>(database_, connectionName_);
+        store_->shareFeeds(feeds_);
+    }
     if (!store_->isOpen()) {
         if (auto problem = store_->open()) {
             *failure = databaseFailure(*problem);
@@ -132,32 +136,39 @@ HttpResponse CenterEmployeeService::feed(const HttpRequest& request, const Signe
     if (!centerText || centerText->isEmpty())
         return HttpResponse::text(400, QStringLiteral("missing centerID: use /CenterEmployee.asp?centerID=N"));
     const auto centerId = parseInt32(*centerText);
-    if (!centerId) {
-        return HttpResponse::text(
-            400,
-            QStringLiteral("centerID \"%1\" is not a 32-bit integer").arg(QString::fromUtf8(centerText->left(40))));
-    }
+    if (!centerId) return HttpResponse::text(400, QStringLiteral("centerID is not a 32-bit integer"));
 
     if (!who.mayUse(*centerId)) return forbidden(who, *centerId, {});
 
     auto exists = employees.centreExists(*centerId);
     if (auto* problem = std::get_if<StoreFailure>(&exists)) return databaseFailure(*problem);
     if (!std::get<bool>(exists)) return HttpResponse::text(404, QStringLiteral("unknown centre %1").arg(*centerId));
-    auto result = employees.centerFeed(*centerId);
-    if (auto* problem = std::get_if<StoreFailure>(&result)) return databaseFailure(*problem);
+    std::optional<quint64> generation;
+    if (feeds_) {
+        auto changes = employees.changeCount();
+        if (auto* problem = std::get_if<StoreFailure>(&changes)) return databaseFailure(*problem);
+        if (const auto count = std::get<std::optional<qint64>>(changes))
+            generation = feeds_->observe(seenChanges_, *count);
+    }
+    std::optional<QByteArray> body = generation ? feeds_->find(*centerId, *generation) : std::nullopt;
+    if (!body) {
+        auto result = employees.centerFeed(*centerId);
+        if (auto* problem = std::get_if<StoreFailure>(&result)) return databaseFailure(*problem);
+        body = std::move(std::get<QByteArray>(result));
+        if (generation) feeds_->keep(*centerId, *generation, *body);
+    }
 
     HttpResponse response;
     response.logCentre = QString::number(*centerId);
     response.contentType = "text/xml; charset=utf-8";
-    response.body = std::move(std::get<QByteArray>(result));
+    response.body = std::move(*body);
     return response;
 }
 
 HttpResponse CenterEmployeeService::applyBatch(const HttpRequest& request, const SignedIn& who,
                                                EmployeeStore& employees) {
     if (!isFormContentType(request.contentType)) {
-        return HttpResponse::text(415, QStringLiteral("expected an application/x-www-form-urlencoded body, got %1")
-                                           .arg(QString::fromLatin1(request.contentType.left(80))));
+        return HttpResponse::text(415, QStringLiteral("expected an application/x-www-form-urlencoded body"));
     }
     auto parsed = parseBatch(request.body);
     if (const auto* refusal = std::get_if<BatchRefusal>(&parsed)) {

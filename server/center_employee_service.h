@@ -2,6 +2,7 @@
 
 #include "server/database_address.h"
 #include "server/employee_store.h"
+#include "server/feed_cache.h"
 #include "server/http_server.h"
 #include "server/sign_in_gate.h"
 
@@ -21,8 +22,9 @@ class CenterEmployeeService {
 public:
     using Clock = std::function<QDateTime()>;
 
+    // feeds: the rendered feeds every worker shares, or none to render each feed anew.
     CenterEmployeeService(DatabaseAddress database, QString connectionName, std::shared_ptr<SignInGate> gate,
-                          Clock clock = &QDateTime::currentDateTimeUtc);
+                          Clock clock = &QDateTime::currentDateTimeUtc, std::shared_ptr<FeedCache> feeds = {});
     ~CenterEmployeeService();
 
     HttpResponse handle(const HttpRequest& request);
@@ -42,6 +44,8 @@ private:
     std::shared_ptr<SignInGate> gate_;
     Clock clock_;
     std::unique_ptr<EmployeeStore> store_;
+    std::shared_ptr<FeedCache> feeds_;
+    std::optional<qint64> seenChanges_;  // this connection's change count when last read
 };
 
 }  // namespace centeremp::server

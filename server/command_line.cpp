@@ -1,6 +1,7 @@
 #include "server/command_line.h"
 
 #include <QHostAddress>
+#include <QUrl>
 
 #include <algorithm>
 #include <optional>
@@ -45,10 +46,27 @@ std::variant<ListenAddress, QString> parseListenAddress(const QString& text) {
     return ListenAddress{address.toString(), quint16(port)};
 }
 
+std::variant<QByteArray, QString> parseOrigin(const QString& text) {
+    const QUrl url(text, QUrl::StrictMode);
+    const QString scheme = url.scheme().toLower();
+    const bool web = scheme == u"http" || scheme == u"https";
+    if (!url.isValid() || !web || url.host().isEmpty() || (!url.path().isEmpty() && url.path() != u"/") ||
+        url.hasQuery() || url.hasFragment() || !url.userInfo().isEmpty())
+        return QStringLiteral(
+                   "--allow-origin wants http[s]://HOST[:PORT] as a browser names a page's origin, got \"%1\"")
+            .arg(text);
+    QUrl origin;
+    origin.setScheme(scheme);
+    origin.setHost(url.host());
+    if (url.port() != (scheme == u"https" ? 443 : 80)) origin.setPort(url.port());
+    return origin.toString(QUrl::FullyEncoded).toLower().toLatin1();
+}
+
 QString usageText() {
     return QStringLiteral(
         "usage: centeremp-server --db FILE|postgresql://... [--listen ADDRESS:PORT] [--threads N] [--demo]\n"
-        "                        [--tls-cert FILE --tls-key FILE] [--open]\n"
+        "                        [--tls-cert FILE --tls-key FILE] [--open] [--allow-origin ORIGIN]...\n"
+        "                        [--behind-proxy]\n"
         "       centeremp-server --db DB operator add NAME (--centres 1,2,... | --all-centres)\n"
         "       centeremp-server --db DB operator remove NAME | operator list\n"
         "       centeremp-server --db DB centre add ID NAME | centre list\n"
@@ -73,6 +91,13 @@ QString usageText() {
         "  --tls-key FILE       PEM private key of that certificate\n"
         "  --open               serve beyond loopback although no operator is defined:\n"
         "                       anyone who reaches the port may read and change everything\n"
+        "  --behind-proxy       a load balancer or proxy in front: every request comes from its\n"
+        "                       address, so connections and bodies in flight are not limited\n"
+        "                       per address (the proxy limits its clients)\n"
+        "  --allow-origin ORIGIN  a web page that may send batches from a browser, as the\n"
+        "                       browser names it (https://host[:port]); may be repeated. A POST\n"
+        "                       carrying any other Origin is refused (403); the control and\n"
+        "                       other programs send none\n"
         "  --help               show this text\n"
         "\n"
         "  operator add         reads the password from standard input (one line)\n"
@@ -122,6 +147,15 @@ std::optional<CommandLineError> setFileOnce(bool& given, const QString& name, co
     if (!text || text->isEmpty()) return CommandLineError{needsValue(name)};
     setting = *text;
     given = true;
+    return std::nullopt;
+}
+
+// --allow-origin may be given once for each page.
+std::optional<CommandLineError> addOrigin(const std::optional<QString>& text, std::vector<QByteArray>& origins) {
+    if (!text) return CommandLineError{needsValue(u"--allow-origin"_qs)};
+    auto origin = parseOrigin(*text);
+    if (auto* error = std::get_if<QString>(&origin)) return CommandLineError{*error};
+    origins.push_back(std::get<QByteArray>(std::move(origin)));
     return std::nullopt;
 }
 
@@ -264,6 +298,8 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
             options.demo = true;
         else if (name == u"--open" && !reader.hasInlineValue())
             options.open = true;
+        else if (name == u"--behind-proxy" && !reader.hasInlineValue())
+            options.behindProxy = true;
         else if (name == u"--tls-cert")
             error = setFileOnce(haveCertificate, name, reader.value(), options.tlsCertificate);
         else if (name == u"--tls-key")
@@ -273,6 +309,8 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
                 setOnce(haveDatabase, name, reader.value(), needsValue(name), &parseDatabaseOption, options.database);
         else if (name == u"--listen")
             error = setOnce(haveListen, name, reader.value(), needsValue(name), &parseListenAddress, options.listen);
+        else if (name == u"--allow-origin")
+            error = addOrigin(reader.value(), options.trustedOrigins);
         else if (name == u"--threads")
             error = setOnce(haveThreads, name, reader.value(), threadsRange(), &parseThreads, options.threads);
         else
@@ -282,7 +320,8 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
     if (!haveDatabase) return CommandLineError{QStringLiteral("--db is required")};
     if (haveCertificate != haveKey)
         return CommandLineError{QStringLiteral("--tls-cert and --tls-key go together: give both or neither")};
-    if (options.admin && (haveListen || haveThreads || haveCertificate || options.demo || options.open))
+    if (options.admin && (haveListen || haveThreads || haveCertificate || options.demo || options.open ||
+                          options.behindProxy || !options.trustedOrigins.empty()))
         return CommandLineError{QStringLiteral("an administration command takes only --db")};
     return options;
 }

@@ -40,6 +40,11 @@ struct ServerOptions {
     QString tlsCertificate;  // PEM files; both set: HTTPS only
     QString tlsKey;
     bool open = false;  // no operator defined, yet served beyond loopback: its owner says so
+    // A load balancer or proxy in front: every client has its address, so nothing is limited
+    // per address (connections, bodies in flight).
+    bool behindProxy = false;
+    // Web pages that may POST from a browser (--allow-origin), as browsers write Origin.
+    std::vector<QByteArray> trustedOrigins;
     std::optional<AdminCommand> admin;
 };
 
@@ -54,6 +59,9 @@ std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(co
 
 // ADDRESS:PORT with ADDRESS an IPv4 literal, [IPv6 literal] or localhost.
 std::variant<ListenAddress, QString> parseListenAddress(const QString& text);
+
+// scheme://host[:port] as a browser sends it in Origin: lower case, no default port.
+std::variant<QByteArray, QString> parseOrigin(const QString& text);
 
 QString usageText();
 

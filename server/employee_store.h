@@ -2,6 +2,7 @@
 
 #include "server/database_address.h"
 #include "server/feed.h"
+#include "server/feed_cache.h"
 #include "server/sql_batch.h"
 
 #include <QDateTime>
@@ -110,6 +111,12 @@ public:
     // The centre's page, the document the control reads; both lists come from one consistent
     // snapshot of the database.
     std::variant<QByteArray, StoreFailure> centerFeed(qint32 centerId);
+    // SQLite: a number that changes whenever another connection commits (data_version);
+    // PostgreSQL: none, feeds are not kept across connections there.
+    std::variant<std::optional<qint64>, StoreFailure> changeCount();
+    // PostgreSQL: feeds rendered by any connection of this process are sent again when they
+    // were rendered from the same employee list and assignments.
+    void shareFeeds(std::shared_ptr<FeedCache> feeds) { feeds_ = std::move(feeds); }
 
     // Applies every statement in order within one transaction, or nothing. Assigning a pair
     // that exists and removing one that does not change nothing, so a retried batch is harmless.
@@ -218,6 +225,7 @@ private:
         RenderedEmployees active;
     };
     std::optional<EmployeeList> employeeList_;
+    std::shared_ptr<FeedCache> feeds_;
     std::unordered_set<qint32> knownCentres_;  // found in the centres table on this connection
 };
 

@@ -21,6 +21,14 @@ std::variant<QByteArray, StoreFailure> EmployeeStore::centerFeed(qint32 centerId
     return isPostgres() ? listedFeed(centerId) : mergedFeed(centerId);
 }
 
+std::variant<std::optional<qint64>, StoreFailure> EmployeeStore::changeCount() {
+    if (isPostgres()) return std::nullopt;
+    QSqlQuery query(db_);
+    if (!query.exec(QStringLiteral("PRAGMA data_version")) || !query.next())
+        return failure(QStringLiteral("cannot read the data version"), query.lastError());
+    return query.value(0).toLongLong();
+}
+
 // PostgreSQL: every feed lists all active employees, and they seldom change, so the connection
 // keeps them (employeeList_). A feed asks only which transaction last changed them and which
 // employees the centre has, in one statement and so from one snapshot; when that transaction
@@ -43,7 +51,14 @@ std::variant<QByteArray, StoreFailure> EmployeeStore::listedFeed(qint32 centerId
         });
         if (problem) return *problem;
         if (!changedBy) break;  // someone emptied the version table: read everything at once
-        if (employeeList_ && employeeList_->changedBy == *changedBy) return employeeList_->active.centerFeed(assigned);
+        if (feeds_) {
+            if (auto kept = feeds_->findRendered(centerId, *changedBy, assigned)) return std::move(*kept);
+        }
+        if (employeeList_ && employeeList_->changedBy == *changedBy) {
+            QByteArray feed = employeeList_->active.centerFeed(assigned);
+            if (feeds_) feeds_->keepRendered(centerId, *changedBy, std::move(assigned), feed);
+            return feed;
+        }
         if (attempt < listReads) {
             if (auto listProblem = readEmployeeList()) return *listProblem;
         }

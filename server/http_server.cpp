@@ -7,12 +7,17 @@
 #include <QElapsedTimer>
 
 #include <arpa/inet.h>
+#include <malloc.h>
 #include <netinet/in.h>
 #include <sys/resource.h>
+#include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <cstring>
+#include <limits>
 #include <optional>
 
 namespace centeremp::server {
@@ -29,6 +34,10 @@ HttpResponse HttpResponse::text(int status, const QString& message) {
 struct HttpServer::Pending {
     HttpRequest request;
     QElapsedTimer timer;
+    QByteArray target;                     // the request target as sent, up to a NUL byte if it has one
+    const char* targetInBuffer = nullptr;  // where the library keeps the request line
+    ConnectionWatch::Connection* watched = nullptr;
+    bool begun = false;  // the head has been looked at
     qsizetype declaredLength = -1;
     qsizetype received = 0;
     bool tooLarge = false;
@@ -66,6 +75,51 @@ QString clientAddress(MHD_Connection* connection) {
     return QString::fromLatin1(text);
 }
 
+// The header fields that decide where a request ends and which host and page sent it.
+struct HeadFields {
+    int hosts = 0;
+    int contentLengths = 0;
+    int transferEncodings = 0;
+    QByteArray transferEncoding;
+    int origins = 0;
+    QByteArray origin;
+};
+
+MHD_Result noteHeadField(void* cls, MHD_ValueKind, const char* key, size_t keySize, const char* value,
+                         size_t valueSize) {
+    auto* fields = static_cast<HeadFields*>(cls);
+    const QByteArrayView name(key, qsizetype(keySize));
+    const auto is = [&name](QByteArrayView wanted) { return name.compare(wanted, Qt::CaseInsensitive) == 0; };
+    const QByteArray text = value ? QByteArray(value, qsizetype(valueSize)).trimmed() : QByteArray();
+    if (is(MHD_HTTP_HEADER_HOST)) {
+        ++fields->hosts;
+    } else if (is(MHD_HTTP_HEADER_CONTENT_LENGTH)) {
+        ++fields->contentLengths;
+    } else if (is(MHD_HTTP_HEADER_TRANSFER_ENCODING)) {
+        ++fields->transferEncodings;
+        fields->transferEncoding = text;
+    } else if (is(MHD_HTTP_HEADER_ORIGIN)) {
+        ++fields->origins;
+        fields->origin = text;
+    }
+    return MHD_YES;
+}
+
+// A control byte (or a space) in the target as sent, or one written as a percent escape: no
+// name served here has one, and a path cut short at a NUL would name another resource.
+bool hasControlByte(QByteArrayView target) {
+    const auto isControl = [](unsigned char byte) { return byte < 0x20 || byte == 0x7F; };
+    for (qsizetype i = 0; i < target.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(target[i]);
+        if (isControl(byte) || byte == ' ') return true;
+        if (byte == '%' && i + 2 < target.size() && std::isxdigit(target[i + 1]) && std::isxdigit(target[i + 2])) {
+            if (isControl(static_cast<unsigned char>(target.sliced(i + 1, 2).toByteArray().toUInt(nullptr, 16))))
+                return true;
+        }
+    }
+    return false;
+}
+
 // GnuTLS suites for the HTTPS server: TLS 1.2 and 1.3 only, AEAD ciphers with forward-secret
 // key exchange, the server's order first.
 constexpr char tlsPriorities[] =
@@ -75,7 +129,46 @@ constexpr char tlsPriorities[] =
 }  // namespace
 
 struct HttpCallbacks {
-    static MHD_Result queue(MHD_Connection* connection, HttpServer::Pending* pending, const HttpResponse& response) {
+    // A reply's body, shared with whoever else holds it rather than copied. A small one goes out
+    // with its head in one write and fits in the socket's buffer, so a reader that reads nothing
+    // holds nothing here for longer than the idle time-out. A large one is handed to the library
+    // as it can send it, and what it takes counts as the reader's progress.
+    struct Outgoing {
+        QByteArray body;
+        ConnectionWatch* watch;
+        ConnectionWatch::Connection* watched;
+    };
+
+    static ssize_t readOutgoing(void* cls, uint64_t position, char* buffer, size_t room) {
+        auto* outgoing = static_cast<Outgoing*>(cls);
+        const auto size = std::min<qsizetype>(qsizetype(room), outgoing->body.size() - qsizetype(position));
+        if (size <= 0) return MHD_CONTENT_READER_END_OF_STREAM;
+        std::memcpy(buffer, outgoing->body.constData() + position, std::size_t(size));
+        outgoing->watch->replySent(outgoing->watched, size);
+        return size;
+    }
+
+    static MHD_Response* outgoing(HttpServer* server, HttpServer::Pending* pending, const QByteArray& body) {
+        constexpr qsizetype blockBytes = 32 * 1024;
+        constexpr qsizetype smallBytes = 64 * 1024;
+        auto* reply = new Outgoing{body, server->watch_.get(), pending->watched};
+        const auto release = [](void* cls) { delete static_cast<Outgoing*>(cls); };
+        MHD_Response* response = nullptr;
+        if (body.size() <= smallBytes) {
+            server->watch_->answering(pending->watched);
+            response = MHD_create_response_from_buffer_with_free_callback_cls(
+                std::size_t(body.size()), const_cast<char*>(reply->body.constData()), release, reply);
+        } else {
+            server->watch_->replying(pending->watched, ConnectionWatch::Clock::now());
+            response = MHD_create_response_from_callback(uint64_t(body.size()), std::size_t(blockBytes), &readOutgoing,
+                                                         reply, release);
+        }
+        if (!response) delete reply;
+        return response;
+    }
+
+    static MHD_Result queue(HttpServer* server, MHD_Connection* connection, HttpServer::Pending* pending,
+                            const HttpResponse& response) {
         RequestLogEntry entry;
         entry.when = QDateTime::currentDateTimeUtc();
         entry.address = pending->request.remoteAddress;
@@ -87,8 +180,7 @@ struct HttpCallbacks {
         entry.centre = response.logCentre;
         entry.note = logNoteFor(response);
         writeLog(requestLogLine(entry));
-        MHD_Response* reply = MHD_create_response_from_buffer(
-            std::size_t(response.body.size()), const_cast<char*>(response.body.constData()), MHD_RESPMEM_MUST_COPY);
+        MHD_Response* reply = outgoing(server, pending, response.body);
         if (!reply) return MHD_NO;
         if (!response.contentType.isEmpty())
             MHD_add_response_header(reply, MHD_HTTP_HEADER_CONTENT_TYPE, response.contentType.constData());
@@ -123,29 +215,110 @@ struct HttpCallbacks {
         return response;
     }
 
-    static MHD_Result begin(HttpServer* server, MHD_Connection* connection, const char* url, const char* method,
-                            void** state) {
+    // A refusal of the request as framed: nothing more is read from that connection.
+    static HttpResponse closing(int status, const QString& message) {
+        HttpResponse response = HttpResponse::text(status, message);
+        response.headers.emplace_back(MHD_HTTP_HEADER_CONNECTION, "close");
+        return response;
+    }
+
+    // What the library lets through but HTTP/1.1 forbids, each a way for a proxy in front and
+    // this server to read different requests from the same bytes, or a different page.
+    static std::optional<HttpResponse> malformed(const HttpServer::Pending& pending, const HeadFields& fields,
+                                                 const char* version) {
+        // The library hands the target on as a C string, cut at a NUL byte, but keeps the request
+        // line in its buffer, the version right after the target: a gap longer than the target
+        // seen is a NUL inside it.
+        const auto gap =
+            reinterpret_cast<std::uintptr_t>(version) - reinterpret_cast<std::uintptr_t>(pending.targetInBuffer);
+        if (gap != std::uintptr_t(pending.target.size()) + 1 || hasControlByte(pending.target))
+            return closing(MHD_HTTP_BAD_REQUEST, QStringLiteral("bad request: a control character in the target"));
+        const bool http10 = std::strcmp(version, MHD_HTTP_VERSION_1_0) == 0;
+        if (fields.hosts > 1 || (fields.hosts == 0 && !http10))
+            return closing(MHD_HTTP_BAD_REQUEST, QStringLiteral("bad request: exactly one Host header is needed"));
+        if (fields.contentLengths > 1)
+            return closing(MHD_HTTP_BAD_REQUEST, QStringLiteral("bad request: more than one Content-Length"));
+        if (fields.transferEncodings > 0) {
+            if (fields.contentLengths > 0)
+                return closing(MHD_HTTP_BAD_REQUEST,
+                               QStringLiteral("bad request: both Content-Length and Transfer-Encoding"));
+            if (http10)
+                return closing(MHD_HTTP_BAD_REQUEST, QStringLiteral("bad request: Transfer-Encoding in HTTP 1.0"));
+            if (fields.transferEncodings > 1 || fields.transferEncoding.compare("chunked", Qt::CaseInsensitive) != 0)
+                return closing(MHD_HTTP_NOT_IMPLEMENTED,
+                               QStringLiteral("only the chunked transfer coding is understood"));
+        }
+        return std::nullopt;
+    }
+
+    // A browser says which page a request comes from; a page elsewhere may not change anything.
+    static std::optional<HttpResponse> crossOrigin(const HttpServer& server, const HttpServer::Pending& pending,
+                                                   const HeadFields& fields) {
+        if (pending.request.method != MHD_HTTP_METHOD_POST || fields.origins == 0) return std::nullopt;
+        const auto& trusted = server.limits_.trustedOrigins;
+        if (fields.origins == 1 && std::find(trusted.begin(), trusted.end(), fields.origin.toLower()) != trusted.end())
+            return std::nullopt;
+        HttpResponse refusal =
+            closing(MHD_HTTP_FORBIDDEN, QStringLiteral("nothing saved: requests from other web pages are refused"));
+        refusal.logNote =
+            QStringLiteral("nothing saved: Origin not trusted (%1)").arg(QString::fromLatin1(fields.origin.left(100)));
+        return refusal;
+    }
+
+    // The request line has been read: the request's state starts here, with the target as sent.
+    static void* onRequestLine(void* cls, const char* uri, MHD_Connection* connection) {
+        auto* server = static_cast<HttpServer*>(cls);
         auto* pending = new HttpServer::Pending;
-        *state = pending;
         pending->timer.start();
+        pending->target = uri;
+        pending->targetInBuffer = uri;
+        const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_SOCKET_CONTEXT);
+        pending->watched = static_cast<ConnectionWatch::Connection*>(info->socket_context);
+        server->watch_->requestLineRead(pending->watched, ConnectionWatch::Clock::now());
+        return pending;
+    }
+
+    static void onConnection(void* cls, MHD_Connection* connection, void** socketContext,
+                             MHD_ConnectionNotificationCode event) {
+        auto* server = static_cast<HttpServer*>(cls);
+        if (event == MHD_CONNECTION_NOTIFY_STARTED) {
+            const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+            *socketContext =
+                server->watch_->opened(info->connect_fd, clientAddress(connection), ConnectionWatch::Clock::now());
+        } else if (*socketContext) {
+            // Before the library closes the socket, so that nothing cuts a socket number reused.
+            server->watch_->closed(static_cast<ConnectionWatch::Connection*>(*socketContext));
+            *socketContext = nullptr;
+        }
+    }
+
+    static MHD_Result begin(HttpServer* server, MHD_Connection* connection, HttpServer::Pending* pending,
+                            const char* url, const char* method, const char* version) {
+        pending->begun = true;
         pending->request.method = method;
         pending->request.path = url;
         pending->request.remoteAddress = clientAddress(connection);
+        HeadFields fields;
+        MHD_get_connection_values_n(connection, MHD_HEADER_KIND, &noteHeadField, &fields);
+        if (auto refusal = malformed(*pending, fields, version)) return queue(server, connection, pending, *refusal);
+        if (auto refusal = crossOrigin(*server, *pending, fields)) return queue(server, connection, pending, *refusal);
         if (const char* authorization =
                 MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_AUTHORIZATION))
             pending->request.authorization = authorization;
         MHD_get_connection_values_n(connection, MHD_GET_ARGUMENT_KIND, &collectQuery, &pending->request.query);
         if (const char* type = MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_TYPE))
             pending->request.contentType = type;
+        // The library has checked that a length is digits and fits 64 bits.
         if (const char* length =
                 MHD_lookup_connection_value(connection, MHD_HEADER_KIND, MHD_HTTP_HEADER_CONTENT_LENGTH)) {
-            bool ok = false;
-            pending->declaredLength = QByteArray(length).toLongLong(&ok);
-            if (!ok) pending->declaredLength = -1;
+            bool fits = false;
+            pending->declaredLength = QByteArray(length).toLongLong(&fits);
+            if (!fits) pending->declaredLength = std::numeric_limits<qsizetype>::max();
         }
         // Refuse before reading a body that is announced as too large.
         if (pending->declaredLength > server->limits_.maxBodyBytes)
-            return queue(connection, pending, tooLarge(*server));
+            return queue(server, connection, pending, tooLarge(*server));
+        server->watch_->headRead(pending->watched, ConnectionWatch::Clock::now());
         return MHD_YES;
     }
 
@@ -153,36 +326,37 @@ struct HttpCallbacks {
         const auto chunk = qsizetype(*size);
         *size = 0;
         pending->received += chunk;
+        server->watch_->bodyReceived(pending->watched, chunk);
         if (pending->tooLarge || pending->overBudget) {
             // Keep reading so the client gets its answer, but stop a sender that never ends.
             return pending->received > 2 * server->limits_.maxBodyBytes ? MHD_NO : MHD_YES;
         }
         if (pending->received > server->limits_.maxBodyBytes) {
             pending->tooLarge = true;
-        } else if (server->bufferedBytes_.fetch_add(chunk) + chunk > server->limits_.maxBufferedBytes) {
-            server->bufferedBytes_ -= chunk;
+        } else if (!server->holdBody(pending->request.remoteAddress, chunk)) {
             pending->overBudget = true;
         } else {
             pending->request.body.append(data, chunk);
             return MHD_YES;
         }
-        server->bufferedBytes_ -= pending->request.body.size();
+        server->releaseBody(pending->request.remoteAddress, pending->request.body.size());
         pending->request.body = QByteArray();
         return MHD_YES;
     }
 
-    static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method, const char*,
-                                const char* uploadData, size_t* uploadDataSize, void** state) {
+    static MHD_Result onRequest(void* cls, MHD_Connection* connection, const char* url, const char* method,
+                                const char* version, const char* uploadData, size_t* uploadDataSize, void** state) {
         auto* server = static_cast<HttpServer*>(cls);
         auto* pending = static_cast<HttpServer::Pending*>(*state);
-        if (!pending) return begin(server, connection, url, method, state);
+        if (!pending->begun) return begin(server, connection, pending, url, method, version);
         if (*uploadDataSize > 0) return receive(server, pending, uploadData, uploadDataSize);
-        if (pending->answered) return queue(connection, pending, pending->response);
-        if (pending->tooLarge) return queue(connection, pending, tooLarge(*server));
+        if (pending->answered) return queue(server, connection, pending, pending->response);
+        if (pending->tooLarge) return queue(server, connection, pending, tooLarge(*server));
         if (pending->overBudget)
-            return queue(connection, pending, busy(QStringLiteral("too many large requests at once; try again")));
+            return queue(server, connection, pending,
+                         busy(QStringLiteral("too many large requests at once; try again")));
         if (!server->dispatch(connection, pending))
-            return queue(connection, pending, busy(QStringLiteral("the server is stopping; try again")));
+            return queue(server, connection, pending, busy(QStringLiteral("the server is stopping; try again")));
         return MHD_YES;
     }
 
@@ -190,7 +364,8 @@ struct HttpCallbacks {
         auto* server = static_cast<HttpServer*>(cls);
         auto* pending = static_cast<HttpServer::Pending*>(*state);
         if (!pending) return;
-        server->bufferedBytes_ -= pending->request.body.size();
+        server->watch_->idle(pending->watched, ConnectionWatch::Clock::now());
+        server->releaseBody(pending->request.remoteAddress, pending->request.body.size());
         delete pending;
         *state = nullptr;
     }
@@ -210,6 +385,7 @@ bool HttpServer::dispatch(MHD_Connection* connection, Pending* pending) {
     std::lock_guard lock(mutex_);
     if (refusing_) return false;
     ++inFlight_;
+    watch_->answering(pending->watched);
     MHD_suspend_connection(connection);
     const Lane lane = pending->request.method == "POST" ? Writing : Reading;
     queue_[lane].emplace_back(connection, pending);
@@ -236,7 +412,7 @@ void HttpServer::work(int worker, Lane lane) {
             pending->response = HttpResponse::text(MHD_HTTP_INTERNAL_SERVER_ERROR, QStringLiteral("internal error"));
             pending->response.logNote = QStringLiteral("internal error: %1").arg(QString::fromLocal8Bit(e.what()));
         }
-        bufferedBytes_ -= pending->request.body.size();
+        releaseBody(pending->request.remoteAddress, pending->request.body.size());
         pending->request.body = QByteArray();  // the answer is all that is left to send
         pending->answered = true;
         MHD_resume_connection(connection);
@@ -245,6 +421,40 @@ void HttpServer::work(int worker, Lane lane) {
         idle_.notify_all();
     }
     handler = nullptr;  // its database connection closes on the thread that opened it
+}
+
+bool HttpServer::holdBody(const QString& address, qsizetype bytes) {
+    std::lock_guard lock(bodyMutex_);
+    qsizetype& fromAddress = bufferedByAddress_[address];
+    const qsizetype perClient = limits_.maxBufferedBytesPerClient;
+    if (bufferedBytes_ + bytes > limits_.maxBufferedBytes || (perClient > 0 && fromAddress + bytes > perClient)) {
+        if (fromAddress == 0) bufferedByAddress_.remove(address);
+        return false;
+    }
+    fromAddress += bytes;
+    bufferedBytes_ += bytes;
+    return true;
+}
+
+void HttpServer::releaseBody(const QString& address, qsizetype bytes) {
+    if (bytes == 0) return;
+    std::lock_guard lock(bodyMutex_);
+    bufferedBytes_ -= bytes;
+    if ((bufferedByAddress_[address] -= bytes) == 0) bufferedByAddress_.remove(address);
+}
+
+// Twice a second: deadlines are kept to within half a second. Every five seconds the memory
+// that a burst of large replies or bodies left free goes back to the system.
+void HttpServer::sweep() {
+    constexpr int sweepsPerTrim = 10;
+    std::unique_lock lock(mutex_);
+    for (int sweeps = 1; !sweepWake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return !sweeping_; });
+         ++sweeps) {
+        lock.unlock();
+        watch_->sweep(ConnectionWatch::Clock::now());
+        if (sweeps % sweepsPerTrim == 0) malloc_trim(0);
+        lock.lock();
+    }
 }
 
 namespace {
@@ -317,24 +527,37 @@ bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCr
     }
     tlsOptions.push_back({MHD_OPTION_END, 0, nullptr});
     const unsigned connections = connectionLimit(raiseOpenFileLimit());
+    const unsigned perClient = std::min(limits_.perClientConnections, connections);
+    WatchLimits watching;
+    watching.connections = connections;
+    watching.perAddress = perClient;
+    watching.idle = std::chrono::seconds(limits_.idleTimeoutSeconds);
+    watching.head = std::chrono::seconds(limits_.headTimeoutSeconds);
+    watching.bodyWindow = std::chrono::seconds(limits_.bodyWindowSeconds);
+    watching.minBodyBytes = limits_.minBodyBytesPerWindow;
+    // The library closes a socket that was shut down as soon as it sees it.
+    watch_ = std::make_unique<ConnectionWatch>(watching, [](int socket) { ::shutdown(socket, SHUT_RDWR); });
     for (int i = 0; i < readerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, i, Reading);
     for (int i = 0; i < writerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, readerCount_ + i, Writing);
-    daemon_ =
-        MHD_start_daemon(flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,                   //
-                         MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),                              //
-                         MHD_OPTION_CONNECTION_LIMIT, connections,                                                 //
-                         MHD_OPTION_PER_IP_CONNECTION_LIMIT, std::min(limits_.perClientConnections, connections),  //
-                         MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,                                //
-                         MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,                        //
-                         MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,                           //
-                         MHD_OPTION_ARRAY, tlsOptions.data(),                                                      //
-                         MHD_OPTION_END);
+    daemon_ = MHD_start_daemon(flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,  //
+                               MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),             //
+                               MHD_OPTION_CONNECTION_LIMIT, connections,                                //
+                               MHD_OPTION_PER_IP_CONNECTION_LIMIT, perClient,                           //
+                               MHD_OPTION_CONNECTION_TIMEOUT, limits_.idleTimeoutSeconds,               //
+                               MHD_OPTION_CONNECTION_MEMORY_LIMIT, limits_.connectionMemoryBytes,       //
+                               MHD_OPTION_URI_LOG_CALLBACK, &HttpCallbacks::onRequestLine, this,        //
+                               MHD_OPTION_NOTIFY_CONNECTION, &HttpCallbacks::onConnection, this,        //
+                               MHD_OPTION_NOTIFY_COMPLETED, &HttpCallbacks::onCompleted, this,          //
+                               MHD_OPTION_ARRAY, tlsOptions.data(),                                     //
+                               MHD_OPTION_END);
     if (!daemon_) {
         stopWorkers();
         *error = QStringLiteral("cannot listen on %1 (address in use or not available?)")
                      .arg(address.url(address.port, tls != nullptr));
         return false;
     }
+    sweeping_ = true;
+    sweeper_ = std::thread(&HttpServer::sweep, this);
     const MHD_DaemonInfo* info = MHD_get_daemon_info(daemon_, MHD_DAEMON_INFO_BIND_PORT);
     port_ = info ? info->port : 0;
     if (port_ == 0) {
@@ -353,6 +576,12 @@ void HttpServer::stop() {
         // The daemon must not stop with a connection suspended: let every worker answer first.
         idle_.wait(lock, [this] { return inFlight_ == 0; });
         lock.unlock();
+        {
+            std::lock_guard lock(mutex_);
+            sweeping_ = false;
+        }
+        sweepWake_.notify_all();
+        sweeper_.join();
         MHD_stop_daemon(daemon_);
         daemon_ = nullptr;
         if (listening != MHD_INVALID_SOCKET) ::close(listening);  // quiescing handed the socket to us

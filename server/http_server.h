@@ -1,14 +1,17 @@
 #pragma once
 
 #include "server/command_line.h"
+#include "server/connection_watch.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QString>
 
 #include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <thread>
 #include <utility>
@@ -46,12 +49,20 @@ struct HttpLimits {
     // Idle keep-alive connections cost a socket and a little memory, so thousands are allowed;
     // the open-file limit lowers this at start when it must.
     unsigned connections = 10000;
-    // One host (or slow sender) cannot take every slot; a load balancer in front counts as one.
+    // One host (or slow sender) cannot take every slot; 0: no limit per address, for a load
+    // balancer in front, where every client has its address.
     unsigned perClientConnections = 2500;
     unsigned idleTimeoutSeconds = 10;
+    unsigned headTimeoutSeconds = 10;  // a request head in full, from its request line
+    unsigned bodyWindowSeconds = 10;   // a body brings at least minBodyBytesPerWindow in each
+    qint64 minBodyBytesPerWindow = 16 * 1024;
     std::size_t connectionMemoryBytes = 64 * 1024;  // request line and headers
     qsizetype maxBodyBytes = 16 * 1024 * 1024;
-    qsizetype maxBufferedBytes = 64 * 1024 * 1024;  // all bodies being received or waiting at once
+    qsizetype maxBufferedBytes = 64 * 1024 * 1024;           // all bodies being received or waiting at once
+    qsizetype maxBufferedBytesPerClient = 32 * 1024 * 1024;  // the same from one address; 0: no limit
+    // Web pages whose scripts may POST, as a browser names them in Origin ("https://host:port",
+    // lower case); a POST that names any other page is refused. Programs send no Origin.
+    std::vector<QByteArray> trustedOrigins;
 };
 
 // A certificate chain and its private key, both PEM, checked to belong together.
@@ -66,6 +77,10 @@ struct TlsCredentials {
 // the others each have their own workers, so batches waiting for a lock or writing 32767 rows
 // never hold up a page load, and idle connections cost no thread.
 // Request bodies are collected up to a limit; a larger body is answered with 413 unkept.
+// A request whose end or target another reader could see differently (two lengths, a length and
+// chunks, no Host, a control byte in the target) is answered 400 and its connection closed.
+// A watch over every connection (ConnectionWatch) shuts down slow senders and readers, and when
+// connections run short, those that have sent least.
 class HttpServer {
 public:
     using Handler = std::function<HttpResponse(const HttpRequest&)>;
@@ -84,6 +99,8 @@ public:
     quint16 port() const { return port_; }
     // Request-body bytes held right now, received or waiting for a worker: zero when idle.
     qsizetype bufferedBytes() const { return bufferedBytes_.load(); }
+    // Connections open and not cut.
+    std::size_t openConnections() const { return watch_ ? watch_->live() : 0; }
     // Stops accepting, lets the requests in progress finish and answers them, then ends.
     void stop();
 
@@ -99,6 +116,10 @@ private:
     void stopWorkers();
     // How many connections the daemon may take, given how many descriptors the process may hold.
     unsigned connectionLimit(unsigned long openFiles) const;
+    // Takes room for body bytes from one address, within the total and the address's share.
+    bool holdBody(const QString& address, qsizetype bytes);
+    void releaseBody(const QString& address, qsizetype bytes);
+    void sweep();
 
     HandlerFactory factory_;
     int readerCount_;
@@ -108,6 +129,10 @@ private:
     MHD_Daemon* daemon_ = nullptr;
     quint16 port_ = 0;
     std::atomic<qsizetype> bufferedBytes_{0};
+    std::mutex bodyMutex_;  // guards the map below and changes of bufferedBytes_
+    QHash<QString, qsizetype> bufferedByAddress_;
+    std::unique_ptr<ConnectionWatch> watch_;
+    std::thread sweeper_;  // cuts connections past their deadlines
 
     std::mutex mutex_;  // guards the queue and the counters below
     std::condition_variable wake_[LaneCount];
@@ -116,6 +141,8 @@ private:
     int inFlight_ = 0;       // suspended connections not yet resumed
     bool refusing_ = false;  // stopping: new requests are answered 503 at once
     bool exit_ = false;
+    bool sweeping_ = false;
+    std::condition_variable sweepWake_;
     std::vector<std::thread> workers_;
 };
 

@@ -88,9 +88,11 @@ std::optional<QString> exposureProblem(const ServerOptions& options, EmployeeSto
 }
 
 HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::shared_ptr<SignInGate> gate) {
-    return [&options, gate](int worker) -> HttpServer::Handler {
-        auto service = std::make_shared<CenterEmployeeService>(options.database,
-                                                               QStringLiteral("centeremp-worker-%1").arg(worker), gate);
+    auto feeds = std::make_shared<FeedCache>();
+    return [&options, gate, feeds](int worker) -> HttpServer::Handler {
+        auto service =
+            std::make_shared<CenterEmployeeService>(options.database, QStringLiteral("centeremp-worker-%1").arg(worker),
+                                                    gate, &QDateTime::currentDateTimeUtc, feeds);
         service->connect();
         return [service](const HttpRequest& request) { return service->handle(request); };
     };
@@ -139,7 +141,13 @@ int main(int argc, char* argv[]) {
     // A PostgreSQL batch mostly waits for its commit to reach the disk, and batches that commit
     // together share one flush; SQLite takes one writer at a time however many wait.
     const int writers = options.database.kind == DatabaseAddress::Kind::Postgres ? 2 * threads : threads;
-    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>()), threads, writers);
+    HttpLimits limits;
+    limits.trustedOrigins = options.trustedOrigins;
+    if (options.behindProxy) {
+        limits.perClientConnections = 0;
+        limits.maxBufferedBytesPerClient = 0;
+    }
+    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>()), threads, writers, limits);
     QString error;
     if (!server.start(options.listen, &error, tls ? &*tls : nullptr)) {
         printError(error);

@@ -114,16 +114,6 @@ std::variant<InsertStatement, DeleteStatement, Refusal> parseDelete(QStringView 
     return remove;
 }
 
-// Keeps operator-facing messages short and on one line when they quote what was sent.
-QString quoted(const QString& text) {
-    QString shown = text.left(60);
-    for (QChar& c : shown) {
-        if (c.unicode() < 0x20 || c.unicode() == 0x7F) c = u'?';
-    }
-    if (text.size() > shown.size()) shown += u"...";
-    return u'"' + shown + u'"';
-}
-
 }  // namespace
 
 std::variant<InsertStatement, DeleteStatement, Refusal> parseStatement(QStringView text) {
@@ -161,8 +151,7 @@ std::variant<Batch, BatchRefusal> parseBatch(QByteArrayView body, qsizetype maxB
                 tooLarge = true;
                 return QStringLiteral("more than %1 fields; no batch has more statements").arg(maxBatchStatements);
             }
-            if (field.name != u"SQL")
-                return QStringLiteral("unexpected field name %1 (only SQL is accepted)").arg(quoted(field.name));
+            if (field.name != u"SQL") return QStringLiteral("unexpected field name (only SQL is accepted)");
             auto parsed = parseStatement(field.value);
             if (const auto* refusal = std::get_if<Refusal>(&parsed)) return refusal->reason;
             if (auto* insert = std::get_if<InsertStatement>(&parsed))

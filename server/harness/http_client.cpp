@@ -72,6 +72,17 @@ bool HttpClient::connectOnly(std::string* error) {
     }
     int one = 1;
     ::setsockopt(fd_, IPPROTO_TCP, TCP_NODELAY, &one, sizeof one);
+    if (receiveBuffer_ > 0) ::setsockopt(fd_, SOL_SOCKET, SO_RCVBUF, &receiveBuffer_, sizeof receiveBuffer_);
+    if (source_ != 0) {
+        sockaddr_in from{};
+        from.sin_family = AF_INET;
+        from.sin_addr.s_addr = htonl(source_);
+        if (::bind(fd_, reinterpret_cast<sockaddr*>(&from), sizeof from) != 0) {
+            *error = std::string("bind: ") + std::strerror(errno);
+            close();
+            return false;
+        }
+    }
     sockaddr_in address{};
     address.sin_family = AF_INET;
     address.sin_port = htons(port_);
@@ -101,6 +112,22 @@ bool HttpClient::connectOnly(std::string* error) {
 bool HttpClient::sendRaw(const QByteArray& bytes) {
     std::string error;
     return fd_ >= 0 && sendAll(bytes, Clock::now() + timeout_, &error);
+}
+
+bool HttpClient::readUntilClosed(QByteArray* received, std::string* error) {
+    const Deadline deadline = Clock::now() + timeout_;
+    bool closed = fd_ >= 0;
+    while (closed && !peerClosed_) {
+        closed = receive(deadline, error);
+        // A server that closes with bytes of ours unread resets the connection.
+        if (!closed && *error == std::string("recv: ") + std::strerror(ECONNRESET)) {
+            closed = true;
+            break;
+        }
+    }
+    *received = buffer_;
+    buffer_.clear();
+    return closed;
 }
 
 bool HttpClient::sendAll(const QByteArray& bytes, Deadline deadline, std::string* error) {

@@ -43,9 +43,18 @@ public:
     HttpReply request(const QByteArray& method, const QByteArray& target, const QByteArray& body = {},
                       const RequestOptions& options = {});
 
+    // Connects from this loopback address (127.0.0.2, ...) instead of 127.0.0.1, as a client on
+    // another host would; for limits per address.
+    void setSourceAddress(quint32 loopbackAddress) { source_ = loopbackAddress; }
+    // A small receive buffer makes a client that does not read hold the server's reply back.
+    void setReceiveBufferBytes(int bytes) { receiveBuffer_ = bytes; }
+
     // For idle and slow clients: connect, write raw bytes, nothing else.
     bool connectOnly(std::string* error);
     bool sendRaw(const QByteArray& bytes);
+    // Everything the server sends until it closes the connection; false with what arrived so
+    // far when it is still open at the time-out.
+    bool readUntilClosed(QByteArray* received, std::string* error);
     void close();
     bool isConnected() const { return fd_ >= 0; }
 
@@ -63,6 +72,8 @@ private:
     quint16 port_;
     QByteArray authorization_;
     std::chrono::milliseconds timeout_;
+    quint32 source_ = 0;     // host order; 0: the system chooses
+    int receiveBuffer_ = 0;  // 0: the system's
     int fd_ = -1;
     QByteArray buffer_;  // bytes received beyond the last reply
     bool peerClosed_ = false;

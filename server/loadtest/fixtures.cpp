@@ -98,8 +98,7 @@ ServerInstance::~ServerInstance() {
     }
 }
 
-double ServerInstance::peakMiB() const {
-    const QByteArray field = "VmHWM:";
+double ServerInstance::statusMiB(const QByteArray& field) const {
     QFile status(QStringLiteral("/proc/%1/status").arg(process_.processId()));
     if (!status.open(QIODevice::ReadOnly)) return -1;
     for (const QByteArray& line : status.readAll().split('\n')) {

@@ -51,9 +51,12 @@ public:
     ~ServerInstance();
     quint16 port() const { return port_; }
     // The most memory the process has held so far (VmHWM), in MiB.
-    double peakMiB() const;
+    double peakMiB() const { return statusMiB("VmHWM:"); }
+    // The memory it holds now (VmRSS), in MiB.
+    double residentMiB() const { return statusMiB("VmRSS:"); }
 
 private:
+    double statusMiB(const QByteArray& field) const;
     QProcess process_;
     quint16 port_ = 0;
 };

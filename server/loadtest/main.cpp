@@ -57,6 +57,20 @@ void operatorPhase(const Options& options) {
     if (options.phases.contains(u"crowd"_qs)) runCrowd(first.port(), crowdIdleHosts, crowdSlowSenders);
 }
 
+// Attacks on a SQLite database of their own.
+void attackPhase(const Options& options) {
+    std::printf("attacks on SQLite, %d s each, an honest operator meanwhile:\n", options.seconds);
+    Database database(QString(), u"centeremp_attack"_qs);
+    database.seed(operatorEmployees, true);
+    ServerInstance server(options, database.argument());
+    runAttacks(server, options.seconds);
+    Database large(QString(), u"centeremp_attack_large"_qs);
+    large.seed(largest, false);
+    ServerInstance largeServer(options, large.argument());
+    runFeedReaders(largeServer.port(), 50, options.seconds);
+    runSlowReaders(largeServer, options.seconds);
+}
+
 Options parseOptions(const QStringList& arguments) {
     Options options;
     for (qsizetype i = 0; i + 1 < arguments.size(); i += 2) {
@@ -78,10 +92,12 @@ Options parseOptions(const QStringList& arguments) {
         } else
             fail(u"unknown argument "_qs + name);
     }
-    if (options.serverProgram.isEmpty() || options.postgresUri.isEmpty())
+    const bool postgres = options.phases.contains(u"operators"_qs) || options.phases.contains(u"crowd"_qs) ||
+                          options.phases.contains(u"batches"_qs);
+    if (options.serverProgram.isEmpty() || (postgres && options.postgresUri.isEmpty()))
         fail(
             u"usage: centeremp-loadgen --server PATH --pg postgresql://... [--seconds N] [--levels 10,50,200] "
-            "[--threads N] [--phases operators,crowd,batches]"_qs);
+            "[--threads N] [--phases operators,crowd,batches,attack]"_qs);
     return options;
 }
 
@@ -95,5 +111,6 @@ int main(int argc, char* argv[]) {
         batchPhase(options, options.postgresUri, "PostgreSQL");
         batchPhase(options, QString(), "SQLite");
     }
+    if (options.phases.contains(u"attack"_qs)) attackPhase(options);
     return 0;
 }

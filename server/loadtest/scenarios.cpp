@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <cstdio>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -221,6 +222,158 @@ void runHostileBodies(const ServerInstance& server) {
                     reply.status, before, server.peakMiB());
     }
     std::fflush(stdout);
+}
+
+namespace {
+
+constexpr quint32 loopback(int last) { return 0x7f000000u | quint32(last); }
+
+// An operator from an address of its own while an attack runs: a load and a save every half
+// second, each on a new connection, as the control makes them.
+void honestOperator(quint16 port, quint32 address, const std::atomic<bool>& stop, Tally& tally) {
+    for (int i = 0; !stop; ++i) {
+        const qint32 centre = 1 + (i / 2) % operatorCentres;
+        const qint32 employee = 1 + (i / 2 * 31) % operatorEmployees;
+        for (const bool load : {true, false}) {
+            HttpClient client(port, signInAs(1), std::chrono::seconds(5));
+            client.setSourceAddress(address);
+            if (load)
+                timed(client, tally, "GET", "/CenterEmployee.asp?centerID=" + QByteArray::number(centre), {}, false);
+            else
+                timed(client, tally, "POST", "/CenterEmployee.asp",
+                      i % 2 ? deleteField(centre, employee, 1) : insertField(centre, employee), false);
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    }
+}
+
+// Attacking connections from the given addresses: each sends opening, then more every five
+// seconds, and when it is found closed it is opened again at the next round, as an attacker
+// would. Returns how many connections were opened.
+struct Siege {
+    std::vector<quint32> addresses;
+    int perAddress = 1;
+    QByteArray opening;
+    QByteArray more;
+    std::chrono::milliseconds sendTimeout{200};
+    int receiveBufferBytes = 0;  // small: a client that reads nothing holds the reply back
+};
+
+long besiege(quint16 port, const Siege& siege, const std::atomic<bool>& stop) {
+    std::vector<std::unique_ptr<HttpClient>> clients;
+    for (quint32 address : siege.addresses) {
+        for (int i = 0; i < siege.perAddress; ++i) {
+            clients.push_back(std::make_unique<HttpClient>(port, QByteArray(), siege.sendTimeout));
+            clients.back()->setSourceAddress(address);
+            clients.back()->setReceiveBufferBytes(siege.receiveBufferBytes);
+        }
+    }
+    long opened = 0;
+    std::string error;
+    while (!stop) {
+        const auto round = Clock::now();
+        for (auto& client : clients) {
+            if (stop) break;
+            if (client->isConnected() && client->sendRaw(siege.more)) continue;
+            if (client->connectOnly(&error) && client->sendRaw(siege.opening)) ++opened;
+        }
+        while (!stop && Clock::now() - round < std::chrono::seconds(5))
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    return opened;
+}
+
+// A request line, then a header line every five seconds and never an end.
+Siege slowloris(const std::vector<quint32>& addresses, int perAddress) {
+    return {addresses, perAddress, "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\n",
+            "X-Slow: 1\r\n"};
+}
+
+// POSTs that send all of a 16 MiB body but its last ten bytes at once, then a byte every five
+// seconds: four of them hold the bodies' whole budget.
+Siege tricklingBodies(quint32 address, int count) {
+    const QByteArray body = "SQL=" + QByteArray(server::maxBatchBytes - 14, '1');
+    const QByteArray head = "POST /CenterEmployee.asp HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: " + signInAs(2) +
+                            "\r\nContent-Type: application/x-www-form-urlencoded\r\nContent-Length: " +
+                            QByteArray::number(server::maxBatchBytes) + "\r\n\r\n";
+    return {{address}, count, head + body, "1", std::chrono::seconds(10)};
+}
+
+// Readers of the large feed of centre 1 that ask for it and then read nothing; the empty line
+// every five seconds is allowed before a next request, and shows when the server has closed.
+Siege slowReaders(quint32 address, int count) {
+    const QByteArray request =
+        "GET /CenterEmployee.asp?centerID=1 HTTP/1.1\r\nHost: 127.0.0.1\r\nAuthorization: " + signInAs(2) + "\r\n\r\n";
+    return {{address}, count, request, "\r\n", std::chrono::milliseconds(200), 4096};
+}
+
+}  // namespace
+
+// The largest feed to that many readers at once, each asking again as soon as it has it.
+void runFeedReaders(quint16 port, int readers, int seconds) {
+    signInFirst(port);
+    Tally tally;
+    std::vector<std::thread> threads;
+    const auto deadline = Clock::now() + std::chrono::seconds(seconds);
+    for (int i = 0; i < readers; ++i) {
+        threads.emplace_back([&] {
+            HttpClient client(port, signInAs(2), std::chrono::seconds(30));
+            while (Clock::now() < deadline) timed(client, tally, "GET", "/CenterEmployee.asp?centerID=1");
+        });
+    }
+    for (auto& thread : threads) thread.join();
+    std::printf("  the largest feed (%d employees) to %d readers: %.0f feeds/s, p95 %.1f ms, errors %ld\n", largest,
+                readers, double(tally.millis.size()) / seconds, tally.percentile(0.95), tally.errors);
+    std::fflush(stdout);
+}
+
+namespace {
+
+void runAttack(const ServerInstance& server, const char* label, quint32 honestAddress, int seconds,
+               const Siege& siege) {
+    signInFirst(server.port());
+    std::atomic<bool> stop{false};
+    Tally honest;
+    long opened = 0;
+    std::thread attacker([&] { opened = besiege(server.port(), siege, stop); });
+    std::this_thread::sleep_for(std::chrono::seconds(2));  // the attack in place first
+    std::thread operatorThread([&] { honestOperator(server.port(), honestAddress, stop, honest); });
+    double peak = 0;
+    for (const auto end = Clock::now() + std::chrono::seconds(seconds); Clock::now() < end;) {
+        peak = std::max(peak, server.residentMiB());
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    stop = true;
+    operatorThread.join();
+    attacker.join();
+    const auto after = Clock::now();
+    while (server.residentMiB() >= 64 && Clock::now() - after < std::chrono::seconds(30))
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double settled = Millis(Clock::now() - after).count() / 1000;
+    const auto requests = long(honest.millis.size());
+    std::printf(
+        "  %s: %ld attack connections opened; honest requests %ld, %.1f %% answered 200, p95 %.1f ms, max %.1f "
+        "ms%s%s; server memory peak %.0f MiB, %.0f MiB %.1f s after\n",
+        label, opened, requests, requests ? 100.0 * double(requests - honest.errors) / double(requests) : 0.0,
+        honest.percentile(0.95), honest.percentile(1.0),
+        honest.firstError.empty() ? "" : "; first error: ", honest.firstError.c_str(), peak, server.residentMiB(),
+        settled);
+    std::fflush(stdout);
+}
+
+}  // namespace
+
+void runSlowReaders(const ServerInstance& server, int seconds) {
+    runAttack(server, "2000 readers of the largest feed that read nothing", loopback(9), seconds,
+              slowReaders(loopback(7), 2000));
+}
+
+void runAttacks(const ServerInstance& server, int seconds) {
+    runAttack(server, "slowloris, 4 addresses x 2500", loopback(9), seconds,
+              slowloris({loopback(2), loopback(3), loopback(4), loopback(5)}, 2500));
+    runAttack(server, "slowloris, 2500 from the operator's own address", loopback(2), seconds,
+              slowloris({loopback(2)}, 2500));
+    runAttack(server, "4 trickling 16 MiB bodies", loopback(9), seconds, tricklingBodies(loopback(6), 4));
 }
 
 }  // namespace centeremp::loadtest

@@ -20,6 +20,13 @@ void runLevel(const std::vector<quint16>& ports, int operators, int seconds, boo
 void runCrowd(quint16 port, int idleHosts, int slowSenders);
 // The largest batch, alone or (probing) with small requests from other operators while it runs.
 void runLargeBatch(quint16 port, const char* label, const QByteArray& body, bool probing);
+// Attacks on loopback, each for that many seconds with an honest operator meanwhile: what the
+// operator saw and the server's memory.
+void runAttacks(const ServerInstance& server, int seconds);
+// On a database with the largest feed, as centre 1: how fast it is served to that many readers,
+// and readers of it that read nothing.
+void runFeedReaders(quint16 port, int readers, int seconds);
+void runSlowReaders(const ServerInstance& server, int seconds);
 // Bodies just under the body limit built to cost the most to decode, and the server's memory.
 void runHostileBodies(const ServerInstance& server);
 

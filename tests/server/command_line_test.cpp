@@ -164,6 +164,40 @@ INSTANTIATE_TEST_SUITE_P(
         ListenCase{"NoAddress", u":80"_qs, false}),
     [](const auto& info) { return std::string(info.param.name); });
 
+struct OriginCase {
+    const char* name;
+    QString text;
+    const char* origin;  // as a browser would send it; nullptr: refused
+    friend void PrintTo(const OriginCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class OriginText : public testing::TestWithParam<OriginCase> {};
+
+// A trusted page is matched by its Origin header exactly, so the setting must be written the
+// way browsers write it.
+TEST_P(OriginText, IsWrittenAsBrowsersSendIt) {
+    const auto& row = GetParam();
+    const auto parsed = parseOrigin(row.text);
+    const auto* origin = std::get_if<QByteArray>(&parsed);
+    ASSERT_EQ(origin != nullptr, row.origin != nullptr)
+        << (origin ? origin->toStdString() : std::get<QString>(parsed).toStdString());
+    if (origin) {
+        EXPECT_EQ(*origin, row.origin);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    ServerOriginText, OriginText,
+    testing::Values(OriginCase{"CaseFolded", u"HTTPS://Desk.Example:8443"_qs, "https://desk.example:8443"},
+                    OriginCase{"DefaultPortLeftOut", u"http://desk.example:80/"_qs, "http://desk.example"},
+                    OriginCase{"OtherSchemesPortKept", u"http://desk.example:443"_qs, "http://desk.example:443"},
+                    OriginCase{"Ipv6", u"https://[::1]:8443"_qs, "https://[::1]:8443"},
+                    OriginCase{"NoScheme", u"desk.example"_qs, nullptr},
+                    OriginCase{"WithPath", u"https://desk.example/page"_qs, nullptr},
+                    OriginCase{"WithUser", u"https://ann@desk.example"_qs, nullptr},
+                    OriginCase{"Null", u"null"_qs, nullptr}, OriginCase{"Ftp", u"ftp://desk.example"_qs, nullptr}),
+    [](const auto& info) { return std::string(info.param.name); });
+
 struct ArgumentsCase {
     const char* name;
     QStringList arguments;

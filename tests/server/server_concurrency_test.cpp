@@ -155,10 +155,10 @@ TEST(ServerDatabaseLost, AnswersUnavailableWithoutSayingWhereAndRecovers) {
 TEST(ServerLogLines, CannotBeForgedByARequest) {
     LiveServer server;
     ASSERT_TRUE(server.start(Backend::Sqlite));
-    EXPECT_EQ(server.get("/x%0A2026-01-01T00:00:00.000Z%20GET%20/CenterEmployee.asp%20200%201%20ms%1B[2J").status, 404);
+    EXPECT_EQ(server.get("/x%0A2026-01-01T00:00:00.000Z%20GET%20/CenterEmployee.asp%20200%201%20ms%1B[2J").status, 400);
     EXPECT_EQ(server.stop(), 0);
     const QByteArray log = server.process().standardError();
-    EXPECT_TRUE(log.contains(" GET /x\\x0A2026-01-01T00:00:00.000Z GET /CenterEmployee.asp 200 1 ms\\x1B[2J 404 "))
+    EXPECT_TRUE(log.contains(" GET /x\\x0A2026-01-01T00:00:00.000Z GET /CenterEmployee.asp 200 1 ms\\x1B[2J 400 "))
         << log.toStdString();
     for (const QByteArray& line : log.split('\n')) {
         EXPECT_FALSE(line.startsWith("2026-01-01T00:00:00.000Z")) << line.toStdString();

@@ -209,6 +209,25 @@ TEST_P(ServerOnBackend, UnknownEmployeeLeavesBothTablesUntouched) {
     EXPECT_EQ(server.db().dump(), dump);
 }
 
+// Feeds are kept between requests, shared by the workers: a change made beside the server, by
+// another program, shows in the next feed whichever worker serves it.
+TEST_P(ServerOnBackend, FeedShowsEveryChangeMadeBesideTheServer) {
+    const auto everyFeed = [this](const QByteArray& wanted) {
+        for (int i = 0; i < 6; ++i) {
+            const HttpReply reply = server.get("/CenterEmployee.asp?centerID=7");
+            ASSERT_EQ(reply.status, 200);
+            EXPECT_TRUE(reply.body.contains(wanted)) << reply.body.toStdString();
+        }
+    };
+    everyFeed("<Selected>2</Selected>");
+    server.db().exec(u"UPDATE employees SET name = 'Renamed Ann' WHERE ID = 1"_qs);
+    everyFeed("Renamed Ann");
+    server.db().assign(7, {1}, seededAt);
+    everyFeed("<Selected>3</Selected>");
+    server.db().exec(u"DELETE FROM CenterEmployeeCrossReference WHERE CenterID = 7 AND EmployeeID = 1"_qs);
+    everyFeed("<Selected>2</Selected>");
+}
+
 INSTANTIATE_TEST_SUITE_P(ServerBackend, ServerOnBackend, testing::Values(Backend::Sqlite, Backend::Postgres),
                          [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
 

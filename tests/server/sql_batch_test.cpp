@@ -233,7 +233,7 @@ INSTANTIATE_TEST_SUITE_P(
                   maxBatchBytes,
                   {},
                   Kind::BadRequest,
-                  "field 2: unexpected field name \"sql\""},
+                  "field 2: unexpected field name (only SQL is accepted)"},
         BatchCase{"ThirdFieldBad",
                   field(goodInsert) + field(goodDelete) + field(u"DROP TABLE employees"_qs),
                   maxBatchBytes,

@@ -1,0 +1,73 @@
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include <chrono>
+#include <functional>
+#include <mutex>
+#include <unordered_set>
+
+namespace centeremp::server {
+
+struct WatchLimits {
+    unsigned connections = 0;  // the server's connection limit; 0: none
+    unsigned perAddress = 0;   // connections from one address; 0: none (a proxy in front)
+    std::chrono::seconds idle{10};
+    // A request head in full within this time of its request line, and the request line within
+    // idle + head of the connection falling idle.
+    std::chrono::seconds head{10};
+    // A body must bring, and a reply be taken, at least minBodyBytes in every window of this
+    // length.
+    std::chrono::seconds bodyWindow{10};
+    qint64 minBodyBytes = 16 * 1024;
+};
+
+// Every open connection and how far its request has come, so that a client that sends slowly
+// cannot keep a connection for long, and so that when connections run short the ones that have
+// sent least of an unfinished request go first. A connection whose request is being answered is
+// never cut to make room; one whose reader takes its reply too slowly is cut. Cutting is the
+// caller's (a shutdown of the socket, which the HTTP library then closes); this class only
+// decides. Thread-safe.
+class ConnectionWatch {
+public:
+    using Clock = std::chrono::steady_clock;
+    using Cut = std::function<void(int socket)>;
+    struct Connection;
+
+    ConnectionWatch(WatchLimits limits, Cut cut);
+    ~ConnectionWatch();
+    ConnectionWatch(const ConnectionWatch&) = delete;
+    ConnectionWatch& operator=(const ConnectionWatch&) = delete;
+
+    // A new connection; when the server, or its address, is close to its limit, others that
+    // have sent least are cut to make room.
+    Connection* opened(int socket, const QString& address, Clock::time_point now);
+    void closed(Connection* connection);
+
+    void requestLineRead(Connection* connection, Clock::time_point now);
+    void headRead(Connection* connection, Clock::time_point now);
+    void bodyReceived(Connection* connection, qint64 bytes);
+    void answering(Connection* connection);  // the request is being served
+    void replying(Connection* connection, Clock::time_point now);
+    void replySent(Connection* connection, qint64 bytes);
+    void idle(Connection* connection, Clock::time_point now);  // ready for the next request
+
+    // Cuts every connection past its deadline. Returns how many.
+    int sweep(Clock::time_point now);
+    // Connections not cut.
+    std::size_t live() const;
+
+private:
+    void makeRoom(const QString* address, std::size_t count, const Connection* keep);
+    void cut(Connection* connection);
+
+    WatchLimits limits_;
+    Cut cut_;
+    mutable std::mutex mutex_;
+    std::unordered_set<Connection*> connections_;
+    QHash<QString, unsigned> perAddress_;  // live connections
+    std::size_t live_ = 0;
+};
+
+}  // namespace centeremp::server
