@@ -27,6 +27,17 @@ struct ConnectionWatch::Connection {
     bool cut = false;
 };
 
+namespace {
+
+// A body coming in or a reply going out: its bytes are counted afresh, window by window.
+void startTransfer(ConnectionWatch::Connection& connection, Stage stage, ConnectionWatch::Clock::time_point now) {
+    connection.stage = stage;
+    connection.since = connection.windowStart = now;
+    connection.bodyBytes = connection.windowBytes = 0;
+}
+
+}  // namespace
+
 ConnectionWatch::ConnectionWatch(WatchLimits limits, Cut cut) : limits_(limits), cut_(std::move(cut)) {}
 
 ConnectionWatch::~ConnectionWatch() {
@@ -66,9 +77,7 @@ void ConnectionWatch::requestLineRead(Connection* connection, Clock::time_point 
 
 void ConnectionWatch::headRead(Connection* connection, Clock::time_point now) {
     std::lock_guard lock(mutex_);
-    connection->stage = Stage::Body;
-    connection->since = connection->windowStart = now;
-    connection->bodyBytes = connection->windowBytes = 0;
+    startTransfer(*connection, Stage::Body, now);
 }
 
 void ConnectionWatch::bodyReceived(Connection* connection, qint64 bytes) {
@@ -83,9 +92,7 @@ void ConnectionWatch::answering(Connection* connection) {
 
 void ConnectionWatch::replying(Connection* connection, Clock::time_point now) {
     std::lock_guard lock(mutex_);
-    connection->stage = Stage::Replying;
-    connection->since = connection->windowStart = now;
-    connection->bodyBytes = connection->windowBytes = 0;
+    startTransfer(*connection, Stage::Replying, now);
 }
 
 void ConnectionWatch::replySent(Connection* connection, qint64 bytes) {

@@ -252,7 +252,8 @@ QString CenterEmployeeObject::key(const QString& child, const QString& keys) {
         QKeyEvent press(QEvent::KeyPress, pressed, modifiers, text);
         QKeyEvent release(QEvent::KeyRelease, pressed, modifiers, text);
         // Each key goes where the focus is by then: a Tab before it may have moved it.
-        QWidget* receiver = focused() ? focused() : target;
+        QWidget* receiver = focused();
+        if (!receiver) receiver = target;
         QCoreApplication::sendEvent(receiver, &press);
         QCoreApplication::sendEvent(receiver, &release);
     }
