@@ -14,6 +14,18 @@ enum class Stage { Idle, Head, Body, Answering, Replying };
 // every connection for each new one.
 unsigned step(unsigned limit) { return std::max(1u, limit / 50); }
 
+// Why a connection that ran out of time at this stage is closed.
+ConnectionWatch::Reason lateAt(Stage stage) {
+    switch (stage) {
+    case Stage::Idle: break;
+    case Stage::Head: return ConnectionWatch::Reason::SlowHead;
+    case Stage::Body: return ConnectionWatch::Reason::SlowBody;
+    case Stage::Answering:
+    case Stage::Replying: return ConnectionWatch::Reason::SlowReader;
+    }
+    return ConnectionWatch::Reason::Idle;
+}
+
 }  // namespace
 
 struct ConnectionWatch::Connection {
@@ -106,8 +118,14 @@ void ConnectionWatch::idle(Connection* connection, Clock::time_point now) {
     connection->since = now;
 }
 
-void ConnectionWatch::cut(Connection* connection) {
+void ConnectionWatch::timedOut(Connection* connection) {
+    std::lock_guard lock(mutex_);
+    ++cuts_[{int(lateAt(connection->stage)), connection->address}];
+}
+
+void ConnectionWatch::cut(Connection* connection, Reason reason) {
     connection->cut = true;
+    ++cuts_[{int(reason), connection->address}];
     --live_;
     if (--perAddress_[connection->address] == 0) perAddress_.remove(connection->address);
     cut_(connection->socket);
@@ -126,7 +144,7 @@ void ConnectionWatch::makeRoom(const QString* address, std::size_t count, const 
     count = std::min(count, candidates.size());
     std::partial_sort(candidates.begin(), candidates.begin() + qsizetype(count), candidates.end(),
                       [&key](const Connection* a, const Connection* b) { return key(a) < key(b); });
-    for (std::size_t i = 0; i < count; ++i) cut(candidates[i]);
+    for (std::size_t i = 0; i < count; ++i) cut(candidates[i], Reason::MadeRoom);
 }
 
 int ConnectionWatch::sweep(Clock::time_point now) {
@@ -149,11 +167,23 @@ int ConnectionWatch::sweep(Clock::time_point now) {
         case Stage::Answering: break;
         }
         if (late) {
-            cut(connection);
+            cut(connection, lateAt(connection->stage));
             ++cuts;
         }
     }
     return cuts;
+}
+
+std::vector<ConnectionWatch::Cuts> ConnectionWatch::takeCuts() {
+    std::vector<Cuts> taken;
+    {
+        std::lock_guard lock(mutex_);
+        for (auto cuts = cuts_.cbegin(); cuts != cuts_.cend(); ++cuts)
+            taken.push_back({Reason(cuts.key().first), cuts.key().second, cuts.value()});
+        cuts_.clear();
+    }
+    std::sort(taken.begin(), taken.end(), [](const Cuts& a, const Cuts& b) { return a.count > b.count; });
+    return taken;
 }
 
 std::size_t ConnectionWatch::live() const {

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <QHash>
+#include <QPair>
 #include <QString>
 
 #include <chrono>
 #include <functional>
 #include <mutex>
 #include <unordered_set>
+#include <vector>
 
 namespace centeremp::server {
 
@@ -34,6 +36,13 @@ public:
     using Clock = std::chrono::steady_clock;
     using Cut = std::function<void(int socket)>;
     struct Connection;
+    enum class Reason { Idle, SlowHead, SlowBody, SlowReader, MadeRoom };
+    // Connections cut for one reason from one address.
+    struct Cuts {
+        Reason reason;
+        QString address;
+        int count;
+    };
 
     ConnectionWatch(WatchLimits limits, Cut cut);
     ~ConnectionWatch();
@@ -52,15 +61,20 @@ public:
     void replying(Connection* connection, Clock::time_point now);
     void replySent(Connection* connection, qint64 bytes);
     void idle(Connection* connection, Clock::time_point now);  // ready for the next request
+    // The HTTP library closed the connection in the middle of a request, nothing having come or
+    // gone for its idle time-out; counted among the cuts.
+    void timedOut(Connection* connection);
 
     // Cuts every connection past its deadline. Returns how many.
     int sweep(Clock::time_point now);
     // Connections not cut.
     std::size_t live() const;
+    // What was cut since the last call, by reason and address, most first.
+    std::vector<Cuts> takeCuts();
 
 private:
     void makeRoom(const QString* address, std::size_t count, const Connection* keep);
-    void cut(Connection* connection);
+    void cut(Connection* connection, Reason reason);
 
     WatchLimits limits_;
     Cut cut_;
@@ -68,6 +82,7 @@ private:
     std::unordered_set<Connection*> connections_;
     QHash<QString, unsigned> perAddress_;  // live connections
     std::size_t live_ = 0;
+    QHash<QPair<int, QString>, int> cuts_;  // since takeCuts(), by reason and address
 };
 
 }  // namespace centeremp::server

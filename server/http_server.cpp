@@ -9,13 +9,16 @@
 #include <arpa/inet.h>
 #include <malloc.h>
 #include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cctype>
+#include <cstdarg>
 #include <cstdint>
+#include <cstdio>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -283,6 +286,8 @@ struct HttpCallbacks {
         auto* server = static_cast<HttpServer*>(cls);
         if (event == MHD_CONNECTION_NOTIFY_STARTED) {
             const MHD_ConnectionInfo* info = MHD_get_connection_info(connection, MHD_CONNECTION_INFO_CONNECTION_FD);
+            const int unsent = server->limits_.unsentReplyBytes;
+            setsockopt(info->connect_fd, IPPROTO_TCP, TCP_NOTSENT_LOWAT, &unsent, sizeof unsent);
             *socketContext =
                 server->watch_->opened(info->connect_fd, clientAddress(connection), ConnectionWatch::Clock::now());
         } else if (*socketContext) {
@@ -360,10 +365,25 @@ struct HttpCallbacks {
         return MHD_YES;
     }
 
-    static void onCompleted(void* cls, MHD_Connection*, void** state, MHD_RequestTerminationCode) {
+    // A message of the HTTP library, on one escaped line. A client that closes thousands of
+    // connections makes thousands of them: past a few in a report period they are only counted.
+    static void onLibraryMessage(void* cls, const char* format, va_list arguments) {
+        constexpr int messagesAtMost = 20;
+        auto* server = static_cast<HttpServer*>(cls);
+        if (++server->libraryMessages_ > messagesAtMost) {
+            ++server->libraryMessagesLeftOut_;
+            return;
+        }
+        char text[512];
+        std::vsnprintf(text, sizeof text, format, arguments);
+        writeLog("centeremp-server: libmicrohttpd: " + escapeForLog(QByteArray(text).trimmed()) + '\n');
+    }
+
+    static void onCompleted(void* cls, MHD_Connection*, void** state, MHD_RequestTerminationCode how) {
         auto* server = static_cast<HttpServer*>(cls);
         auto* pending = static_cast<HttpServer::Pending*>(*state);
         if (!pending) return;
+        if (how == MHD_REQUEST_TERMINATED_TIMEOUT_REACHED) server->watch_->timedOut(pending->watched);
         server->watch_->idle(pending->watched, ConnectionWatch::Clock::now());
         server->releaseBody(pending->request.remoteAddress, pending->request.body.size());
         delete pending;
@@ -443,18 +463,60 @@ void HttpServer::releaseBody(const QString& address, qsizetype bytes) {
     if ((bufferedByAddress_[address] -= bytes) == 0) bufferedByAddress_.remove(address);
 }
 
-// Twice a second: deadlines are kept to within half a second. Every five seconds the memory
-// that a burst of large replies or bodies left free goes back to the system.
+namespace {
+
+QByteArrayView whyCut(ConnectionWatch::Reason reason) {
+    switch (reason) {
+    case ConnectionWatch::Reason::Idle: break;
+    case ConnectionWatch::Reason::SlowHead: return "request head too slow";
+    case ConnectionWatch::Reason::SlowBody: return "request body too slow";
+    case ConnectionWatch::Reason::SlowReader: return "reply read too slowly";
+    case ConnectionWatch::Reason::MadeRoom: return "closed to make room, having sent least";
+    }
+    return "idle too long";
+}
+
+// What the watch cut, a line for each reason and address, the largest counts first; past a
+// few lines the rest is one line, so that an attack from many addresses cannot flood the log.
+void logCuts(const std::vector<ConnectionWatch::Cuts>& cuts) {
+    constexpr std::size_t linesAtMost = 10;
+    const QDateTime now = QDateTime::currentDateTimeUtc();
+    int others = 0;
+    for (std::size_t i = 0; i < cuts.size(); ++i) {
+        if (i < linesAtMost)
+            writeLog(closedConnectionsLine(now, cuts[i].address, cuts[i].count, whyCut(cuts[i].reason)));
+        else
+            others += cuts[i].count;
+    }
+    if (others > 0) writeLog(closedConnectionsLine(now, QStringLiteral("-"), others, "past deadlines or to make room"));
+}
+
+}  // namespace
+
+// Twice a second: deadlines are kept to within half a second. Every five seconds the log says
+// what was cut, and the memory that a burst of large replies or bodies left free goes back to
+// the system.
 void HttpServer::sweep() {
-    constexpr int sweepsPerTrim = 10;
+    constexpr int sweepsPerReport = 10;
     std::unique_lock lock(mutex_);
     for (int sweeps = 1; !sweepWake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return !sweeping_; });
          ++sweeps) {
         lock.unlock();
         watch_->sweep(ConnectionWatch::Clock::now());
-        if (sweeps % sweepsPerTrim == 0) malloc_trim(0);
+        if (sweeps % sweepsPerReport == 0) {
+            report();
+            malloc_trim(0);
+        }
         lock.lock();
     }
+    report();
+}
+
+void HttpServer::report() {
+    logCuts(watch_->takeCuts());
+    libraryMessages_ = 0;
+    if (const int leftOut = libraryMessagesLeftOut_.exchange(0); leftOut > 0)
+        writeLog("centeremp-server: libmicrohttpd: " + QByteArray::number(leftOut) + " more messages left out\n");
 }
 
 namespace {
@@ -540,6 +602,7 @@ bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCr
     for (int i = 0; i < readerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, i, Reading);
     for (int i = 0; i < writerCount_; ++i) workers_.emplace_back(&HttpServer::work, this, readerCount_ + i, Writing);
     daemon_ = MHD_start_daemon(flags, address.port, nullptr, nullptr, &HttpCallbacks::onRequest, this,  //
+                               MHD_OPTION_EXTERNAL_LOGGER, &HttpCallbacks::onLibraryMessage, this,      //
                                MHD_OPTION_SOCK_ADDR, reinterpret_cast<sockaddr*>(&storage),             //
                                MHD_OPTION_CONNECTION_LIMIT, connections,                                //
                                MHD_OPTION_PER_IP_CONNECTION_LIMIT, perClient,                           //

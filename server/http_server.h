@@ -57,6 +57,10 @@ struct HttpLimits {
     unsigned bodyWindowSeconds = 10;   // a body brings at least minBodyBytesPerWindow in each
     qint64 minBodyBytesPerWindow = 16 * 1024;
     std::size_t connectionMemoryBytes = 64 * 1024;  // request line and headers
+    // Reply bytes a connection's socket holds that its reader has not made room for yet. The
+    // kernel otherwise lets each one hold megabytes: a few thousand readers that read nothing
+    // then take all of the system's TCP memory, and every connection's packets start to drop.
+    int unsentReplyBytes = 128 * 1024;
     qsizetype maxBodyBytes = 16 * 1024 * 1024;
     qsizetype maxBufferedBytes = 64 * 1024 * 1024;           // all bodies being received or waiting at once
     qsizetype maxBufferedBytesPerClient = 32 * 1024 * 1024;  // the same from one address; 0: no limit
@@ -120,6 +124,7 @@ private:
     bool holdBody(const QString& address, qsizetype bytes);
     void releaseBody(const QString& address, qsizetype bytes);
     void sweep();
+    void report();  // what was cut, and the library's messages left out, to the log
 
     HandlerFactory factory_;
     int readerCount_;
@@ -133,6 +138,9 @@ private:
     QHash<QString, qsizetype> bufferedByAddress_;
     std::unique_ptr<ConnectionWatch> watch_;
     std::thread sweeper_;  // cuts connections past their deadlines
+    // The HTTP library's own messages since the last report, and how many of them were left out.
+    std::atomic<int> libraryMessages_{0};
+    std::atomic<int> libraryMessagesLeftOut_{0};
 
     std::mutex mutex_;  // guards the queue and the counters below
     std::condition_variable wake_[LaneCount];

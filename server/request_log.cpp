@@ -31,6 +31,11 @@ QByteArray requestLogLine(const RequestLogEntry& entry) {
     return line + '\n';
 }
 
+QByteArray closedConnectionsLine(const QDateTime& when, const QString& address, int count, QByteArrayView why) {
+    return when.toUTC().toString(Qt::ISODateWithMs).toLatin1() + ' ' + escapeForLog(address.toUtf8()) + " closed " +
+           QByteArray::number(count) + (count == 1 ? " connection: " : " connections: ") + escapeForLog(why) + '\n';
+}
+
 void writeLog(const QByteArray& line) {
     // fwrite holds the stream lock for the whole line, so lines of several threads never mix.
     std::fwrite(line.constData(), 1, std::size_t(line.size()), stderr);

@@ -30,6 +30,10 @@ struct RequestLogEntry {
 // newline.
 QByteArray requestLogLine(const RequestLogEntry& entry);
 
+// A line for connections the server closed of its own accord: time, the clients' address ("-"
+// for several), how many and why.
+QByteArray closedConnectionsLine(const QDateTime& when, const QString& address, int count, QByteArrayView why);
+
 // Writes a whole line at once to stderr, so lines from several threads never interleave.
 void writeLog(const QByteArray& line);
 

@@ -4,6 +4,9 @@
 #include "server/loadtest/fixtures.h"
 #include "server/sql_batch.h"
 
+#include <QProcess>
+#include <QStandardPaths>
+
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -329,13 +332,40 @@ void runFeedReaders(quint16 port, int readers, int seconds) {
 
 namespace {
 
+// Runs until stop is set; returns how many connections it opened, or -1 when it cannot tell.
+using Attacker = std::function<long(quint16 port, const std::atomic<bool>& stop)>;
+
+Attacker siegeOf(Siege siege) {
+    return
+        [siege = std::move(siege)](quint16 port, const std::atomic<bool>& stop) { return besiege(port, siege, stop); };
+}
+
+// slowhttptest in one of its modes (-H, -B, -X), 4000 connections from 127.0.0.1, each sending
+// or reading a little every five seconds.
+Attacker slowHttpTest(QString program, const char* mode, QByteArray target) {
+    return
+        [program = std::move(program), mode, target = std::move(target)](quint16 port, const std::atomic<bool>& stop) {
+            QProcess tool;
+            tool.setProcessChannelMode(QProcess::MergedChannels);
+            tool.setStandardOutputFile(QProcess::nullDevice());
+            const QString url = u"http://127.0.0.1:%1%2"_qs.arg(port).arg(QString::fromLatin1(target));
+            tool.start(program, {QString::fromLatin1(mode), u"-c"_qs, u"4000"_qs, u"-r"_qs, u"2000"_qs, u"-i"_qs,
+                                 u"5"_qs, u"-l"_qs, u"3600"_qs, u"-u"_qs, url});
+            if (!tool.waitForStarted()) std::printf("  cannot start %s\n", qPrintable(program));
+            while (!stop) std::this_thread::sleep_for(std::chrono::milliseconds(100));
+            tool.kill();
+            tool.waitForFinished();
+            return -1L;
+        };
+}
+
 void runAttack(const ServerInstance& server, const char* label, quint32 honestAddress, int seconds,
-               const Siege& siege) {
+               const Attacker& attack) {
     signInFirst(server.port());
     std::atomic<bool> stop{false};
     Tally honest;
     long opened = 0;
-    std::thread attacker([&] { opened = besiege(server.port(), siege, stop); });
+    std::thread attacker([&] { opened = attack(server.port(), stop); });
     std::this_thread::sleep_for(std::chrono::seconds(2));  // the attack in place first
     std::thread operatorThread([&] { honestOperator(server.port(), honestAddress, stop, honest); });
     double peak = 0;
@@ -351,13 +381,15 @@ void runAttack(const ServerInstance& server, const char* label, quint32 honestAd
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const double settled = Millis(Clock::now() - after).count() / 1000;
     const auto requests = long(honest.millis.size());
+    const std::string connections =
+        opened < 0 ? std::string() : std::to_string(opened) + " attack connections opened; ";
     std::printf(
-        "  %s: %ld attack connections opened; honest requests %ld, %.1f %% answered 200, p95 %.1f ms, max %.1f "
+        "  %s: %shonest requests %ld, %.1f %% answered 200, p95 %.1f ms, max %.1f "
         "ms%s%s; server memory peak %.0f MiB, %.0f MiB %.1f s after\n",
-        label, opened, requests, requests ? 100.0 * double(requests - honest.errors) / double(requests) : 0.0,
-        honest.percentile(0.95), honest.percentile(1.0),
-        honest.firstError.empty() ? "" : "; first error: ", honest.firstError.c_str(), peak, server.residentMiB(),
-        settled);
+        label, connections.c_str(), requests,
+        requests ? 100.0 * double(requests - honest.errors) / double(requests) : 0.0, honest.percentile(0.95),
+        honest.percentile(1.0), honest.firstError.empty() ? "" : "; first error: ", honest.firstError.c_str(), peak,
+        server.residentMiB(), settled);
     std::fflush(stdout);
 }
 
@@ -365,15 +397,27 @@ void runAttack(const ServerInstance& server, const char* label, quint32 honestAd
 
 void runSlowReaders(const ServerInstance& server, int seconds) {
     runAttack(server, "2000 readers of the largest feed that read nothing", loopback(9), seconds,
-              slowReaders(loopback(7), 2000));
+              siegeOf(slowReaders(loopback(7), 2000)));
+    // An outsider's slow read: it has no password, so what it reads slowly is the refusal.
+    if (const QString tool = QStandardPaths::findExecutable(u"slowhttptest"_qs); !tool.isEmpty())
+        runAttack(server, "slowhttptest -X (slow read), 4000 connections", loopback(9), seconds,
+                  slowHttpTest(tool, "-X", "/CenterEmployee.asp?centerID=1"));
 }
 
 void runAttacks(const ServerInstance& server, int seconds) {
     runAttack(server, "slowloris, 4 addresses x 2500", loopback(9), seconds,
-              slowloris({loopback(2), loopback(3), loopback(4), loopback(5)}, 2500));
+              siegeOf(slowloris({loopback(2), loopback(3), loopback(4), loopback(5)}, 2500)));
     runAttack(server, "slowloris, 2500 from the operator's own address", loopback(2), seconds,
-              slowloris({loopback(2)}, 2500));
-    runAttack(server, "4 trickling 16 MiB bodies", loopback(9), seconds, tricklingBodies(loopback(6), 4));
+              siegeOf(slowloris({loopback(2)}, 2500)));
+    runAttack(server, "4 trickling 16 MiB bodies", loopback(9), seconds, siegeOf(tricklingBodies(loopback(6), 4)));
+    if (const QString tool = QStandardPaths::findExecutable(u"slowhttptest"_qs); !tool.isEmpty()) {
+        runAttack(server, "slowhttptest -H (slow head), 4000 connections", loopback(9), seconds,
+                  slowHttpTest(tool, "-H", "/CenterEmployee.asp?centerID=1"));
+        runAttack(server, "slowhttptest -B (slow body), 4000 connections", loopback(9), seconds,
+                  slowHttpTest(tool, "-B", "/CenterEmployee.asp"));
+    } else {
+        std::printf("  slowhttptest is not installed: its attacks are left out\n");
+    }
 }
 
 }  // namespace centeremp::loadtest

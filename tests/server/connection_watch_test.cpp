@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <set>
+#include <utility>
+#include <vector>
 
 using namespace centeremp::server;
 using namespace std::chrono_literals;
@@ -51,6 +54,19 @@ TEST_F(Watch, CutsSlowSendersAndReadersAtTheirDeadlinesButNotARequestBeingAnswer
     EXPECT_EQ(cut, (std::set<int>{1, 2, 3, 4, 6}));  // and the idle one after 10 s idle and 10 s head
     EXPECT_EQ(watch.sweep(start + 1h), 0);
     EXPECT_EQ(watch.live(), 1u);
+    // What the log is told, each reason once, the most cut first.
+    using Reason = ConnectionWatch::Reason;
+    std::vector<std::pair<Reason, int>> told;
+    for (const auto& cuts : watch.takeCuts()) {
+        EXPECT_EQ(cuts.address, u"a"_qs);
+        told.emplace_back(cuts.reason, cuts.count);
+    }
+    ASSERT_FALSE(told.empty());
+    EXPECT_EQ(told.front(), std::pair(Reason::SlowBody, 2));
+    std::sort(told.begin(), told.end());
+    EXPECT_EQ(told, (std::vector<std::pair<Reason, int>>{
+                        {Reason::Idle, 1}, {Reason::SlowHead, 1}, {Reason::SlowBody, 2}, {Reason::SlowReader, 1}}));
+    EXPECT_TRUE(watch.takeCuts().empty());
     for (auto* connection : {idle, head, slowBody, steadyBody, answered, slowReader}) watch.closed(connection);
     EXPECT_EQ(watch.live(), 0u);
 }

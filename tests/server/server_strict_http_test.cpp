@@ -5,6 +5,7 @@
 #include "server_test_support.h"
 
 #include <gtest/gtest.h>
+#include <microhttpd.h>
 
 #include <chrono>
 #include <ostream>
@@ -38,13 +39,15 @@ QByteArray get(const QByteArray& target, const QByteArray& fields = "Host: local
     return "GET " + target + ' ' + version + "\r\n" + fields + "\r\n";
 }
 
+// libmicrohttpd answers a Content-Length that is no number itself, before the server sees the
+// request; before 1.0.0 it writes that reply's status line and headers twice (then closes).
+constexpr int libraryLengthReplyLines = MHD_VERSION < 0x01000000 ? 2 : 1;
+
 struct RawRequest {
     const char* name;
     QByteArray bytes;
     int status;
     bool saves = false;
-    // libmicrohttpd 0.9.75 answers a Content-Length that is no number itself, before the server
-    // sees the request, and writes its status line and headers twice (then closes).
     int statusLines = 1;
     friend void PrintTo(const RawRequest& row, std::ostream* out) { *out << row.name; }
 };
@@ -91,8 +94,9 @@ INSTANTIATE_TEST_SUITE_P(
         RawRequest{"TwoDifferentLengths", post("Content-Length: 0\r\n" + length(batch()), batch() + smuggled), 400},
         RawRequest{"TwoEqualLengths", post(length(batch()) + length(batch()), batch() + smuggled), 400},
         RawRequest{"LengthAbove64Bits", post("Content-Length: 18446744073709551621\r\n", batch() + smuggled), 413,
-                   false, 2},
-        RawRequest{"NegativeLength", post("Content-Length: -1\r\n", batch() + smuggled), 400, false, 2},
+                   false, libraryLengthReplyLines},
+        RawRequest{"NegativeLength", post("Content-Length: -1\r\n", batch() + smuggled), 400, false,
+                   libraryLengthReplyLines},
         RawRequest{"UnknownCoding", post("Transfer-Encoding: gzip\r\n", batch() + smuggled), 501},
         RawRequest{"ChunkedInHttp10", post("Transfer-Encoding: chunked\r\n", chunked(batch()) + smuggled, "HTTP/1.0"),
                    400},
