@@ -85,6 +85,23 @@ void signInFirst(quint16 port) {
 
 }  // namespace
 
+void signInAll(const std::vector<quint16>& ports, int operators) {
+    constexpr int clients = 16;
+    std::atomic<int> next{0};
+    std::vector<std::thread> threads;
+    for (int i = 0; i < clients; ++i) {
+        threads.emplace_back([&] {
+            for (int number; (number = next++) < operators;) {
+                const QByteArray target =
+                    "/CenterEmployee.asp?centerID=" + QByteArray::number(1 + number * 7 % operatorCentres);
+                for (quint16 port : ports)
+                    HttpClient(port, signInAs(number), std::chrono::minutes(2)).request("GET", target);
+            }
+        });
+    }
+    for (auto& thread : threads) thread.join();
+}
+
 QByteArray insertField(qint32 centre, qint32 employee) {
     return "SQL=INSERT+INTO+CenterEmployeeCrossReference+%28CenterID%2CEmployeeID%2CRecordLastUpdated%29+VALUES+%28" +
            QByteArray::number(centre) + "%2C" + QByteArray::number(employee) + "%2CGETDATE%28%29%29+&";

@@ -14,6 +14,9 @@ namespace centeremp::loadtest {
 QByteArray insertField(qint32 centre, qint32 employee);
 QByteArray deleteField(qint32 centre, qint32 first, qint32 count);  // the IDs first .. first + count - 1
 
+// Operators 0 .. operators - 1 sign in on every server, however long their password checks take
+// (each is made to cost tens of milliseconds of a processor).
+void signInAll(const std::vector<quint16>& ports, int operators);
 // That many operators for that many seconds, spread round robin over the servers' ports.
 void runLevel(const std::vector<quint16>& ports, int operators, int seconds, bool report = true);
 // Idle keep-alive hosts and slow senders, and how a new operator fares among them.
