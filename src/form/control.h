@@ -8,6 +8,7 @@
 
 #include <QString>
 #include <memory>
+#include <utility>
 
 class FeedSource;
 class Transfer;
@@ -30,6 +31,9 @@ struct ControlState {
     // True while a commit waits for the server: the lists take no moves then, since the
     // reload that ends the commit would silently drop them.
     bool CommitWaiting = false;
+    // True while a load fetches its feed without blocking: the lists take no moves then either.
+    bool LoadWaiting = false;
+    bool movesHeld() const { return CommitWaiting || LoadWaiting; }
 };
 
 // What every handler works on: the form, the state and the outside services of one control.
@@ -54,7 +58,7 @@ public:
 
     ControlEvents& events() { return events_; }
     // Counts the pending rows, shows the summary next to "Commit to Database" and, when the
-    // counts differ from the last ones reported, reports them.
+    // counts differ from the last ones reported, reports them; the same for the rows of each list.
     void reportPending();
 
 protected:
@@ -68,4 +72,5 @@ private:
     ControlState state_;
     ControlEvents events_;
     PendingCounts reportedPending_;
+    std::pair<int, int> reportedCounts_{0, 0};
 };

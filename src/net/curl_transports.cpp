@@ -276,6 +276,18 @@ EasyHandle newEasyHandle() {
 
 RuntimeError feedError(const QString& reason) { return {errors::FeedUnavailable, kFeedSource, reason}; }
 
+// A feed may move; it may not move from a secure address to a plain one.
+void followFeedRedirects(CURL* curl, const QByteArray& wire) {
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, wire.startsWith("https:") ? "https" : "http,https");
+}
+
+// Why a feed that came with a status other than success is no feed.
+QString feedStatusFailure(CURL* curl, long status, const QByteArray& body) {
+    return QStringLiteral("the server answered with %1").arg(statusWithReason(curl, status, body));
+}
+
 // One blocking GET of the feed, its body into the sink; raises a runtime error when no
 // complete answer came.
 void fetch(CURL* curl, BodySink& sink, const TransferLimits& limits) {
@@ -312,10 +324,7 @@ QByteArray HttpFeedSource::get(const QString& address) {
     sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kFeedCap;
     const QByteArray wire = wireAddress(address);
     setCommonOptions(curl.get(), wire, limits_, sink);
-    // A feed may move; it may not move from a secure address to a plain one.
-    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, wire.startsWith("https:") ? "https" : "http,https");
+    followFeedRedirects(curl.get(), wire);
 
     // A GET changes nothing: after a 401 it goes again with the credentials the operator gave.
     SignInRound signIn(signIn_, address);
@@ -327,9 +336,7 @@ QByteArray HttpFeedSource::get(const QString& address) {
         if (status == kUnauthorized && signIn.challenged(headerOf(curl.get(), "WWW-Authenticate"))) continue;
         if (!signIn.failure().isEmpty()) throw feedError(signIn.failure());
         if (status != kUnauthorized) signIn.answered();
-        if (status < 200 || status > 299)
-            throw feedError(
-                QStringLiteral("the server answered with %1").arg(statusWithReason(curl.get(), status, sink.data)));
+        if (status < 200 || status > 299) throw feedError(feedStatusFailure(curl.get(), status, sink.data));
         return std::move(sink.data);
     }
 }
@@ -344,6 +351,7 @@ struct HttpTransfer::Request {
     StallWatch watch;
     SignInRound signIn;
     QByteArray challenge;  // the WWW-Authenticate of a 401, until it is answered
+    bool get = false;      // a GET of the feed rather than the POST of a batch
 
     Request(std::chrono::milliseconds inactivity, SignIn* signIn, const QString& url)
         : watch(inactivity), signIn(signIn, url) {}
@@ -390,6 +398,16 @@ HttpTransfer::~HttpTransfer() {
     sockets_.clear();
 }
 
+void HttpTransfer::abort() {
+    if (!executing_) return;
+    stallCheck_.stop();
+    curlTimeout_.stop();
+    if (request_) curl_multi_remove_handle(multi_, request_->curl.get());
+    request_.reset();
+    failure_ = QStringLiteral("the request was cancelled");
+    executing_ = false;
+}
+
 void HttpTransfer::execute(const QString& url, const QString& operation, const QByteArray& data,
                            const QString& headers) {
     if (executing_)
@@ -397,7 +415,9 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     if (!isWebAddress(url))
         throw RuntimeError(errors::TransferFailed, kTransferSource,
                            QStringLiteral("\"%1\" is not a web address").arg(url));
-    if (operation.compare(QLatin1String("Post"), Qt::CaseInsensitive) != 0)
+    const bool post = operation.compare(QLatin1String("Post"), Qt::CaseInsensitive) == 0;
+    const bool get = operation.compare(QLatin1String("Get"), Qt::CaseInsensitive) == 0;
+    if (!post && !get)
         throw RuntimeError(errors::TransferFailed, kTransferSource,
                            QStringLiteral("Unsupported operation %1").arg(operation));
 
@@ -407,12 +427,20 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     request->curl = newEasyHandle();
     request->address = wireAddress(url);
     request->data = data;
-    request->sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kReplyCap;
+    request->get = get;
+    request->sink.cap =
+        limits_.maxBody > 0 ? limits_.maxBody : (get ? TransferLimits::kFeedCap : TransferLimits::kReplyCap);
     CURL* curl = request->curl.get();
     setCommonOptions(curl, request->address, limits_, request->sink);
-    curl_easy_setopt(curl, CURLOPT_POST, 1L);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request->data.constData());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request->data.size()));
+    if (get) {
+        // The feed, as the blocking GET fetches it, without blocking.
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        followFeedRedirects(curl, request->address);
+    } else {
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request->data.constData());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request->data.size()));
+    }
     // A connection of its own, closed after the reply: a request on a reused connection that
     // the server has dropped would be sent a second time.
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
@@ -429,6 +457,7 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
         throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("The request could not be started"));
     }
     body_.clear();
+    bodyBytes_.clear();
     handedOut_ = 0;
     delivered_ = false;
     failure_.clear();
@@ -505,7 +534,10 @@ void HttpTransfer::finish(int curlCode, const QString& reason) {
         // Nothing was applied. The operator is asked from the event loop, not from inside
         // libcurl's notification; the transfer executes until the request goes again or ends.
         request_->challenge = headerOf(curl, "WWW-Authenticate");
-        QTimer::singleShot(0, this, [this] { answerChallenge(); });
+        // A request aborted meanwhile is not answered, nor one started after it.
+        QTimer::singleShot(0, this, [this, request = request_.get()] {
+            if (request_.get() == request) answerChallenge();
+        });
         return;
     }
     std::unique_ptr<Request> request = std::move(request_);
@@ -517,8 +549,10 @@ void HttpTransfer::finish(int curlCode, const QString& reason) {
         body_ = QString::fromUtf8(request->sink.data);
         delivered_ = status >= 200 && status <= 299;
         if (!delivered_)
-            failure_ = QStringLiteral("the server refused the changes (%1)")
-                           .arg(statusWithReason(curl, status, request->sink.data));
+            failure_ = request->get ? feedStatusFailure(curl, status, request->sink.data)
+                                    : QStringLiteral("the server refused the changes (%1)")
+                                          .arg(statusWithReason(curl, status, request->sink.data));
+        bodyBytes_ = std::move(request->sink.data);
         request.reset();
         emit stateChanged(StateResponseReceived);
         emit stateChanged(StateResponseCompleted);

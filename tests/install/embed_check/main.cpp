@@ -38,6 +38,8 @@ void checkOperatorCycle(const QString& server) {
     check(QTest::qWaitForWindowExposed(&widget), QStringLiteral("the widget is shown"));
 
     check(widget.setCenterID(QStringLiteral("1")) && widget.setServerName(server), QStringLiteral("centre and server"));
+    // The load runs once the event loop does.
+    QTest::qWaitFor([&] { return !events.isEmpty(); }, 20000);
     const QString loaded = QStringLiteral("loaded %1 %2").arg(before.nonSelected).arg(before.selected);
     check(events == QStringList{loaded}, QStringLiteral("%1, as the feed counts: %2").arg(loaded, events.join(", ")));
 
