@@ -17,6 +17,8 @@ file(RELATIVE_PATH TARVOCENTEREMP_PC_TO_PREFIX /prefix/${CMAKE_INSTALL_LIBDIR}/p
 configure_file(cmake/TarvoCenterEmp.pc.in ${CMAKE_BINARY_DIR}/package/TarvoCenterEmp.pc @ONLY)
 install(FILES ${CMAKE_BINARY_DIR}/package/TarvoCenterEmp.pc DESTINATION ${CMAKE_INSTALL_LIBDIR}/pkgconfig)
 
+# The logging category, for kdebugsettings and anyone who reads QT_LOGGING_RULES' documentation.
+install(FILES data/tarvocenteremp.categories DESTINATION ${CMAKE_INSTALL_DATADIR}/qlogging-categories6)
 install(FILES README.md docs/embedding.md docs/operator-script.md DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvocenteremp)
 install(DIRECTORY examples/embed DESTINATION ${CMAKE_INSTALL_DATAROOTDIR}/doc/tarvocenteremp/examples)
 

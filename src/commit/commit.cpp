@@ -1,4 +1,5 @@
 #include "commit/commit.h"
+#include "rules/texts.h"
 
 #include "commit/sql_batch.h"
 #include "form/control.h"
@@ -7,20 +8,20 @@
 
 namespace {
 
-const QString kInformation = QStringLiteral("Information");
+QString information() { return Texts::tr("Information"); }
 
 CommitOutcome refuseInvalidIds(Control& control, const QStringList& invalidIds) {
     const QString ids = invalidIds.join(QStringLiteral(", "));
     control.setMousePointer(kPointerDefault);
-    control.ui().messageBox(QStringLiteral("Nothing was saved: these employee IDs are not valid numbers: %1").arg(ids),
-                            kStyleCritical, kInformation);
-    return {false, QStringLiteral("employee IDs that are not valid numbers: %1").arg(ids), {}};
+    control.ui().messageBox(Texts::tr("Nothing was saved: these employee IDs are not valid numbers: %1").arg(ids),
+                            kStyleCritical, information());
+    return {false, Texts::tr("employee IDs that are not valid numbers: %1").arg(ids), {}};
 }
 
 // While the batch is on its way the lists take no moves; the notice says so.
 void beginWait(Control& control) {
     control.state().CommitWaiting = true;
-    control.setNotice(QStringLiteral("Saving\u2026"));
+    control.setNotice(Texts::tr("Saving…"));
 }
 
 // Lets the window live while the server works; moves wait until the commit has ended.
@@ -48,7 +49,7 @@ std::optional<CommitOutcome> postBatch(Control& control) {
     } catch (const std::exception& error) {
         control.setMousePointer(kPointerDefault);
         // "Occoured" is kept on purpose: the control's own text, which hosts and stored scripts may match.
-        control.ui().messageBox(QStringLiteral("Error Occoured"), kStyleCritical, kInformation,
+        control.ui().messageBox(Texts::tr("Error Occoured"), kStyleCritical, information(),
                                 QString::fromUtf8(error.what()));
         return CommitOutcome{false, QString::fromUtf8(error.what()), {}};
     }
@@ -82,8 +83,8 @@ CommitOutcome endCommitClick(Control& control, const CommitOutcome& outcome) {
     if (!outcome.delivered) {
         // Reloading now would put the database's state over moves that never reached it.
         form.cmdCommit.setEnabled(true);
-        control.setNotice(QStringLiteral("The changes were not saved (%1). Your moves are kept: press Commit to "
-                                         "Database to try again.")
+        control.setNotice(Texts::tr("The changes were not saved (%1). Your moves are kept: press Commit to "
+                                    "Database to try again.")
                               .arg(outcome.failure));
     }
     return outcome;

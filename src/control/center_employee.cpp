@@ -1,4 +1,5 @@
 #include "control/center_employee.h"
+#include "rules/texts.h"
 
 #include "commit/commit.h"
 #include "commit/transfer_events.h"
@@ -12,6 +13,7 @@
 #include "moving/multi_row_moves.h"
 #include "moving/single_row_moves.h"
 #include "net/transfer.h"
+#include "rules/logging.h"
 #include "rules/numeric_text.h"
 #include "surface/ui_services.h"
 
@@ -21,14 +23,16 @@
 
 namespace {
 
-// Handlers without a trap of their own end here on a failure: quietly, keeping what they did,
-// so that nothing reaches the host's event loop.
+// Handlers without a trap of their own end here on a failure: quietly for the operator,
+// keeping what they did, so that nothing reaches the host's event loop; the log says what ended.
 template <typename Handler>
 auto guarded(Handler handler) {
     return [handler](auto&&... args) {
         try {
             handler(std::forward<decltype(args)>(args)...);
-        } catch (const std::exception&) {}
+        } catch (const std::exception& error) {
+            qCWarning(lcCenterEmp) << "a handler ended on a failure:" << error.what();
+        }
     };
 }
 
@@ -58,9 +62,9 @@ constexpr int kNameShares = 4;
 
 // Adds the three columns to a list whose width was read as width; the ID copy stays hidden.
 void addEmployeeColumns(ReportList& list, Int16 width) {
-    list.addColumn(QStringLiteral("ID"), double(width) / kWidthShares);
-    list.addColumn(QStringLiteral("Name"), double(Int16::from(kNameShares) * width) / kWidthShares);
-    list.addColumn(QStringLiteral("ID"), 0);
+    list.addColumn(Texts::tr("ID"), double(width) / kWidthShares);
+    list.addColumn(Texts::tr("Name"), double(Int16::from(kNameShares) * width) / kWidthShares);
+    list.addColumn(Texts::tr("ID"), 0);
 }
 
 Int16 roundedWidth(const ReportList& list) { return Int16::from(qint64(std::nearbyint(list.width()))); }
@@ -93,7 +97,7 @@ void CenterEmployee::initialise() {
     form.lstEmployees.setLanguageOrder(kNameColumn);
 
     form.lblVersionNumber.setCaption(
-        QStringLiteral("Version Number: %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+        Texts::tr("Version Number: %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 }
 
 void CenterEmployee::routeEvents() {

@@ -6,6 +6,7 @@
 #include "form/rows.h"
 #include "rules/int16.h"
 
+#include <TarvoCenterEmp/tarvocenteremp_version.h>
 #include <QString>
 #include <memory>
 #include <utility>
@@ -15,9 +16,9 @@ class Transfer;
 class UiServices;
 
 // The library's version: the version label and the component runtime read it from here.
-inline constexpr int kVersionMajor = 1;
-inline constexpr int kVersionMinor = 0;
-inline constexpr int kVersionRevision = 6;
+inline constexpr int kVersionMajor = TARVOCENTEREMP_VERSION_MAJOR;
+inline constexpr int kVersionMinor = TARVOCENTEREMP_VERSION_MINOR;
+inline constexpr int kVersionRevision = TARVOCENTEREMP_VERSION_PATCH;
 
 // The control's private state; nothing of it is persisted.
 struct ControlState {

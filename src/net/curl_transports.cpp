@@ -4,6 +4,7 @@
 
 #include "net/http_feed_source.h"
 #include "net/http_transfer.h"
+#include "rules/texts.h"
 
 #include "net/sign_in.h"
 #include "rules/runtime_error.h"
@@ -52,7 +53,7 @@ QByteArray wireAddress(const QString& address) {
     return wire;
 }
 
-QString mebibytes(qint64 bytes) { return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024)); }
+QString mebibytes(qint64 bytes) { return Texts::tr("%1 MiB").arg(bytes / (1024 * 1024)); }
 
 // A body that grows into a buffer up to its cap; the size the server announces is reserved
 // at once, so a feed costs its own size and not the doubling of a growing buffer. libcurl's
@@ -161,7 +162,7 @@ QString shownText(const QString& text) {
 // "status N", with the reason the server wrote as plain text and, when it asks for a pause,
 // when to try again.
 QString statusWithReason(CURL* curl, long status, const QByteArray& body) {
-    QString text = QStringLiteral("status %1").arg(status);
+    QString text = Texts::tr("status %1").arg(status);
     const char* type = nullptr;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type);
     if (type && QByteArray(type).trimmed().toLower().startsWith("text/plain")) {
@@ -173,9 +174,9 @@ QString statusWithReason(CURL* curl, long status, const QByteArray& body) {
         bool seconds = false;
         after.toLongLong(&seconds);
         if (seconds)
-            text += QStringLiteral("; try again in %1 seconds").arg(after);
+            text += Texts::tr("; try again in %1 seconds").arg(after);
         else if (!after.isEmpty())
-            text += QStringLiteral("; try again after %1").arg(after);
+            text += Texts::tr("; try again after %1").arg(after);
     }
     return text;
 }
@@ -207,7 +208,7 @@ private:
     qint64 bytesSeen_ = 0;
 };
 
-const QString kStalled = QStringLiteral("the server stopped answering");
+QString stalledReason() { return Texts::tr("the server stopped answering"); }
 
 // The failures that need nothing but a sentence.
 struct PlainFailure {
@@ -215,13 +216,14 @@ struct PlainFailure {
     const char* text;
 };
 constexpr PlainFailure kPlainFailures[] = {
-    {CURLE_PARTIAL_FILE, "the server's answer was cut short"},
-    {CURLE_GOT_NOTHING, "the server closed the connection without answering"},
-    {CURLE_RECV_ERROR, "the connection broke while the answer arrived"},
-    {CURLE_SEND_ERROR, "the connection broke while the request was sent"},
-    {CURLE_COULDNT_CONNECT, "the server could not be reached (nothing answers at that address)"},
-    {CURLE_COULDNT_RESOLVE_HOST, "the server's name could not be found"},
-    {CURLE_TOO_MANY_REDIRECTS, "the server sent the request round in circles"},
+    {CURLE_PARTIAL_FILE, QT_TRANSLATE_NOOP("Texts", "the server's answer was cut short")},
+    {CURLE_GOT_NOTHING, QT_TRANSLATE_NOOP("Texts", "the server closed the connection without answering")},
+    {CURLE_RECV_ERROR, QT_TRANSLATE_NOOP("Texts", "the connection broke while the answer arrived")},
+    {CURLE_SEND_ERROR, QT_TRANSLATE_NOOP("Texts", "the connection broke while the request was sent")},
+    {CURLE_COULDNT_CONNECT,
+     QT_TRANSLATE_NOOP("Texts", "the server could not be reached (nothing answers at that address)")},
+    {CURLE_COULDNT_RESOLVE_HOST, QT_TRANSLATE_NOOP("Texts", "the server's name could not be found")},
+    {CURLE_TOO_MANY_REDIRECTS, QT_TRANSLATE_NOOP("Texts", "the server sent the request round in circles")},
 };
 
 // Why a request failed, in words an operator understands.
@@ -234,25 +236,23 @@ QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const T
         curl_easy_getinfo(curl, CURLINFO_TOTAL_TIME_T, &total);
         // Microseconds; the stall check fires well before the deadline, never near it.
         if (total / 1000 >= limits.deadline.count() * 9 / 10)
-            return QStringLiteral("the server did not finish its answer within %1 seconds")
+            return Texts::tr("the server did not finish its answer within %1 seconds")
                 .arg(QString::number(double(limits.deadline.count()) / 1000.0));
-        return kStalled;
+        return stalledReason();
     }
     case CURLE_WRITE_ERROR:
     case CURLE_FILESIZE_EXCEEDED:
         if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
-            return QStringLiteral("the server's answer is larger than %1").arg(mebibytes(sink.cap));
+            return Texts::tr("the server's answer is larger than %1").arg(mebibytes(sink.cap));
         break;
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return QStringLiteral("the server's certificate could not be verified") + because;
-    case CURLE_SSL_CACERT_BADFILE: return QStringLiteral("the trusted certificates could not be read") + because;
-    case CURLE_SSL_CONNECT_ERROR:
-        return QStringLiteral("a secure connection to the server could not be set up") + because;
+    case CURLE_PEER_FAILED_VERIFICATION: return Texts::tr("the server's certificate could not be verified") + because;
+    case CURLE_SSL_CACERT_BADFILE: return Texts::tr("the trusted certificates could not be read") + because;
+    case CURLE_SSL_CONNECT_ERROR: return Texts::tr("a secure connection to the server could not be set up") + because;
     default: break;
     }
     for (const PlainFailure& failure : kPlainFailures)
-        if (failure.code == code) return QString::fromUtf8(failure.text);
-    return QStringLiteral("the transfer failed (%1)")
+        if (failure.code == code) return Texts::tr(failure.text);
+    return Texts::tr("the transfer failed (%1)")
         .arg(detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : detail);
 }
 
@@ -285,7 +285,7 @@ void followFeedRedirects(CURL* curl, const QByteArray& wire) {
 
 // Why a feed that came with a status other than success is no feed.
 QString feedStatusFailure(CURL* curl, long status, const QByteArray& body) {
-    return QStringLiteral("the server answered with %1").arg(statusWithReason(curl, status, body));
+    return Texts::tr("the server answered with %1").arg(statusWithReason(curl, status, body));
 }
 
 // One blocking GET of the feed, its body into the sink; raises a runtime error when no
@@ -296,8 +296,7 @@ void fetch(CURL* curl, BodySink& sink, const TransferLimits& limits) {
     // while a load reads its feed.
     const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> owner(curl_multi_init(), &curl_multi_cleanup);
     CURLM* multi = owner.get();
-    if (!multi || curl_multi_add_handle(multi, curl) != CURLM_OK)
-        throw feedError(QStringLiteral("libcurl could not start"));
+    if (!multi || curl_multi_add_handle(multi, curl) != CURLM_OK) throw feedError(Texts::tr("libcurl could not start"));
     StallWatch watch(limits.inactivity);
     CURLcode code = CURLE_OK;
     bool stalled = false;
@@ -311,14 +310,14 @@ void fetch(CURL* curl, BodySink& sink, const TransferLimits& limits) {
     while (CURLMsg* message = curl_multi_info_read(multi, &queued))
         if (message->msg == CURLMSG_DONE) code = message->data.result;
     curl_multi_remove_handle(multi, curl);
-    if (stalled) throw feedError(kStalled);
+    if (stalled) throw feedError(stalledReason());
     if (code != CURLE_OK) throw feedError(describeFailure(curl, code, sink, limits));
 }
 
 }  // namespace
 
 QByteArray HttpFeedSource::get(const QString& address) {
-    if (!isWebAddress(address)) throw feedError(QStringLiteral("\"%1\" is not a web address").arg(address));
+    if (!isWebAddress(address)) throw feedError(Texts::tr("\"%1\" is not a web address").arg(address));
     const EasyHandle curl = newEasyHandle();
     BodySink sink;
     sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kFeedCap;
@@ -387,7 +386,8 @@ HttpTransfer::HttpTransfer(TransferLimits limits, SignIn* signIn) : limits_(limi
     connect(&curlTimeout_, &QTimer::timeout, this, [this] { socketAction(CURL_SOCKET_TIMEOUT, 0); });
     stallCheck_.setInterval(kStallCheckMs);
     connect(&stallCheck_, &QTimer::timeout, this, [this] {
-        if (request_ && request_->watch.stalled(request_->curl.get())) finish(CURLE_OPERATION_TIMEDOUT, kStalled);
+        if (request_ && request_->watch.stalled(request_->curl.get()))
+            finish(CURLE_OPERATION_TIMEDOUT, stalledReason());
     });
 }
 
@@ -404,7 +404,7 @@ void HttpTransfer::abort() {
     curlTimeout_.stop();
     if (request_) curl_multi_remove_handle(multi_, request_->curl.get());
     request_.reset();
-    failure_ = QStringLiteral("the request was cancelled");
+    failure_ = Texts::tr("the request was cancelled");
     executing_ = false;
 }
 
@@ -413,8 +413,7 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     if (executing_)
         throw RuntimeError(errors::TransferBusy, kTransferSource, QStringLiteral("Still executing last request"));
     if (!isWebAddress(url))
-        throw RuntimeError(errors::TransferFailed, kTransferSource,
-                           QStringLiteral("\"%1\" is not a web address").arg(url));
+        throw RuntimeError(errors::TransferFailed, kTransferSource, Texts::tr("\"%1\" is not a web address").arg(url));
     const bool post = operation.compare(QLatin1String("Post"), Qt::CaseInsensitive) == 0;
     const bool get = operation.compare(QLatin1String("Get"), Qt::CaseInsensitive) == 0;
     if (!post && !get)
@@ -454,7 +453,7 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     request_ = std::move(request);
     if (!send()) {
         request_.reset();
-        throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("The request could not be started"));
+        throw RuntimeError(errors::TransferFailed, kTransferSource, Texts::tr("The request could not be started"));
     }
     body_.clear();
     bodyBytes_.clear();
@@ -550,7 +549,7 @@ void HttpTransfer::finish(int curlCode, const QString& reason) {
         delivered_ = status >= 200 && status <= 299;
         if (!delivered_)
             failure_ = request->get ? feedStatusFailure(curl, status, request->sink.data)
-                                    : QStringLiteral("the server refused the changes (%1)")
+                                    : Texts::tr("the server refused the changes (%1)")
                                           .arg(statusWithReason(curl, status, request->sink.data));
         bodyBytes_ = std::move(request->sink.data);
         request.reset();
@@ -570,7 +569,7 @@ void HttpTransfer::answerChallenge() {
     if (!request_) return;
     if (request_->signIn.challenged(request_->challenge)) {
         if (send()) return;
-        failure_ = QStringLiteral("the request could not be started again");
+        failure_ = Texts::tr("the request could not be started again");
     } else {
         failure_ = request_->signIn.failure();
     }

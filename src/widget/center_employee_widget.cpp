@@ -5,16 +5,15 @@
 #include "net/feed_source.h"
 #include "net/http_transfer.h"
 #include "net/sign_in.h"
+#include "rules/logging.h"
 #include "rules/runtime_error.h"
+#include "rules/texts.h"
 #include "view/center_employee_view.h"
 #include "view/qt_ui_services.h"
 
-#include <QLoggingCategory>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <new>
-
-Q_LOGGING_CATEGORY(lcCenterEmp, "tarvo.centeremp", QtInfoMsg)
 
 namespace {
 
@@ -62,7 +61,7 @@ public:
     QByteArray get(const QString& address) override {
         if (address != address_)
             throw RuntimeError(errors::FeedUnavailable, QStringLiteral("FeedDocument"),
-                               QStringLiteral("the feed of another centre or server came"));
+                               Texts::tr("the feed of another centre or server came"));
         if (!failure_.isEmpty()) throw RuntimeError(errors::FeedUnavailable, QStringLiteral("FeedDocument"), failure_);
         return std::exchange(body_, {});
     }
@@ -115,7 +114,7 @@ struct CenterEmployeeWidget::Private {
         state.LoadWaiting = true;
         disableMoveButtons(control.form());
         control.form().cmdCommit.setEnabled(false);
-        control.setNotice(QObject::tr("Loading\u2026"));
+        control.setNotice(Texts::tr("Loading…"));
         if (!fetchQueued) {
             fetchQueued = true;
             QTimer::singleShot(0, q, [this] { fetch(); });
@@ -302,7 +301,7 @@ void CenterEmployeeWidget::revert() { reload(); }
 
 void CenterEmployeeWidget::commit() {
     if (d_->busy) {
-        const QString reason = tr("a load or another commit is still running");
+        const QString reason = Texts::tr("a load or another commit is still running");
         qCInfo(lcCenterEmp).noquote() << "commit not started:" << reason;
         emit commitFailed(reason);
         return;

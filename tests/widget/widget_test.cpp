@@ -8,6 +8,7 @@
 #include "support/canned_http_server.h"
 #include "support/control_harness.h"
 
+#include <QAbstractButton>
 #include <QAbstractItemView>
 #include <QApplication>
 #include <QElapsedTimer>
@@ -20,6 +21,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QTranslator>
 #include <QVBoxLayout>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 
@@ -334,6 +336,23 @@ TEST(CenterEmployeeWidget, DesignerFormsSetTheAddressOnceAndOfferItToNoTranslato
     EXPECT_TRUE(centre > 0 && centre < retranslate) << code.toStdString();
     EXPECT_EQ(code.indexOf(QStringLiteral("setServerName"), retranslate), -1) << code.toStdString();
     EXPECT_EQ(code.indexOf(QStringLiteral("setCenterID"), retranslate), -1) << code.toStdString();
+}
+
+// With the German translation installed the operator reads German; without one, the control's
+// own English, unchanged.
+TEST(CenterEmployeeWidget, SpeaksGermanWithItsTranslationAndEnglishWithout) {
+    const auto commitCaption = [] {
+        CenterEmployeeWidget widget;
+        auto* button = widget.findChild<QAbstractButton*>(QStringLiteral("cmdCommit"));
+        return button ? button->text() : QString();
+    };
+    QTranslator german;
+    ASSERT_TRUE(german.load(QLocale(QLocale::German), QStringLiteral("tarvocenteremp"), QStringLiteral("_"),
+                            QStringLiteral(CENTEREMP_QM_DIR)));
+    QCoreApplication::installTranslator(&german);
+    EXPECT_EQ(commitCaption(), QStringLiteral("In Datenbank speichern"));
+    QCoreApplication::removeTranslator(&german);
+    EXPECT_EQ(commitCaption(), QStringLiteral("Commit to Database"));
 }
 
 }  // namespace

@@ -5,10 +5,11 @@
 // Usage: embed_check PREFIX
 #include "check_steps.h"
 
-#include <TarvoCenterEmp/centeremployeewidget.h>
+#include <TarvoCenterEmp/CenterEmployeeWidget>
 
 #include <QAbstractItemView>
 #include <QApplication>
+#include <QLabel>
 #include <QMessageBox>
 #include <QPluginLoader>
 #include <QTemporaryDir>
@@ -36,6 +37,10 @@ void checkOperatorCycle(const QString& server) {
     QObject::connect(&widget, &CenterEmployeeWidget::commitFailed, [&](const QString& r) { events << "failed " + r; });
     widget.show();
     check(QTest::qWaitForWindowExposed(&widget), QStringLiteral("the widget is shown"));
+    static_assert(TARVOCENTEREMP_VERSION >= QT_VERSION_CHECK(1, 0, 0));
+    auto* version = widget.findChild<QLabel*>(QStringLiteral("lblVersionNumber"));
+    check(version && version->text().endsWith(QStringLiteral(" " TARVOCENTEREMP_VERSION_STRING)),
+          QStringLiteral("the version label shows the header's version %1").arg(TARVOCENTEREMP_VERSION_STRING));
 
     check(widget.setCenterID(QStringLiteral("1")) && widget.setServerName(server), QStringLiteral("centre and server"));
     // The load runs once the event loop does.
