@@ -6,7 +6,8 @@ set(TARVOCENTEREMP_QT_VERSION 6.4)
 set(cmake_dir ${CMAKE_INSTALL_LIBDIR}/cmake/TarvoCenterEmp)
 install(EXPORT TarvoCenterEmpTargets NAMESPACE TarvoCenterEmp:: DESTINATION ${cmake_dir})
 configure_package_config_file(cmake/TarvoCenterEmpConfig.cmake.in
-  ${CMAKE_BINARY_DIR}/package/TarvoCenterEmpConfig.cmake INSTALL_DESTINATION ${cmake_dir})
+  ${CMAKE_BINARY_DIR}/package/TarvoCenterEmpConfig.cmake INSTALL_DESTINATION ${cmake_dir}
+  PATH_VARS TARVOCENTEREMP_TRANSLATIONS_DIR)
 write_basic_package_version_file(${CMAKE_BINARY_DIR}/package/TarvoCenterEmpConfigVersion.cmake
   COMPATIBILITY SameMajorVersion)
 install(FILES ${CMAKE_BINARY_DIR}/package/TarvoCenterEmpConfig.cmake

@@ -2,8 +2,8 @@
 
 #include <QLoggingCategory>
 
-// The library's log, "tarvo.centeremp": what the control dealt with quietly (a handler's
-// failure it swallowed, a message box a program turned off, a load or commit that failed).
-// Information and above are on by default; QT_LOGGING_RULES="tarvo.centeremp.debug=true"
-// adds refused calls.
+// The library's log, "tarvo.centeremp": what the control dealt with quietly. Warnings (on by
+// default): a handler's failure it swallowed. Information (QT_LOGGING_RULES=
+// "tarvo.centeremp.info=true"): the message boxes a program turned off and what they said,
+// loads and commits that failed. Debug: calls refused with lastError().
 Q_DECLARE_LOGGING_CATEGORY(lcCenterEmp)

@@ -31,8 +31,9 @@ public:
     using UiServices::messageBox;
     void messageBox(const QString& text, int style, const QString& title, const QString& detail) override {
         if (boxes) return qt_.messageBox(text, style, title, detail);
-        qCInfo(lcCenterEmp).noquote() << "message box not shown:" << (title.isEmpty() ? QString() : title + u':')
-                                      << text << detail;
+        QString said = title.isEmpty() ? text : title + QStringLiteral(": ") + text;
+        if (!detail.isEmpty()) said += QStringLiteral(" (") + detail + u')';
+        qCInfo(lcCenterEmp).noquote() << "message box not shown:" << said.trimmed();
     }
     void setMousePointer(int pointer) override { qt_.setMousePointer(pointer); }
     void doEvents() override { qt_.doEvents(); }

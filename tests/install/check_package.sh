@@ -4,7 +4,9 @@
 # Designer plugin; host; server) with its copyright and changelog; binaries stripped, their
 # debug symbols in the -dbgsym packages; the library's ldconfig trigger; the dependencies on
 # the libraries they link and on what they load at run time; and lintian finds no error and
-# no warning (the overrides in debian/ say why for each they keep).
+# no warning (the overrides in debian/ say why for each they keep). Then the packages, unpacked
+# into a root of their own, serve the embedding checks (run_embed_check.sh): the example and
+# the checks built against them alone, driven against the packaged server.
 # Usage: check_package.sh PACKAGE_DIR
 set -euo pipefail
 dir=$1
@@ -64,5 +66,9 @@ grep -q "libTarvoCenterEmp 1 libtarvocenteremp1" "$tmp/control/shlibs" 2>/dev/nu
 grep -qx 'prefix=/usr' "$tmp/libtarvocenteremp-dev/usr/lib/$multiarch/pkgconfig/TarvoCenterEmp.pc" || fail "the .pc file's prefix is not /usr"
 
 lintian --fail-on error,warning "$dir"/*.deb >"$tmp/lintian.log" 2>&1 || { cat "$tmp/lintian.log"; fail "lintian finds errors or warnings"; }
-[ "$failed" -eq 0 ] && echo "$(ls "$dir"/*.deb | wc -l) packages at $version: every part in its place, stripped, lintian clean"
-exit "$failed"
+[ "$failed" -eq 0 ] || exit 1
+echo "$(ls "$dir"/*.deb | wc -l) packages at $version: every part in its place, stripped, lintian clean"
+
+for package in "${!holds[@]}"; do dpkg-deb -x "$dir/${package}_${version}_$arch.deb" "$tmp/root"; done
+QT_QPA_PLATFORM=${QT_QPA_PLATFORM:-offscreen} bash "$top/tests/install/run_embed_check.sh" "$tmp/root/usr" "$top" \
+    "$tmp/root/usr/share/doc/libtarvocenteremp-dev/examples/embed" "$tmp"
