@@ -6,6 +6,7 @@
 #include "net/http_transfer.h"
 #include "net/sign_in.h"
 #include "rules/logging.h"
+#include "rules/numeric_text.h"
 #include "rules/runtime_error.h"
 #include "rules/texts.h"
 #include "view/center_employee_view.h"
@@ -14,6 +15,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 #include <new>
+#include <optional>
+#include <utility>
 
 namespace {
 
@@ -110,6 +113,7 @@ struct CenterEmployeeWidget::Private {
         }
         loadAfterCommit = false;
         isLoaded = false;
+        ++loadGeneration;  // an end of an earlier fetch that is still queued is ignored
         feedTransfer.abort();
         ControlState& state = control.state();
         state.LoadWaiting = true;
@@ -126,6 +130,8 @@ struct CenterEmployeeWidget::Private {
     void fetch() {
         fetchQueued = false;
         if (!control.state().LoadWaiting) return;
+        // The centre set meanwhile is the one the lists show from now on.
+        if (requestedCentre) control.state().CenterID = *std::exchange(requestedCentre, std::nullopt);
         fetchAddress = control.feedAddress();
         try {
             feedTransfer.execute(fetchAddress, QStringLiteral("Get"), {}, {});
@@ -171,6 +177,10 @@ struct CenterEmployeeWidget::Private {
     CenterEmployeeView* view = nullptr;  // a child of the widget, deleted before the control
     Error lastError;
     QString fetchAddress;
+    // A centre set but not loaded yet: the lists, and so a commit, keep the centre they show
+    // until a load starts.
+    std::optional<qint32> requestedCentre;
+    int loadGeneration = 0;
     bool fetchQueued = false;
     bool loadAfterCommit = false;
     bool busy = false;
@@ -193,8 +203,11 @@ CenterEmployeeWidget::CenterEmployeeWidget(QWidget* parent) : QWidget(parent), d
     });
     connect(&d_->feedTransfer, &Transfer::stateChanged, &d_->feedTransfer, [this](int state) {
         if (state != Transfer::StateError && state != Transfer::StateResponseCompleted) return;
-        // The transfer stops executing once its notifications have run.
-        QTimer::singleShot(0, &d_->feedTransfer, [this] { d_->fetchEnded(); });
+        // The transfer stops executing once its notifications have run; a load started
+        // meanwhile has a fetch of its own.
+        QTimer::singleShot(0, &d_->feedTransfer, [this, generation = d_->loadGeneration] {
+            if (generation == d_->loadGeneration) d_->fetchEnded();
+        });
     });
 
     // The control's events become this widget's signals; each runs once its action has ended.
@@ -229,12 +242,15 @@ CenterEmployeeWidget::~CenterEmployeeWidget() {
     delete d_->view;  // it draws the control's form, which goes with d_
 }
 
-QString CenterEmployeeWidget::centerID() const { return QString::number(d_->control.state().CenterID); }
+QString CenterEmployeeWidget::centerID() const {
+    return QString::number(d_->requestedCentre.value_or(d_->control.state().CenterID));
+}
 
 bool CenterEmployeeWidget::setCenterID(const QString& centerID) {
-    const qint32 before = d_->control.state().CenterID;
-    if (!d_->run([&] { d_->control.setCenterID(centerID); })) return false;
-    if (d_->control.state().CenterID == before) return true;
+    const QString before = this->centerID();
+    if (!d_->run([&] { d_->requestedCentre = numeric_text::toInt32(centerID, QStringLiteral("CenterID")); }))
+        return false;
+    if (this->centerID() == before) return true;
     d_->isLoaded = false;
     if (d_->control.state().LoadWaiting) d_->startLoad();
     emit centerIDChanged(this->centerID());

@@ -22,6 +22,7 @@
 #include <QTest>
 #include <QTimer>
 #include <QTranslator>
+#include <QUrl>
 #include <QVBoxLayout>
 #include <QtUiPlugin/QDesignerCustomWidgetInterface>
 
@@ -237,6 +238,34 @@ TEST(CenterEmployeeWidget, CommitEndsWithPendingClearedOrTheMovesKept) {
         EXPECT_EQ(server.requests().size(), c.requests) << c.status;
         EXPECT_EQ(boxes.shown, 0) << c.status;
     }
+}
+
+// A centre set while moves are pending changes nothing the lists show: commit() writes the moves
+// to the centre they were made in, and the reload after it shows the new centre.
+TEST(CenterEmployeeWidget, ACommitWritesToTheCentreTheListsShow) {
+    CannedHttpServer server;
+    server.answerInTurn({{200, feedDocument({{"7", "Ann"}}, {}), "text/xml", {}},
+                         {200, "Saved: 1 assigned, 0 removed.", "text/plain", {}}});
+    server.respond(200, feedDocument({{"9", "Bo"}}, {}));
+    CenterEmployeeWidget widget;
+    widget.setMessageBoxes(false);
+    widget.show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&widget));
+    Heard heard(widget);
+    ASSERT_TRUE(widget.setCenterID(QStringLiteral("1")) && widget.setServerName(server.url()));
+    ASSERT_TRUE(heard.waitFor(QStringLiteral("busy 0")));
+    moveFirstEmployee(widget);
+    ASSERT_TRUE(widget.setCenterID(QStringLiteral("2")));
+    EXPECT_EQ(widget.centerID(), QStringLiteral("2"));
+    EXPECT_FALSE(widget.isLoaded());
+    widget.commit();
+    ASSERT_TRUE(heard.waitFor(QStringLiteral("committed")));
+    const auto requests = server.requests();
+    ASSERT_EQ(requests.size(), 3u);
+    const QString batch = QUrl::fromPercentEncoding(QByteArray(requests[1].body).replace('+', ' '));
+    EXPECT_TRUE(batch.contains(QStringLiteral("VALUES (1,7,"))) << batch.toStdString();
+    EXPECT_EQ(requests[2].target, QByteArray("/CenterEmployee.asp?centerID=2"));
+    EXPECT_TRUE(widget.isLoaded());
 }
 
 // Every property tells its changes: each has a NOTIFY signal, and setting a writable one to a

@@ -69,7 +69,8 @@ public:
     ~CenterEmployeeWidget() override;
 
     /// The centre set last, as the stored number in text ("0" until one is set). It is the
-    /// centre the lists show once isLoaded() is true; until then they show the previous one.
+    /// centre the lists show once isLoaded() is true; until a load of it starts they show the
+    /// previous one, and a commit writes the moves to the centre they were made in.
     QString centerID() const;
     /// The server name last assigned ("" until one is set).
     QString serverName() const;
