@@ -5,7 +5,7 @@
 
 // Offers CenterEmployeeWidget to Qt Designer: a form gets it with
 // #include <TarvoCenterEmp/centeremployeewidget.h>, and its centerID and serverName are set in
-// the property editor (the centre first: assigning the server name loads).
+// the property editor, neither of them translatable.
 class CenterEmployeeWidgetPlugin : public QObject, public QDesignerCustomWidgetInterface {
     Q_OBJECT
     Q_PLUGIN_METADATA(IID "org.qt-project.Qt.QDesignerCustomWidgetInterface")

@@ -1,48 +1,27 @@
-// A window of its own with the centre-employee widget inside: centeremp-embed CENTRE SERVER_URL
-#include <TarvoCenterEmp/centeremployeewidget.h>
+// A program that embeds the centre-employee widget: centeremp-embed SERVER_URL [CENTRE]
+// It shows the widget in a main window with a centre picker, Save, a status bar and a close
+// guard (employeeswindow.cpp), in the system's language when the library has a translation.
+#include "employeeswindow.h"
 
 #include <QApplication>
-#include <QLabel>
+#include <QLocale>
 #include <QTextStream>
-#include <QVBoxLayout>
+#include <QTranslator>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     const QStringList args = app.arguments();
-    if (args.size() != 3) {
-        QTextStream(stderr) << "usage: centeremp-embed CENTRE SERVER_URL\n";
+    if (args.size() < 2 || args.size() > 3) {
+        QTextStream(stderr) << "usage: centeremp-embed SERVER_URL [CENTRE]\n";
         return 2;
     }
-    QWidget window;
-    auto* layout = new QVBoxLayout(&window);
-    auto* status = new QLabel(QStringLiteral("Loading..."));
-    auto* employees = new CenterEmployeeWidget;
-    layout->addWidget(status);
-    layout->addWidget(employees);
+    // The library's texts in the operator's language, from where the package installed them.
+    QTranslator translator;
+    if (translator.load(QLocale(), QStringLiteral("tarvocenteremp"), QStringLiteral("_"),
+                        QStringLiteral(TARVOCENTEREMP_TRANSLATIONS_DIR)))
+        QCoreApplication::installTranslator(&translator);
 
-    QTextStream out(stdout);
-    const auto say = [&](const QString& line) {
-        out << line << Qt::endl;
-        status->setText(line);
-    };
-    QObject::connect(employees, &CenterEmployeeWidget::loaded, [&](int nonSelected, int selected) {
-        say(QStringLiteral("loaded %1 %2").arg(nonSelected).arg(selected));
-    });
-    QObject::connect(employees, &CenterEmployeeWidget::loadFailed,
-                     [&](const QString& why) { say("load failed: " + why); });
-    QObject::connect(employees, &CenterEmployeeWidget::pendingChanged,
-                     [&](int toAdd, int toRemove) { say(QStringLiteral("pending %1 %2").arg(toAdd).arg(toRemove)); });
-    QObject::connect(employees, &CenterEmployeeWidget::committed,
-                     [&](const QString& reply) { say("committed: " + reply); });
-    QObject::connect(employees, &CenterEmployeeWidget::commitFailed,
-                     [&](const QString& why) { say("commit failed: " + why); });
-
-    // The centre first, then the server: assigning the server loads the lists.
-    if (!employees->setCenterID(args[1])) {
-        QTextStream(stderr) << "centre " << args[1] << ": " << employees->lastError().description << "\n";
-        return 2;
-    }
-    employees->setServerName(args[2]);
+    EmployeesWindow window(args[1], args.size() == 3 ? args[2].toInt() : 1);
     window.show();
     return app.exec();
 }

@@ -1,4 +1,5 @@
 #include "commit/commit.h"
+#include "rules/texts.h"
 
 #include "commit/sql_batch.h"
 #include "form/control.h"
@@ -7,37 +8,30 @@
 
 namespace {
 
-const QString kInformation = QStringLiteral("Information");
+QString information() { return Texts::tr("Information"); }
 
 CommitOutcome refuseInvalidIds(Control& control, const QStringList& invalidIds) {
     const QString ids = invalidIds.join(QStringLiteral(", "));
     control.setMousePointer(kPointerDefault);
-    control.ui().messageBox(QStringLiteral("Nothing was saved: these employee IDs are not valid numbers: %1").arg(ids),
-                            kStyleCritical, kInformation);
-    return {false, QStringLiteral("employee IDs that are not valid numbers: %1").arg(ids), {}};
+    control.ui().messageBox(Texts::tr("Nothing was saved: these employee IDs are not valid numbers: %1").arg(ids),
+                            kStyleCritical, information());
+    return {false, Texts::tr("employee IDs that are not valid numbers: %1").arg(ids), {}};
+}
+
+// While the batch is on its way the lists take no moves; the notice says so.
+void beginWait(Control& control) {
+    control.state().CommitWaiting = true;
+    control.setNotice(Texts::tr("Saving…"));
 }
 
 // Lets the window live while the server works; moves wait until the commit has ended.
 void waitForTransfer(Control& control) {
-    ControlState& state = control.state();
-    const bool outerWait = !state.CommitWaiting;
-    state.CommitWaiting = true;
-    control.setNotice(QStringLiteral("Saving\u2026"));
-    struct EndOfWait {
-        Control& control;
-        bool outer;
-        ~EndOfWait() {
-            if (!outer) return;
-            control.state().CommitWaiting = false;
-            control.setNotice(QString());
-        }
-    } endOfWait{control, outerWait};
     while (control.transfer().stillExecuting()) control.ui().waitForEvents();
 }
 
 }  // namespace
 
-CommitOutcome SaveToDatabase(Control& control) {
+std::optional<CommitOutcome> postBatch(Control& control) {
     Form& form = control.form();
     try {
         control.setMousePointer(kPointerBusy);
@@ -47,34 +41,57 @@ CommitOutcome SaveToDatabase(Control& control) {
         const QString body = requestBody(batch.statements);
         if (body.isEmpty()) {
             control.setMousePointer(kPointerDefault);
-            return {true, {}, {}};
+            return CommitOutcome{true, {}, {}};
         }
-        Transfer& transfer = control.transfer();
-        transfer.execute(url, QStringLiteral("Post"), body.toLatin1(), kCommitHeader);
-        waitForTransfer(control);
-        control.setMousePointer(kPointerDefault);
-        return {transfer.delivered(), transfer.failure(), transfer.reply()};
+        control.transfer().execute(url, QStringLiteral("Post"), body.toLatin1(), kCommitHeader);
+        beginWait(control);
+        return std::nullopt;
     } catch (const std::exception& error) {
         control.setMousePointer(kPointerDefault);
         // "Occoured" is kept on purpose: the control's own text, which hosts and stored scripts may match.
-        control.ui().messageBox(QStringLiteral("Error Occoured"), kStyleCritical, kInformation,
+        control.ui().messageBox(Texts::tr("Error Occoured"), kStyleCritical, information(),
                                 QString::fromUtf8(error.what()));
-        return {false, QString::fromUtf8(error.what()), {}};
+        return CommitOutcome{false, QString::fromUtf8(error.what()), {}};
     }
 }
 
-CommitOutcome cmdCommitClick(Control& control) {
+CommitOutcome batchOutcome(Control& control) {
+    control.state().CommitWaiting = false;
+    control.setNotice(QString());
+    control.setMousePointer(kPointerDefault);
+    const Transfer& transfer = control.transfer();
+    return {transfer.delivered(), transfer.failure(), transfer.reply()};
+}
+
+CommitOutcome SaveToDatabase(Control& control) {
+    if (std::optional<CommitOutcome> ended = postBatch(control)) return *ended;
+    waitForTransfer(control);
+    return batchOutcome(control);
+}
+
+std::optional<CommitOutcome> beginCommitClick(Control& control) {
     Form& form = control.form();
     disableMoveButtons(form);
     form.cmdCommit.setEnabled(false);
-    const CommitOutcome outcome = SaveToDatabase(control);
+    if (std::optional<CommitOutcome> ended = postBatch(control)) return endCommitClick(control, *ended);
+    return std::nullopt;
+}
+
+CommitOutcome endCommitClick(Control& control, const CommitOutcome& outcome) {
+    Form& form = control.form();
     form.prbLoad.setValue(0);
     if (!outcome.delivered) {
         // Reloading now would put the database's state over moves that never reached it.
         form.cmdCommit.setEnabled(true);
-        control.setNotice(QStringLiteral("The changes were not saved (%1). Your moves are kept: press Commit to "
-                                         "Database to try again.")
+        control.setNotice(Texts::tr("The changes were not saved (%1). Your moves are kept: press Commit to "
+                                    "Database to try again.")
                               .arg(outcome.failure));
     }
     return outcome;
+}
+
+CommitOutcome cmdCommitClick(Control& control) {
+    if (std::optional<CommitOutcome> ended = beginCommitClick(control)) return *ended;
+    waitForTransfer(control);
+    return endCommitClick(control, batchOutcome(control));
 }

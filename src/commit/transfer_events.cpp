@@ -1,4 +1,5 @@
 #include "commit/transfer_events.h"
+#include "rules/texts.h"
 
 #include "form/control.h"
 #include "net/transfer.h"
@@ -34,12 +35,12 @@ QString readReply(Control& control) {
 
 void Inet1StateChanged(Control& control, int state) {
     if (state == Transfer::StateError) {
-        control.ui().messageBox(QStringLiteral("Error During saving to Database"), kStylePlain, QString(),
+        control.ui().messageBox(Texts::tr("Error During saving to Database"), kStylePlain, QString(),
                                 control.transfer().failure());
         return;
     }
     if (state != Transfer::StateResponseCompleted) return;
     const QString reply = readReply(control);
     if (!trimSpaces(reply).isEmpty())
-        control.ui().messageBox(reply, kStyleInformation, QStringLiteral("Center Employee Cross Reference"));
+        control.ui().messageBox(reply, kStyleInformation, Texts::tr("Center Employee Cross Reference"));
 }

@@ -1,4 +1,5 @@
 #include "control/center_employee.h"
+#include "rules/texts.h"
 
 #include "commit/commit.h"
 #include "commit/transfer_events.h"
@@ -12,31 +13,36 @@
 #include "moving/multi_row_moves.h"
 #include "moving/single_row_moves.h"
 #include "net/transfer.h"
+#include "rules/logging.h"
 #include "rules/numeric_text.h"
 #include "surface/ui_services.h"
 
+#include <QTimer>
 #include <cmath>
+#include <utility>
 
 namespace {
 
-// Handlers without a trap of their own end here on a failure: quietly, keeping what they did,
-// so that nothing reaches the host's event loop.
+// Handlers without a trap of their own end here on a failure: quietly for the operator,
+// keeping what they did, so that nothing reaches the host's event loop; the log says what ended.
 template <typename Handler>
 auto guarded(Handler handler) {
     return [handler](auto&&... args) {
         try {
             handler(std::forward<decltype(args)>(args)...);
-        } catch (const std::exception&) {}
+        } catch (const std::exception& error) {
+            qCWarning(lcCenterEmp) << "a handler ended on a failure:" << error.what();
+        }
     };
 }
 
-// A move asked for while a commit waits does nothing: the reload after the reply would drop
-// it without a word. A click still selects, but offers no move until the commit has ended.
+// A move asked for while a commit waits (or a load fetches) does nothing: the reload would drop
+// it without a word. A click still selects, but offers no move until the wait has ended.
 // After a move, whoever embeds the control learns what a commit would now write.
 template <typename Handler>
 auto asMove(Control& control, Handler handler) {
     return [&control, handler](auto&&... args) {
-        if (control.state().CommitWaiting) return;
+        if (control.state().movesHeld()) return;
         handler(std::forward<decltype(args)>(args)...);
         control.reportPending();
     };
@@ -45,7 +51,7 @@ template <typename Handler>
 auto offeringNoMoveWhileCommitWaits(Control& control, Handler handler) {
     return [&control, handler] {
         handler();
-        if (control.state().CommitWaiting) disableMoveButtons(control.form());
+        if (control.state().movesHeld()) disableMoveButtons(control.form());
     };
 }
 
@@ -56,9 +62,9 @@ constexpr int kNameShares = 4;
 
 // Adds the three columns to a list whose width was read as width; the ID copy stays hidden.
 void addEmployeeColumns(ReportList& list, Int16 width) {
-    list.addColumn(QStringLiteral("ID"), double(width) / kWidthShares);
-    list.addColumn(QStringLiteral("Name"), double(Int16::from(kNameShares) * width) / kWidthShares);
-    list.addColumn(QStringLiteral("ID"), 0);
+    list.addColumn(Texts::tr("ID"), double(width) / kWidthShares);
+    list.addColumn(Texts::tr("Name"), double(Int16::from(kNameShares) * width) / kWidthShares);
+    list.addColumn(Texts::tr("ID"), 0);
 }
 
 Int16 roundedWidth(const ReportList& list) { return Int16::from(qint64(std::nearbyint(list.width()))); }
@@ -71,7 +77,10 @@ CenterEmployee::CenterEmployee(UiServices& ui, FeedSource& feed, Transfer& trans
 }
 
 // The transfer may outlive the control: what the control connected to it goes with the control.
-CenterEmployee::~CenterEmployee() { QObject::disconnect(transferEvents_); }
+CenterEmployee::~CenterEmployee() {
+    QObject::disconnect(transferEvents_);
+    QObject::disconnect(commitEnd_);
+}
 
 void CenterEmployee::initialise() {
     Form& form = this->form();
@@ -88,7 +97,7 @@ void CenterEmployee::initialise() {
     form.lstEmployees.setLanguageOrder(kNameColumn);
 
     form.lblVersionNumber.setCaption(
-        QStringLiteral("Version Number: %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
+        Texts::tr("Version Number: %1.%2.%3").arg(kVersionMajor).arg(kVersionMinor).arg(kVersionRevision));
 }
 
 void CenterEmployee::routeEvents() {
@@ -98,9 +107,8 @@ void CenterEmployee::routeEvents() {
     form.cmdFind.onClick = guarded([&control] { cmdFindClick(control); });
     form.findNextKey = guarded([&control](bool backwards) { findNextMatch(control, backwards); });
     form.cmdCommit.onClick = guarded([this] {
-        const CommitOutcome outcome = cmdCommitClick(*this);
-        reportCommit(outcome);
-        if (outcome.delivered) load(QString());
+        if (startLoad_) return commitInBackground();
+        endCommit(cmdCommitClick(*this));
     });
     form.optFind.onClick = guarded([&control](int index) { optFindClick(control, index); });
     form.txtVendorID.onChange = guarded([&control] { txtVendorIDChange(control); });
@@ -144,18 +152,58 @@ void CenterEmployee::setCenterID(const QString& ptVendorID) {
 
 void CenterEmployee::setServerName(const QString& PtServerName) {
     state().ServerName = PtServerName;
-    load(state().ServerName);
+    startLoad();
 }
 
 void CenterEmployee::SaveToDatabase() { reportCommit(::SaveToDatabase(*this)); }
 
-void CenterEmployee::load(const QString& serverName) {
-    const LoadOutcome outcome = LoadCenterEmployees(*this, state().CenterID, serverName);
+void CenterEmployee::loadInBackground(std::function<void()> startLoad) { startLoad_ = std::move(startLoad); }
+
+void CenterEmployee::startLoad() {
+    if (startLoad_)
+        startLoad_();
+    else
+        load();
+}
+
+void CenterEmployee::load() {
+    const LoadOutcome outcome = LoadCenterEmployees(*this, state().CenterID, QString());
     ControlEvents& events = this->events();
     if (outcome.loaded && events.loaded)
         events.loaded(form().lstEmployees.count(), form().lstSelectedEmployees.count());
     if (!outcome.loaded && events.loadFailed) events.loadFailed(outcome.failure);
     reportPending();
+    if (heldCommit_) reportCommit(*std::exchange(heldCommit_, std::nullopt));
+}
+
+QString CenterEmployee::feedAddress() const { return ::feedAddress(state().ServerName, state().CenterID); }
+
+void CenterEmployee::commitInBackground() {
+    if (commitRunning_) return;
+    commitRunning_ = true;
+    if (std::optional<CommitOutcome> ended = beginCommitClick(*this)) {
+        commitRunning_ = false;
+        return endCommit(*ended);
+    }
+    // The transfer tells its end before it stops executing: the commit ends on the next turn
+    // of the event loop, after whatever else the notification started.
+    commitEnd_ = QObject::connect(&transfer(), &Transfer::stateChanged, &transfer(), [this](int state) {
+        if (state != Transfer::StateError && state != Transfer::StateResponseCompleted) return;
+        QObject::disconnect(commitEnd_);
+        QTimer::singleShot(0, &transfer(), guarded([this] {
+                               commitRunning_ = false;
+                               endCommit(endCommitClick(*this, batchOutcome(*this)));
+                           }));
+    });
+}
+
+void CenterEmployee::endCommit(const CommitOutcome& outcome) {
+    if (outcome.delivered && startLoad_) {
+        heldCommit_ = outcome;
+        return startLoad();
+    }
+    reportCommit(outcome);
+    if (outcome.delivered) load();
 }
 
 void CenterEmployee::reportCommit(const CommitOutcome& outcome) {

@@ -4,8 +4,10 @@
 
 #include <QMetaObject>
 #include <QString>
+#include <functional>
+#include <optional>
 
-struct CommitOutcome;
+#include "commit/commit.h"
 
 // One control instance: the form, the state and the services of a control, its public
 // interface, and the routing of each child's events to the handler of its subsystem.
@@ -21,14 +23,33 @@ public:
     void SaveToDatabase();
     QString urlEncode(QString& theData);
 
+    // Nothing waits: from now on every load the control would run (on a server name, after a
+    // commit) is left to startLoad, which fetches the feed without blocking and then calls
+    // load(); "Commit to Database" and commitInBackground() post without waiting, and a commit
+    // the server took is reported once the reload after it has ended. Without it, a load
+    // fetches its feed at once and a commit waits in a loop of its own.
+    void loadInBackground(std::function<void()> startLoad);
+    // The load of the centre from the feed source, then the events that tell its outcome.
+    void load();
+    // "Commit to Database", returning once the batch is on its way; the outcome follows
+    // through the events.
+    void commitInBackground();
+    bool commitRunning() const { return commitRunning_; }
+    // The address a load of the centre set now fetches.
+    QString feedAddress() const;
+
 private:
     void initialise();
     void routeEvents();
     void routeMoveEvents();
-    // A load of the centre, then the events that tell its outcome; an empty server name keeps
-    // the one the control has.
-    void load(const QString& serverName);
+    void startLoad();
+    void endCommit(const CommitOutcome& outcome);
     void reportCommit(const CommitOutcome& outcome);
 
     QMetaObject::Connection transferEvents_;
+    QMetaObject::Connection commitEnd_;
+    std::function<void()> startLoad_;
+    bool commitRunning_ = false;
+    // A commit the server took, reported once the reload after it has ended.
+    std::optional<CommitOutcome> heldCommit_;
 };

@@ -1,4 +1,5 @@
 #include "feed/feed_document.h"
+#include "rules/texts.h"
 
 #include "feed/windows_1252.h"
 #include "rules/runtime_error.h"
@@ -66,7 +67,7 @@ public:
     void startElement() {
         if (stopped()) return;
         if (depth_ == kMaxDepth) {
-            stop(QStringLiteral("it nests elements more than %1 deep").arg(kMaxDepth));
+            stop(Texts::tr("it nests elements more than %1 deep").arg(kMaxDepth));
             return;
         }
         endTextRun();
@@ -122,7 +123,7 @@ public:
 
     void entityDeclared() {
         if (++entityDeclarations_ > kMaxEntityDeclarations)
-            stop(QStringLiteral("it declares more than %1 entities").arg(kMaxEntityDeclarations));
+            stop(Texts::tr("it declares more than %1 entities").arg(kMaxEntityDeclarations));
     }
 
     void stop(const QString& reason) {
@@ -162,7 +163,7 @@ private:
     std::uint32_t appendChild(Kind kind, std::uint32_t begin, std::uint32_t end) {
         if (depth_ == 0 || depth_ > kKeptDepth) return kNone;
         if (tree_.size() == kNone - 1) {
-            stop(QStringLiteral("it has too many nodes"));
+            stop(Texts::tr("it has too many nodes"));
             return kNone;
         }
         Node node;
@@ -181,7 +182,7 @@ private:
 
     void checkTextLimit() {
         if (qsizetype(tree_.text.size() + tree_.marks.size()) > textLimit_)
-            stop(QStringLiteral("its entities expand to more text than it can hold"));
+            stop(Texts::tr("its entities expand to more text than it can hold"));
     }
 
     XML_Parser parser_;
@@ -218,14 +219,14 @@ void XMLCALL onEntityDeclaration(void* userData, const XML_Char*, int, const XML
 // silently incomplete.
 void XMLCALL onSkippedEntity(void* userData, const XML_Char* name, int) {
     builderOf(userData).stop(
-        QStringLiteral("it uses the entity %1, whose value it does not contain").arg(QString::fromUtf8(name)));
+        Texts::tr("it uses the entity %1, whose value it does not contain").arg(QString::fromUtf8(name)));
 }
 // Nothing outside the body is ever fetched or read: the feed must be complete in itself, and a
 // server's page must not make the control open files or addresses.
 int XMLCALL onExternalEntity(XML_Parser parser, const XML_Char*, const XML_Char*, const XML_Char* systemId,
                              const XML_Char*) {
     builderOf(XML_GetUserData(parser))
-        .stop(QStringLiteral("it refers to the outside entity %1").arg(QString::fromUtf8(systemId ? systemId : "")));
+        .stop(Texts::tr("it refers to the outside entity %1").arg(QString::fromUtf8(systemId ? systemId : "")));
     return XML_STATUS_ERROR;
 }
 
@@ -297,13 +298,13 @@ bool FeedDocument::parse(const QByteArray& body) {
     tree_.reset();
     failure_.clear();
     if (body.size() > kMaxBodyBytes) {
-        failure_ = QStringLiteral("the server's answer is too large to be a feed (%1 bytes)").arg(body.size());
+        failure_ = Texts::tr("the server's answer is too large to be a feed (%1 bytes)").arg(body.size());
         return false;
     }
 
     const std::unique_ptr<XML_ParserStruct, ParserDeleter> parser(XML_ParserCreate(nullptr));
     if (!parser) {
-        failure_ = QStringLiteral("the feed could not be read (out of memory)");
+        failure_ = Texts::tr("the feed could not be read (out of memory)");
         return false;
     }
     auto tree = std::make_unique<Tree>();
@@ -326,7 +327,7 @@ bool FeedDocument::parse(const QByteArray& body) {
     XML_SetUnknownEncodingHandler(p, onUnknownEncoding, nullptr);
     if (!XML_SetBillionLaughsAttackProtectionMaximumAmplification(p, kMaxAmplification) ||
         !XML_SetBillionLaughsAttackProtectionActivationThreshold(p, kAmplificationThreshold)) {
-        failure_ = QStringLiteral("the feed could not be read (the XML reader has no entity limits)");
+        failure_ = Texts::tr("the feed could not be read (the XML reader has no entity limits)");
         return false;
     }
 
@@ -340,12 +341,11 @@ bool FeedDocument::parse(const QByteArray& body) {
     } while (ok && offset < body.size());
 
     if (!ok) {
-        const QString where = QStringLiteral("line %1").arg(XML_GetCurrentLineNumber(p));
+        const QString where = Texts::tr("line %1").arg(XML_GetCurrentLineNumber(p));
         if (!builder.stopReason().isEmpty())
-            failure_ =
-                QStringLiteral("the server's answer is refused as a feed: %1 (%2)").arg(builder.stopReason(), where);
+            failure_ = Texts::tr("the server's answer is refused as a feed: %1 (%2)").arg(builder.stopReason(), where);
         else
-            failure_ = QStringLiteral("the server's answer is not a well-formed feed (%1, %2)")
+            failure_ = Texts::tr("the server's answer is not a well-formed feed (%1, %2)")
                            .arg(QString::fromUtf8(XML_ErrorString(XML_GetErrorCode(p))), where);
         return false;
     }

@@ -1,4 +1,5 @@
 #include "finding/find_panel.h"
+#include "rules/texts.h"
 
 #include "form/control.h"
 #include "form/rows.h"
@@ -65,7 +66,7 @@ void cmdFindClick(Control& control) {
     ListRow* found = form.optFind.value(kFindByName) ? findByName(list, form.txtVendorName.text())
                                                      : list.findItem(form.txtVendorID.text());
     if (!found) {
-        control.ui().messageBox(QStringLiteral("Not found"), kStyleInformation, QString());
+        control.ui().messageBox(Texts::tr("Not found"), kStyleInformation, QString());
         return;
     }
     list.setSelected(found, true);
@@ -92,5 +93,5 @@ void findNextMatch(Control& control, bool backwards) {
             return;
         }
     }
-    control.ui().messageBox(QStringLiteral("Not found"), kStyleInformation, QString());
+    control.ui().messageBox(Texts::tr("Not found"), kStyleInformation, QString());
 }

@@ -6,17 +6,19 @@
 #include "form/rows.h"
 #include "rules/int16.h"
 
+#include <TarvoCenterEmp/tarvocenteremp_version.h>
 #include <QString>
 #include <memory>
+#include <utility>
 
 class FeedSource;
 class Transfer;
 class UiServices;
 
 // The library's version: the version label and the component runtime read it from here.
-inline constexpr int kVersionMajor = 1;
-inline constexpr int kVersionMinor = 0;
-inline constexpr int kVersionRevision = 6;
+inline constexpr int kVersionMajor = TARVOCENTEREMP_VERSION_MAJOR;
+inline constexpr int kVersionMinor = TARVOCENTEREMP_VERSION_MINOR;
+inline constexpr int kVersionRevision = TARVOCENTEREMP_VERSION_PATCH;
 
 // The control's private state; nothing of it is persisted.
 struct ControlState {
@@ -30,6 +32,9 @@ struct ControlState {
     // True while a commit waits for the server: the lists take no moves then, since the
     // reload that ends the commit would silently drop them.
     bool CommitWaiting = false;
+    // True while a load fetches its feed without blocking: the lists take no moves then either.
+    bool LoadWaiting = false;
+    bool movesHeld() const { return CommitWaiting || LoadWaiting; }
 };
 
 // What every handler works on: the form, the state and the outside services of one control.
@@ -54,7 +59,7 @@ public:
 
     ControlEvents& events() { return events_; }
     // Counts the pending rows, shows the summary next to "Commit to Database" and, when the
-    // counts differ from the last ones reported, reports them.
+    // counts differ from the last ones reported, reports them; the same for the rows of each list.
     void reportPending();
 
 protected:
@@ -68,4 +73,5 @@ private:
     ControlState state_;
     ControlEvents events_;
     PendingCounts reportedPending_;
+    std::pair<int, int> reportedCounts_{0, 0};
 };

@@ -7,6 +7,7 @@
 #include "controls/progress_bar.h"
 #include "controls/report_list.h"
 #include "controls/text_box.h"
+#include "rules/texts.h"
 
 #include <QString>
 #include <functional>
@@ -35,32 +36,31 @@ struct Form {
 
     Frame fraMain{QStringLiteral("fraMain"), QString()};
     // "Empolyees" is kept on purpose: the control's own text, which hosts and stored scripts may match.
-    Label lblAllVendors{QStringLiteral("lblAllVendors"), QStringLiteral("Non Selected Active Empolyees:")};
-    Label lblSelVendors{QStringLiteral("lblSelVendors"), QStringLiteral("Selected Active Employees:")};
+    Label lblAllVendors{QStringLiteral("lblAllVendors"), Texts::tr("Non Selected Active Empolyees:")};
+    Label lblSelVendors{QStringLiteral("lblSelVendors"), Texts::tr("Selected Active Employees:")};
     ReportList lstEmployees{QStringLiteral("lstEmployees"), 3975};
     ReportList lstSelectedEmployees{QStringLiteral("lstSelectedEmployees"), 3975};
     CommandButton cmdAdd{QStringLiteral("cmdAdd"), QStringLiteral(">"), false};
     CommandButton cmdAddAll{QStringLiteral("cmdAddAll"), QStringLiteral(">>"), false};
     CommandButton cmdRemoveAll{QStringLiteral("cmdRemoveAll"), QStringLiteral("<<"), false};
     CommandButton cmdDelete{QStringLiteral("cmdDelete"), QStringLiteral("<"), false};
-    Frame fraFind{QStringLiteral("fraFind"), QStringLiteral(" Find Employee")};
-    CommandButton cmdCommit{QStringLiteral("cmdCommit"), QStringLiteral("Commit to Database"), false};
+    Frame fraFind{QStringLiteral("fraFind"), Texts::tr(" Find Employee")};
+    CommandButton cmdCommit{QStringLiteral("cmdCommit"), Texts::tr("Commit to Database"), false};
     ProgressBar prbLoad{QStringLiteral("prbLoad")};
-    OptionArray optFind{
-        QStringLiteral("optFind"), {QStringLiteral("Name"), false, false}, {QStringLiteral("ID"), true, false}};
+    OptionArray optFind{QStringLiteral("optFind"), {Texts::tr("Name"), false, false}, {Texts::tr("ID"), true, false}};
     TextBox txtVendorID{QStringLiteral("txtVendorID"), false, true, kColorButtonFace};
     TextBox txtVendorName{QStringLiteral("txtVendorName"), true, true, kColorButtonFace};
-    Frame Frame1{QStringLiteral("Frame1"), QStringLiteral(" List to search  ")};
+    Frame Frame1{QStringLiteral("Frame1"), Texts::tr(" List to search  ")};
     OptionArray optList{QStringLiteral("optList"),
-                        {QStringLiteral("Non Selected Employees"), true, false},
-                        {QStringLiteral("Selected Employees"), false, false}};
-    CommandButton cmdFind{QStringLiteral("cmdFind"), QStringLiteral("Find"), false};
-    Label lblVersionNumber{QStringLiteral("lblVersionNumber"), QStringLiteral("Version Number:")};
+                        {Texts::tr("Non Selected Employees"), true, false},
+                        {Texts::tr("Selected Employees"), false, false}};
+    CommandButton cmdFind{QStringLiteral("cmdFind"), Texts::tr("Find"), false};
+    Label lblVersionNumber{QStringLiteral("lblVersionNumber"), Texts::tr("Version Number:")};
     // What the control tells the operator outside message boxes about the last load or commit.
     Label lblNotice{QStringLiteral("lblNotice"), QString()};
     // What "Commit to Database" would write, or nothing when no row is pending.
     Label lblPending{QStringLiteral("lblPending"), QString()};
-    PopupMenu mnuRemove{QStringLiteral("mnuRemove"), QStringLiteral("Remove")};
+    PopupMenu mnuRemove{QStringLiteral("mnuRemove"), Texts::tr("Remove")};
 
     // F3 (false) or Shift+F3 (true) anywhere in the control: the next or previous match of the
     // find text in the list to search.

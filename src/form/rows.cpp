@@ -1,4 +1,5 @@
 #include "form/rows.h"
+#include "rules/texts.h"
 
 #include "form/form.h"
 
@@ -19,8 +20,8 @@ PendingCounts pendingCounts(const Form& form) {
 
 QString pendingSummary(const PendingCounts& counts) {
     QStringList parts;
-    if (counts.toAdd > 0) parts << QStringLiteral("%1 to add").arg(counts.toAdd);
-    if (counts.toRemove > 0) parts << QStringLiteral("%1 to remove").arg(counts.toRemove);
+    if (counts.toAdd > 0) parts << Texts::tr("%1 to add").arg(counts.toAdd);
+    if (counts.toRemove > 0) parts << Texts::tr("%1 to remove").arg(counts.toRemove);
     return parts.join(QStringLiteral(", "));
 }
 

@@ -2,6 +2,7 @@
 
 #include "form/form.h"
 #include "rules/numeric_text.h"
+#include "rules/texts.h"
 
 #include <QString>
 
@@ -54,10 +55,8 @@ PendingCounts pendingCounts(const Form& form);
 QString pendingSummary(const PendingCounts& counts);
 
 // The captions of the two count labels, the one rule for the load and the moves.
-inline QString nonSelectedCaption(int count) {
-    return QStringLiteral("Non Selected Active Employees (%1):").arg(count);
-}
-inline QString selectedCaption(int count) { return QStringLiteral("Selected Active Employees (%1):").arg(count); }
+inline QString nonSelectedCaption(int count) { return Texts::tr("Non Selected Active Employees (%1):").arg(count); }
+inline QString selectedCaption(int count) { return Texts::tr("Selected Active Employees (%1):").arg(count); }
 
 // Both count labels from the lists' row counts, the selected list's first.
 void captionCountLabels(Form& form);

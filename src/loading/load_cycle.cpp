@@ -1,4 +1,5 @@
 #include "loading/load_cycle.h"
+#include "rules/texts.h"
 
 #include "form/control.h"
 #include "loading/feed_readers.h"
@@ -56,7 +57,7 @@ LoadOutcome LoadCenterEmployees(Control& control, qint32 centerID, const QString
         const QString reason = failureReason(state, error);
         // Up to 16 MiB that nothing reads again: the next load parses a document of its own.
         state.FeedDocument.reset();
-        control.setNotice(QStringLiteral("The employees could not be loaded: %1.").arg(reason));
+        control.setNotice(Texts::tr("The employees could not be loaded: %1.").arg(reason));
         return {false, reason};
     }
 }

@@ -4,6 +4,7 @@
 
 #include "net/http_feed_source.h"
 #include "net/http_transfer.h"
+#include "rules/texts.h"
 
 #include "net/sign_in.h"
 #include "rules/runtime_error.h"
@@ -52,7 +53,7 @@ QByteArray wireAddress(const QString& address) {
     return wire;
 }
 
-QString mebibytes(qint64 bytes) { return QStringLiteral("%1 MiB").arg(bytes / (1024 * 1024)); }
+QString mebibytes(qint64 bytes) { return Texts::tr("%1 MiB").arg(bytes / (1024 * 1024)); }
 
 // A body that grows into a buffer up to its cap; the size the server announces is reserved
 // at once, so a feed costs its own size and not the doubling of a growing buffer. libcurl's
@@ -161,7 +162,7 @@ QString shownText(const QString& text) {
 // "status N", with the reason the server wrote as plain text and, when it asks for a pause,
 // when to try again.
 QString statusWithReason(CURL* curl, long status, const QByteArray& body) {
-    QString text = QStringLiteral("status %1").arg(status);
+    QString text = Texts::tr("status %1").arg(status);
     const char* type = nullptr;
     curl_easy_getinfo(curl, CURLINFO_CONTENT_TYPE, &type);
     if (type && QByteArray(type).trimmed().toLower().startsWith("text/plain")) {
@@ -173,9 +174,9 @@ QString statusWithReason(CURL* curl, long status, const QByteArray& body) {
         bool seconds = false;
         after.toLongLong(&seconds);
         if (seconds)
-            text += QStringLiteral("; try again in %1 seconds").arg(after);
+            text += Texts::tr("; try again in %1 seconds").arg(after);
         else if (!after.isEmpty())
-            text += QStringLiteral("; try again after %1").arg(after);
+            text += Texts::tr("; try again after %1").arg(after);
     }
     return text;
 }
@@ -207,7 +208,7 @@ private:
     qint64 bytesSeen_ = 0;
 };
 
-const QString kStalled = QStringLiteral("the server stopped answering");
+QString stalledReason() { return Texts::tr("the server stopped answering"); }
 
 // The failures that need nothing but a sentence.
 struct PlainFailure {
@@ -215,13 +216,14 @@ struct PlainFailure {
     const char* text;
 };
 constexpr PlainFailure kPlainFailures[] = {
-    {CURLE_PARTIAL_FILE, "the server's answer was cut short"},
-    {CURLE_GOT_NOTHING, "the server closed the connection without answering"},
-    {CURLE_RECV_ERROR, "the connection broke while the answer arrived"},
-    {CURLE_SEND_ERROR, "the connection broke while the request was sent"},
-    {CURLE_COULDNT_CONNECT, "the server could not be reached (nothing answers at that address)"},
-    {CURLE_COULDNT_RESOLVE_HOST, "the server's name could not be found"},
-    {CURLE_TOO_MANY_REDIRECTS, "the server sent the request round in circles"},
+    {CURLE_PARTIAL_FILE, QT_TRANSLATE_NOOP("Texts", "the server's answer was cut short")},
+    {CURLE_GOT_NOTHING, QT_TRANSLATE_NOOP("Texts", "the server closed the connection without answering")},
+    {CURLE_RECV_ERROR, QT_TRANSLATE_NOOP("Texts", "the connection broke while the answer arrived")},
+    {CURLE_SEND_ERROR, QT_TRANSLATE_NOOP("Texts", "the connection broke while the request was sent")},
+    {CURLE_COULDNT_CONNECT,
+     QT_TRANSLATE_NOOP("Texts", "the server could not be reached (nothing answers at that address)")},
+    {CURLE_COULDNT_RESOLVE_HOST, QT_TRANSLATE_NOOP("Texts", "the server's name could not be found")},
+    {CURLE_TOO_MANY_REDIRECTS, QT_TRANSLATE_NOOP("Texts", "the server sent the request round in circles")},
 };
 
 // Why a request failed, in words an operator understands.
@@ -234,25 +236,23 @@ QString describeFailure(CURL* curl, CURLcode code, const BodySink& sink, const T
         curl_easy_getinfo(curl, CURLINFO_TOTAL_TIME_T, &total);
         // Microseconds; the stall check fires well before the deadline, never near it.
         if (total / 1000 >= limits.deadline.count() * 9 / 10)
-            return QStringLiteral("the server did not finish its answer within %1 seconds")
+            return Texts::tr("the server did not finish its answer within %1 seconds")
                 .arg(QString::number(double(limits.deadline.count()) / 1000.0));
-        return kStalled;
+        return stalledReason();
     }
     case CURLE_WRITE_ERROR:
     case CURLE_FILESIZE_EXCEEDED:
         if (sink.tooLarge || code == CURLE_FILESIZE_EXCEEDED)
-            return QStringLiteral("the server's answer is larger than %1").arg(mebibytes(sink.cap));
+            return Texts::tr("the server's answer is larger than %1").arg(mebibytes(sink.cap));
         break;
-    case CURLE_PEER_FAILED_VERIFICATION:
-        return QStringLiteral("the server's certificate could not be verified") + because;
-    case CURLE_SSL_CACERT_BADFILE: return QStringLiteral("the trusted certificates could not be read") + because;
-    case CURLE_SSL_CONNECT_ERROR:
-        return QStringLiteral("a secure connection to the server could not be set up") + because;
+    case CURLE_PEER_FAILED_VERIFICATION: return Texts::tr("the server's certificate could not be verified") + because;
+    case CURLE_SSL_CACERT_BADFILE: return Texts::tr("the trusted certificates could not be read") + because;
+    case CURLE_SSL_CONNECT_ERROR: return Texts::tr("a secure connection to the server could not be set up") + because;
     default: break;
     }
     for (const PlainFailure& failure : kPlainFailures)
-        if (failure.code == code) return QString::fromUtf8(failure.text);
-    return QStringLiteral("the transfer failed (%1)")
+        if (failure.code == code) return Texts::tr(failure.text);
+    return Texts::tr("the transfer failed (%1)")
         .arg(detail.isEmpty() ? QString::fromUtf8(curl_easy_strerror(code)) : detail);
 }
 
@@ -276,6 +276,18 @@ EasyHandle newEasyHandle() {
 
 RuntimeError feedError(const QString& reason) { return {errors::FeedUnavailable, kFeedSource, reason}; }
 
+// A feed may move; it may not move from a secure address to a plain one.
+void followFeedRedirects(CURL* curl, const QByteArray& wire) {
+    curl_easy_setopt(curl, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(curl, CURLOPT_MAXREDIRS, 5L);
+    curl_easy_setopt(curl, CURLOPT_REDIR_PROTOCOLS_STR, wire.startsWith("https:") ? "https" : "http,https");
+}
+
+// Why a feed that came with a status other than success is no feed.
+QString feedStatusFailure(CURL* curl, long status, const QByteArray& body) {
+    return Texts::tr("the server answered with %1").arg(statusWithReason(curl, status, body));
+}
+
 // One blocking GET of the feed, its body into the sink; raises a runtime error when no
 // complete answer came.
 void fetch(CURL* curl, BodySink& sink, const TransferLimits& limits) {
@@ -284,8 +296,7 @@ void fetch(CURL* curl, BodySink& sink, const TransferLimits& limits) {
     // while a load reads its feed.
     const std::unique_ptr<CURLM, decltype(&curl_multi_cleanup)> owner(curl_multi_init(), &curl_multi_cleanup);
     CURLM* multi = owner.get();
-    if (!multi || curl_multi_add_handle(multi, curl) != CURLM_OK)
-        throw feedError(QStringLiteral("libcurl could not start"));
+    if (!multi || curl_multi_add_handle(multi, curl) != CURLM_OK) throw feedError(Texts::tr("libcurl could not start"));
     StallWatch watch(limits.inactivity);
     CURLcode code = CURLE_OK;
     bool stalled = false;
@@ -299,23 +310,20 @@ void fetch(CURL* curl, BodySink& sink, const TransferLimits& limits) {
     while (CURLMsg* message = curl_multi_info_read(multi, &queued))
         if (message->msg == CURLMSG_DONE) code = message->data.result;
     curl_multi_remove_handle(multi, curl);
-    if (stalled) throw feedError(kStalled);
+    if (stalled) throw feedError(stalledReason());
     if (code != CURLE_OK) throw feedError(describeFailure(curl, code, sink, limits));
 }
 
 }  // namespace
 
 QByteArray HttpFeedSource::get(const QString& address) {
-    if (!isWebAddress(address)) throw feedError(QStringLiteral("\"%1\" is not a web address").arg(address));
+    if (!isWebAddress(address)) throw feedError(Texts::tr("\"%1\" is not a web address").arg(address));
     const EasyHandle curl = newEasyHandle();
     BodySink sink;
     sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kFeedCap;
     const QByteArray wire = wireAddress(address);
     setCommonOptions(curl.get(), wire, limits_, sink);
-    // A feed may move; it may not move from a secure address to a plain one.
-    curl_easy_setopt(curl.get(), CURLOPT_FOLLOWLOCATION, 1L);
-    curl_easy_setopt(curl.get(), CURLOPT_MAXREDIRS, 5L);
-    curl_easy_setopt(curl.get(), CURLOPT_REDIR_PROTOCOLS_STR, wire.startsWith("https:") ? "https" : "http,https");
+    followFeedRedirects(curl.get(), wire);
 
     // A GET changes nothing: after a 401 it goes again with the credentials the operator gave.
     SignInRound signIn(signIn_, address);
@@ -327,9 +335,7 @@ QByteArray HttpFeedSource::get(const QString& address) {
         if (status == kUnauthorized && signIn.challenged(headerOf(curl.get(), "WWW-Authenticate"))) continue;
         if (!signIn.failure().isEmpty()) throw feedError(signIn.failure());
         if (status != kUnauthorized) signIn.answered();
-        if (status < 200 || status > 299)
-            throw feedError(
-                QStringLiteral("the server answered with %1").arg(statusWithReason(curl.get(), status, sink.data)));
+        if (status < 200 || status > 299) throw feedError(feedStatusFailure(curl.get(), status, sink.data));
         return std::move(sink.data);
     }
 }
@@ -344,6 +350,7 @@ struct HttpTransfer::Request {
     StallWatch watch;
     SignInRound signIn;
     QByteArray challenge;  // the WWW-Authenticate of a 401, until it is answered
+    bool get = false;      // a GET of the feed rather than the POST of a batch
 
     Request(std::chrono::milliseconds inactivity, SignIn* signIn, const QString& url)
         : watch(inactivity), signIn(signIn, url) {}
@@ -379,7 +386,8 @@ HttpTransfer::HttpTransfer(TransferLimits limits, SignIn* signIn) : limits_(limi
     connect(&curlTimeout_, &QTimer::timeout, this, [this] { socketAction(CURL_SOCKET_TIMEOUT, 0); });
     stallCheck_.setInterval(kStallCheckMs);
     connect(&stallCheck_, &QTimer::timeout, this, [this] {
-        if (request_ && request_->watch.stalled(request_->curl.get())) finish(CURLE_OPERATION_TIMEDOUT, kStalled);
+        if (request_ && request_->watch.stalled(request_->curl.get()))
+            finish(CURLE_OPERATION_TIMEDOUT, stalledReason());
     });
 }
 
@@ -390,14 +398,25 @@ HttpTransfer::~HttpTransfer() {
     sockets_.clear();
 }
 
+void HttpTransfer::abort() {
+    if (!executing_) return;
+    stallCheck_.stop();
+    curlTimeout_.stop();
+    if (request_) curl_multi_remove_handle(multi_, request_->curl.get());
+    request_.reset();
+    failure_ = Texts::tr("the request was cancelled");
+    executing_ = false;
+}
+
 void HttpTransfer::execute(const QString& url, const QString& operation, const QByteArray& data,
                            const QString& headers) {
     if (executing_)
         throw RuntimeError(errors::TransferBusy, kTransferSource, QStringLiteral("Still executing last request"));
     if (!isWebAddress(url))
-        throw RuntimeError(errors::TransferFailed, kTransferSource,
-                           QStringLiteral("\"%1\" is not a web address").arg(url));
-    if (operation.compare(QLatin1String("Post"), Qt::CaseInsensitive) != 0)
+        throw RuntimeError(errors::TransferFailed, kTransferSource, Texts::tr("\"%1\" is not a web address").arg(url));
+    const bool post = operation.compare(QLatin1String("Post"), Qt::CaseInsensitive) == 0;
+    const bool get = operation.compare(QLatin1String("Get"), Qt::CaseInsensitive) == 0;
+    if (!post && !get)
         throw RuntimeError(errors::TransferFailed, kTransferSource,
                            QStringLiteral("Unsupported operation %1").arg(operation));
 
@@ -407,12 +426,20 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     request->curl = newEasyHandle();
     request->address = wireAddress(url);
     request->data = data;
-    request->sink.cap = limits_.maxBody > 0 ? limits_.maxBody : TransferLimits::kReplyCap;
+    request->get = get;
+    request->sink.cap =
+        limits_.maxBody > 0 ? limits_.maxBody : (get ? TransferLimits::kFeedCap : TransferLimits::kReplyCap);
     CURL* curl = request->curl.get();
     setCommonOptions(curl, request->address, limits_, request->sink);
-    curl_easy_setopt(curl, CURLOPT_POST, 1L);
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request->data.constData());
-    curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request->data.size()));
+    if (get) {
+        // The feed, as the blocking GET fetches it, without blocking.
+        curl_easy_setopt(curl, CURLOPT_HTTPGET, 1L);
+        followFeedRedirects(curl, request->address);
+    } else {
+        curl_easy_setopt(curl, CURLOPT_POST, 1L);
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDS, request->data.constData());
+        curl_easy_setopt(curl, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request->data.size()));
+    }
     // A connection of its own, closed after the reply: a request on a reused connection that
     // the server has dropped would be sent a second time.
     curl_easy_setopt(curl, CURLOPT_FRESH_CONNECT, 1L);
@@ -426,9 +453,10 @@ void HttpTransfer::execute(const QString& url, const QString& operation, const Q
     request_ = std::move(request);
     if (!send()) {
         request_.reset();
-        throw RuntimeError(errors::TransferFailed, kTransferSource, QStringLiteral("The request could not be started"));
+        throw RuntimeError(errors::TransferFailed, kTransferSource, Texts::tr("The request could not be started"));
     }
     body_.clear();
+    bodyBytes_.clear();
     handedOut_ = 0;
     delivered_ = false;
     failure_.clear();
@@ -505,7 +533,10 @@ void HttpTransfer::finish(int curlCode, const QString& reason) {
         // Nothing was applied. The operator is asked from the event loop, not from inside
         // libcurl's notification; the transfer executes until the request goes again or ends.
         request_->challenge = headerOf(curl, "WWW-Authenticate");
-        QTimer::singleShot(0, this, [this] { answerChallenge(); });
+        // A request aborted meanwhile is not answered, nor one started after it.
+        QTimer::singleShot(0, this, [this, request = request_.get()] {
+            if (request_.get() == request) answerChallenge();
+        });
         return;
     }
     std::unique_ptr<Request> request = std::move(request_);
@@ -517,8 +548,10 @@ void HttpTransfer::finish(int curlCode, const QString& reason) {
         body_ = QString::fromUtf8(request->sink.data);
         delivered_ = status >= 200 && status <= 299;
         if (!delivered_)
-            failure_ = QStringLiteral("the server refused the changes (%1)")
-                           .arg(statusWithReason(curl, status, request->sink.data));
+            failure_ = request->get ? feedStatusFailure(curl, status, request->sink.data)
+                                    : Texts::tr("the server refused the changes (%1)")
+                                          .arg(statusWithReason(curl, status, request->sink.data));
+        bodyBytes_ = std::move(request->sink.data);
         request.reset();
         emit stateChanged(StateResponseReceived);
         emit stateChanged(StateResponseCompleted);
@@ -536,7 +569,7 @@ void HttpTransfer::answerChallenge() {
     if (!request_) return;
     if (request_->signIn.challenged(request_->challenge)) {
         if (send()) return;
-        failure_ = QStringLiteral("the request could not be started again");
+        failure_ = Texts::tr("the request could not be started again");
     } else {
         failure_ = request_->signIn.failure();
     }

@@ -13,7 +13,9 @@ class SignIn;
 // that the commit's wait keeps the window alive. The request goes out once, on a connection of
 // its own, to exactly the path given, and is never redirected. It is sent again only when the
 // server answered 401, which applies nothing, and the sign-in has credentials to try. A reply
-// counts as received only when its whole body arrived as framed.
+// counts as received only when its whole body arrived as framed. It also fetches the feed
+// ("Get") for a program that must not wait for it: with the feed's cap, its redirects and its
+// failure texts, as the blocking GET does.
 class HttpTransfer : public Transfer {
     Q_OBJECT
 public:
@@ -26,6 +28,14 @@ public:
     bool delivered() const override { return delivered_; }
     QString failure() const override { return failure_; }
     QString reply() const override { return body_; }
+    // The body of the last complete answer as the bytes that came, for a feed.
+    const QByteArray& replyBytes() const { return bodyBytes_; }
+
+    // The limits of the requests executed from now on.
+    void setLimits(const TransferLimits& limits) { limits_ = limits; }
+    const TransferLimits& limits() const { return limits_; }
+    // Ends the request in flight without a notification; what it sent may have reached the server.
+    void abort();
 
 private:
     struct Request;
@@ -51,5 +61,6 @@ private:
     bool delivered_ = false;
     QString failure_;
     QString body_;
+    QByteArray bodyBytes_;
     qsizetype handedOut_ = 0;
 };

@@ -1,4 +1,5 @@
 #include "net/sign_in.h"
+#include "rules/texts.h"
 
 #include "surface/ui_services.h"
 
@@ -117,9 +118,9 @@ std::optional<QString> basicRealm(const QByteArray& wwwAuthenticate) {
 }
 
 QString userNameProblem(const QString& user) {
-    if (user.contains(u':')) return QStringLiteral("a user name cannot hold a colon");
+    if (user.contains(u':')) return Texts::tr("a user name cannot hold a colon");
     for (const QChar c : user)
-        if (c.category() == QChar::Other_Control) return QStringLiteral("a user name cannot hold a control character");
+        if (c.category() == QChar::Other_Control) return Texts::tr("a user name cannot hold a control character");
     return {};
 }
 
@@ -131,16 +132,19 @@ void SignIn::setCredentials(const QString& user, const QString& password) {
 }
 
 namespace {
-const QString kPlainHttp = QStringLiteral(
-    "a password goes over plain http only to this computer, and this server is elsewhere: use an https:// address");
+QString plainHttp() {
+    return Texts::tr(
+        "a password goes over plain http only to this computer, and this server is elsewhere: use an https:// "
+        "address");
 }
+}  // namespace
 
 SignInRound::SignInRound(SignIn* signIn, const QString& address) : signIn_(signIn), address_(address) {
     if (!signIn_ || !signIn_->known_) return;
     if (mayCarryPassword(address_))
         sending_ = signIn_->known_;
     else
-        failure_ = kPlainHttp;  // refused before anything goes out
+        failure_ = plainHttp();  // refused before anything goes out
 }
 
 bool SignInRound::challenged(const QByteArray& wwwAuthenticate) {
@@ -156,26 +160,26 @@ bool SignInRound::challenged(const QByteArray& wwwAuthenticate) {
         return true;
     }
     if (refusals_ >= SignIn::kRefusalsAllowed) {
-        failure_ = QStringLiteral("the server refused the sign-in %1 times in a row").arg(refusals_);
+        failure_ = Texts::tr("the server refused the sign-in %1 times in a row").arg(refusals_);
         return false;
     }
     const std::optional<QString> realm = basicRealm(wwwAuthenticate);
     if (!realm) {
-        failure_ = QStringLiteral("the server asks for a kind of sign-in the control does not know");
+        failure_ = Texts::tr("the server asks for a kind of sign-in the control does not know");
         return false;
     }
     if (!mayCarryPassword(address_)) {
-        failure_ = QStringLiteral("the server asks for a password: ") + kPlainHttp;
+        failure_ = Texts::tr("the server asks for a password: ") + plainHttp();
         return false;
     }
     std::optional<Credentials> answer =
         signIn_->ui_.askCredentials(serverOf(address_), shownRealm(*realm), signIn_->lastUser_);
     if (!answer) {
-        failure_ = QStringLiteral("the sign-in was cancelled");
+        failure_ = Texts::tr("the sign-in was cancelled");
         return false;
     }
     if (const QString problem = userNameProblem(answer->user); !problem.isEmpty()) {
-        failure_ = QStringLiteral("the sign-in could not be sent: %1").arg(problem);
+        failure_ = Texts::tr("the sign-in could not be sent: %1").arg(problem);
         return false;
     }
     signIn_->lastUser_ = answer->user;

@@ -1,4 +1,5 @@
 #include "view/center_employee_view.h"
+#include "rules/texts.h"
 
 #include "form/form.h"
 #include "view/report_list_view.h"
@@ -342,8 +343,8 @@ void CenterEmployeeView::build() {
     addFrame(form_.fraMain);
     QLabel* lblAllVendors = addLabel(form_.lblAllVendors);
     QLabel* lblSelVendors = addLabel(form_.lblSelVendors);
-    QWidget* lstEmployees = addList(form_.lstEmployees, {QChar(0x2212), QStringLiteral("to be removed")});
-    QWidget* lstSelectedEmployees = addList(form_.lstSelectedEmployees, {u'+', QStringLiteral("to be added")});
+    QWidget* lstEmployees = addList(form_.lstEmployees, {QChar(0x2212), Texts::tr("to be removed")});
+    QWidget* lstSelectedEmployees = addList(form_.lstSelectedEmployees, {u'+', Texts::tr("to be added")});
     labelList(lblAllVendors, form_.lblAllVendors, lstEmployees);
     labelList(lblSelVendors, form_.lblSelVendors, lstSelectedEmployees);
     QWidget* cmdAdd = addButton(form_.cmdAdd);
@@ -400,22 +401,27 @@ void CenterEmployeeView::describeChildren() {
         const char* toolTip;
     };
     static const Description descriptions[] = {
-        {"fraMain", "Employees of the centre", nullptr},
-        {"fraFind", "Find Employee", nullptr},
-        {"Frame1", "List to search", nullptr},
-        {"cmdAdd", "Add employee", "Move the chosen employee into the selected list"},
-        {"cmdAddAll", "Add selected employees", "Move every selected employee into the selected list"},
-        {"cmdRemoveAll", "Remove selected employees", "Move every selected employee back out of the selected list"},
-        {"cmdDelete", "Remove employee", "Move the chosen employee back out of the selected list"},
-        {"cmdCommit", nullptr, "Save the moves to the database, then reload both lists from it"},
-        {"cmdFind", nullptr, "Find the employee in the list to search"},
-        {"txtVendorID", "Employee ID", nullptr},
-        {"txtVendorName", "Employee name", nullptr},
-        {"prbLoad", "Loading progress", nullptr},
+        {"fraMain", QT_TRANSLATE_NOOP("Texts", "Employees of the centre"), nullptr},
+        {"fraFind", QT_TRANSLATE_NOOP("Texts", "Find Employee"), nullptr},
+        {"Frame1", QT_TRANSLATE_NOOP("Texts", "List to search"), nullptr},
+        {"cmdAdd", QT_TRANSLATE_NOOP("Texts", "Add employee"),
+         QT_TRANSLATE_NOOP("Texts", "Move the chosen employee into the selected list")},
+        {"cmdAddAll", QT_TRANSLATE_NOOP("Texts", "Add selected employees"),
+         QT_TRANSLATE_NOOP("Texts", "Move every selected employee into the selected list")},
+        {"cmdRemoveAll", QT_TRANSLATE_NOOP("Texts", "Remove selected employees"),
+         QT_TRANSLATE_NOOP("Texts", "Move every selected employee back out of the selected list")},
+        {"cmdDelete", QT_TRANSLATE_NOOP("Texts", "Remove employee"),
+         QT_TRANSLATE_NOOP("Texts", "Move the chosen employee back out of the selected list")},
+        {"cmdCommit", nullptr,
+         QT_TRANSLATE_NOOP("Texts", "Save the moves to the database, then reload both lists from it")},
+        {"cmdFind", nullptr, QT_TRANSLATE_NOOP("Texts", "Find the employee in the list to search")},
+        {"txtVendorID", QT_TRANSLATE_NOOP("Texts", "Employee ID"), nullptr},
+        {"txtVendorName", QT_TRANSLATE_NOOP("Texts", "Employee name"), nullptr},
+        {"prbLoad", QT_TRANSLATE_NOOP("Texts", "Loading progress"), nullptr},
     };
     for (const Description& d : descriptions) {
         QWidget* widget = children_.at(QString::fromLatin1(d.child));
-        if (d.accessibleName) widget->setAccessibleName(QString::fromUtf8(d.accessibleName));
-        if (d.toolTip) widget->setToolTip(QString::fromUtf8(d.toolTip));
+        if (d.accessibleName) widget->setAccessibleName(Texts::tr(d.accessibleName));
+        if (d.toolTip) widget->setToolTip(Texts::tr(d.toolTip));
     }
 }

@@ -1,4 +1,5 @@
 #include "view/qt_ui_services.h"
+#include "rules/texts.h"
 
 #include "controls/popup_menu.h"
 #include "net/sign_in.h"
@@ -54,14 +55,13 @@ void QtUiServices::popupMenu(const PopupMenu& menu) {
 std::optional<Credentials> QtUiServices::askCredentials(const QString& server, const QString& realm,
                                                         const QString& previousUser) {
     QDialog dialog(surface_);
-    dialog.setWindowTitle(QStringLiteral("Sign in"));
+    dialog.setWindowTitle(Texts::tr("Sign in"));
     auto* layout = new QFormLayout(&dialog);
     auto* intro = new QLabel(&dialog);
     intro->setTextFormat(Qt::PlainText);
     intro->setWordWrap(true);
-    intro->setText(realm.isEmpty()
-                       ? QStringLiteral("The server\n%1\nasks you to sign in.").arg(server)
-                       : QStringLiteral("The server\n%1\nasks you to sign in to \u201c%2\u201d.").arg(server, realm));
+    intro->setText(realm.isEmpty() ? Texts::tr("The server\n%1\nasks you to sign in.").arg(server)
+                                   : Texts::tr("The server\n%1\nasks you to sign in to “%2”.").arg(server, realm));
     // The server's address on one line, as far as a screen allows: it says where the password goes.
     constexpr int kWidestIntro = 600;
     intro->setMinimumWidth(std::min(kWidestIntro, intro->fontMetrics().horizontalAdvance(server) + 8));
@@ -69,8 +69,8 @@ std::optional<Credentials> QtUiServices::askCredentials(const QString& server, c
     auto* user = new QLineEdit(previousUser, &dialog);
     auto* password = new QLineEdit(&dialog);
     password->setEchoMode(QLineEdit::Password);
-    layout->addRow(QStringLiteral("&Name:"), user);
-    layout->addRow(QStringLiteral("&Password:"), password);
+    layout->addRow(Texts::tr("&Name:"), user);
+    layout->addRow(Texts::tr("&Password:"), password);
     auto* problem = new QLabel(&dialog);
     problem->setTextFormat(Qt::PlainText);
     layout->addRow(problem);

@@ -1,6 +1,7 @@
 #include "check_steps.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTextStream>
@@ -64,4 +65,23 @@ FeedCounts countFeed(const QByteArray& feed) {
     }
     if (xml.hasError()) return {};
     return counts;
+}
+
+LoopStallWatch::LoopStallWatch() {
+    sinceTurn_.start();
+    delayAtTurn_ = runDelayNs();
+    QObject::connect(&turn_, &QTimer::timeout, [this] {
+        const qint64 delay = runDelayNs();
+        longestNs_ = std::max(longestNs_, sinceTurn_.nsecsElapsed() - (delay - delayAtTurn_));
+        sinceTurn_.restart();
+        delayAtTurn_ = delay;
+    });
+    turn_.start(5);
+}
+
+qint64 LoopStallWatch::runDelayNs() {
+    QFile stat(QStringLiteral("/proc/thread-self/schedstat"));
+    if (!stat.open(QIODevice::ReadOnly)) return 0;  // without it, every gap counts whole
+    const QList<QByteArray> fields = stat.readAll().split(' ');
+    return fields.size() > 1 ? fields[1].toLongLong() : 0;
 }

@@ -12,7 +12,5 @@
 #define TARVOCENTEREMP_EXPORT __attribute__((visibility("default")))
 #endif
 
-// The library's version, as the CMake package and the pkg-config file give it.
-#define TARVOCENTEREMP_VERSION_MAJOR 1
-#define TARVOCENTEREMP_VERSION_MINOR 0
-#define TARVOCENTEREMP_VERSION_PATCH 6
+// The version macros, which this header used to hold.
+#include <TarvoCenterEmp/tarvocenteremp_version.h>

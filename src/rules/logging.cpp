@@ -1,0 +1,3 @@
+#include "rules/logging.h"
+
+Q_LOGGING_CATEGORY(lcCenterEmp, "tarvo.centeremp", QtWarningMsg)
