@@ -188,8 +188,14 @@ struct HttpCallbacks {
         // browser reads it as anything but what it says it is.
         MHD_add_response_header(reply, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
         MHD_add_response_header(reply, "X-Content-Type-Options", "nosniff");
-        for (const auto& [name, value] : response.headers)
+        bool closes = false;
+        for (const auto& [name, value] : response.headers) {
             MHD_add_response_header(reply, name.constData(), value.constData());
+            closes = closes || name == MHD_HTTP_HEADER_CONNECTION;
+        }
+        // A stopping server takes no further request on this connection: the client asks anew,
+        // and a load balancer sends that to another instance.
+        if (!closes && server->stopping()) MHD_add_response_header(reply, MHD_HTTP_HEADER_CONNECTION, "close");
         const MHD_Result result = MHD_queue_response(connection, unsigned(response.status), reply);
         MHD_destroy_response(reply);
         return result;
@@ -295,6 +301,7 @@ struct HttpCallbacks {
     static MHD_Result begin(HttpServer* server, MHD_Connection* connection, HttpServer::Pending* pending,
                             const char* url, const char* method, const char* version) {
         pending->begun = true;
+        server->requestBegun();
         pending->request.method = method;
         pending->request.path = url;
         pending->request.remoteAddress = clientAddress(connection);
@@ -366,6 +373,7 @@ struct HttpCallbacks {
         if (!pending) return;
         server->watch_->idle(pending->watched, ConnectionWatch::Clock::now());
         server->releaseBody(pending->request.remoteAddress, pending->request.body.size());
+        if (pending->begun) server->requestEnded();
         delete pending;
         *state = nullptr;
     }
@@ -391,6 +399,22 @@ bool HttpServer::dispatch(MHD_Connection* connection, Pending* pending) {
     queue_[lane].emplace_back(connection, pending);
     wake_[lane].notify_one();
     return true;
+}
+
+bool HttpServer::stopping() {
+    std::lock_guard lock(mutex_);
+    return refusing_;
+}
+
+void HttpServer::requestBegun() {
+    std::lock_guard lock(mutex_);
+    ++unfinished_;
+}
+
+void HttpServer::requestEnded() {
+    std::lock_guard lock(mutex_);
+    --unfinished_;
+    idle_.notify_all();
 }
 
 void HttpServer::work(int worker, Lane lane) {
@@ -570,11 +594,17 @@ bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCr
 
 void HttpServer::stop() {
     if (daemon_) {
-        const MHD_socket listening = MHD_quiesce_daemon(daemon_);  // no new connections
+        // No new connections: the socket stops listening, so that a client (or a load balancer)
+        // is refused at once instead of waiting in the backlog; it is closed once the daemon is.
+        const MHD_socket listening = MHD_quiesce_daemon(daemon_);
+        if (listening != MHD_INVALID_SOCKET) ::shutdown(listening, SHUT_RDWR);
         std::unique_lock lock(mutex_);
         refusing_ = true;
         // The daemon must not stop with a connection suspended: let every worker answer first.
         idle_.wait(lock, [this] { return inFlight_ == 0; });
+        // Then every reply made goes out before the daemon closes the connections, within a bound
+        // for readers that do not take theirs.
+        idle_.wait_for(lock, std::chrono::seconds(limits_.stopReplySeconds), [this] { return unfinished_ == 0; });
         lock.unlock();
         {
             std::lock_guard lock(mutex_);

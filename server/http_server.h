@@ -63,6 +63,8 @@ struct HttpLimits {
     // Web pages whose scripts may POST, as a browser names them in Origin ("https://host:port",
     // lower case); a POST that names any other page is refused. Programs send no Origin.
     std::vector<QByteArray> trustedOrigins;
+    // Stopping: how long replies already made may take to reach their readers.
+    unsigned stopReplySeconds = 10;
 };
 
 // A certificate chain and its private key, both PEM, checked to belong together.
@@ -101,7 +103,9 @@ public:
     qsizetype bufferedBytes() const { return bufferedBytes_.load(); }
     // Connections open and not cut.
     std::size_t openConnections() const { return watch_ ? watch_->live() : 0; }
-    // Stops accepting, lets the requests in progress finish and answers them, then ends.
+    // Stops accepting (a connection attempt is refused at once), lets the requests in progress
+    // finish and delivers their replies, then ends. Replies that a reader does not take within
+    // limits.stopReplySeconds are given up.
     void stop();
 
     struct Pending;  // per-request state, internal
@@ -114,6 +118,9 @@ private:
     bool dispatch(MHD_Connection* connection, Pending* pending);
     void work(int worker, Lane lane);
     void stopWorkers();
+    bool stopping();
+    void requestBegun();  // on the polling thread, for every request whose head has arrived
+    void requestEnded();  // ... and when the library is done with it
     // How many connections the daemon may take, given how many descriptors the process may hold.
     unsigned connectionLimit(unsigned long openFiles) const;
     // Takes room for body bytes from one address, within the total and the address's share.
@@ -139,7 +146,8 @@ private:
     std::condition_variable idle_;
     std::deque<Job> queue_[LaneCount];
     int inFlight_ = 0;       // suspended connections not yet resumed
-    bool refusing_ = false;  // stopping: new requests are answered 503 at once
+    int unfinished_ = 0;     // requests whose head has arrived and whose reply is not yet delivered
+    bool refusing_ = false;  // stopping: new requests are answered 503 at once, every reply closes
     bool exit_ = false;
     bool sweeping_ = false;
     std::condition_variable sweepWake_;

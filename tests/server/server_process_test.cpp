@@ -1,15 +1,21 @@
 // The server as a process: its exit codes for a wrong command line, an unusable database or a
-// taken port, and a clean stop on a signal.
+// taken port, and a clean stop on a signal that answers what it has received.
 
 #include "server_test_support.h"
 
+#include <QElapsedTimer>
+#include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <future>
 #include <ostream>
 #include <string>
+#include <thread>
 
+using namespace centeremp;
 using namespace centeremp::servertest;
 using Backend = LiveServer::Backend;
 
@@ -68,5 +74,70 @@ TEST(ServerProcessTest, StopsCleanlyOnSigint) {
     EXPECT_EQ(server.process().stop(/*interrupt=*/true), 0);
     EXPECT_TRUE(server.process().standardError().contains("SIGINT received"));
 }
+
+// SIGTERM while a batch waits for another writer's lock and a large feed is on its way to a
+// reader that has not yet read it: the server takes no new connection, applies the batch once
+// the lock is free, delivers both replies in full and exits.
+class StoppedMidBatch : public testing::TestWithParam<Backend> {};
+
+TEST_P(StoppedMidBatch, DeliversTheRepliesThenExits) {
+    if (!LiveServer::available(GetParam())) GTEST_SKIP() << "CENTEREMP_TEST_PG is not set";
+    constexpr qint32 kEmployees = 20000;  // a feed of some megabytes, more than the sockets hold
+    const bool postgres = GetParam() == Backend::Postgres;
+    LiveServer server;
+    ASSERT_TRUE(server.start(GetParam()));
+    std::vector<TestEmployee> employees;
+    for (qint32 id = 1; id <= kEmployees; ++id)
+        employees.push_back({id, QStringLiteral("Employee %1 ").arg(id) + QString(150, u'x'), true});
+    server.db().addEmployees(employees);
+    server.db().addCentre(5);
+    const quint16 port = server.process().port();
+
+    harness::HttpClient reader(port, {}, std::chrono::seconds(30));
+    reader.setReceiveBufferBytes(4096);
+    std::string error;
+    ASSERT_TRUE(reader.connectOnly(&error)) << error;
+    ASSERT_TRUE(
+        reader.sendRaw("GET /CenterEmployee.asp?centerID=5 HTTP/1.1\r\nHost: 127.0.0.1\r\n"
+                       "Connection: close\r\n\r\n"));
+    QSqlQuery lock(server.db().connection());
+    ASSERT_TRUE(lock.exec(postgres ? u"BEGIN"_qs : u"BEGIN IMMEDIATE"_qs));
+    if (postgres) {
+        ASSERT_TRUE(lock.exec(u"LOCK TABLE CenterEmployeeCrossReference IN EXCLUSIVE MODE"_qs));
+    }
+    auto batch = std::async(std::launch::async, [port] {
+        return harness::HttpClient(port, {}, std::chrono::seconds(30))
+            .request("POST", "/CenterEmployee.asp", sqlField(insertStatement(5, 1)) + sqlField(insertStatement(5, 2)),
+                     {"application/x-www-form-urlencoded"});
+    });
+    std::this_thread::sleep_for(std::chrono::milliseconds(700));  // the batch reaches the lock
+    server.process().terminate();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    harness::HttpClient late(port);
+    EXPECT_FALSE(late.connectOnly(&error)) << "a stopping server still takes connections";
+    ASSERT_EQ(batch.wait_for(std::chrono::seconds(0)), std::future_status::timeout) << "the batch did not wait";
+
+    QElapsedTimer stopping;
+    stopping.start();
+    ASSERT_TRUE(lock.exec(u"COMMIT"_qs));
+    const HttpReply reply = batch.get();
+    EXPECT_EQ(reply.status, 200) << reply.error;
+    EXPECT_EQ(reply.body.trimmed(), "Saved: 2 assigned, 0 removed.");
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // the reader takes its time
+    QByteArray feed;
+    EXPECT_TRUE(reader.readUntilClosed(&feed, &error)) << error;
+    const qsizetype headEnd = feed.indexOf("\r\n\r\n");
+    ASSERT_TRUE(feed.startsWith("HTTP/1.1 200") && headEnd > 0) << feed.left(200).toStdString();
+    EXPECT_GT(feed.size(), kEmployees * 150);
+    EXPECT_TRUE(feed.endsWith("</SelectedEmployees>\n</CenterEmployees>\n"))
+        << "the feed was cut at " << feed.size() << " bytes: ..." << feed.right(80).toStdString();
+    EXPECT_EQ(server.process().stop(), 0);
+    EXPECT_LT(stopping.elapsed(), 5000);
+    EXPECT_TRUE(server.process().standardError().contains("SIGTERM received"));
+    EXPECT_EQ(server.db().assignments(), (std::vector<std::pair<qint32, qint32>>{{5, 1}, {5, 2}}));
+}
+
+INSTANTIATE_TEST_SUITE_P(ServerBackend, StoppedMidBatch, testing::Values(Backend::Sqlite, Backend::Postgres),
+                         [](const auto& info) { return info.param == Backend::Sqlite ? "Sqlite" : "Postgres"; });
 
 }  // namespace

@@ -79,6 +79,10 @@ int ServerProcess::stop(bool interrupt) {
     return process_->exitStatus() == QProcess::NormalExit ? process_->exitCode() : -1;
 }
 
+void ServerProcess::terminate() {
+    if (process_ && process_->state() != QProcess::NotRunning) process_->terminate();
+}
+
 void ServerProcess::kill() {
     if (!process_ || process_->state() == QProcess::NotRunning) return;
     process_->kill();

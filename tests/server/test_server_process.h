@@ -21,6 +21,8 @@ public:
     QString url() const { return url_; }
     // SIGTERM (or SIGINT), then waits; returns the exit code, -1 when it had to be killed.
     int stop(bool interrupt = false);
+    // Sends SIGTERM and returns at once, for a test that watches what the server does while it stops.
+    void terminate();
     // SIGKILL, as a power cut or the out-of-memory killer would end it, and waits for the end.
     void kill();
     QByteArray standardError();
