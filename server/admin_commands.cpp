@@ -91,6 +91,15 @@ public:
     int centreAdd(const AdminCommand& command);
     int centreList();
     int audit(const AdminCommand& command);
+    // Opening the store has migrated it: this says what it found.
+    int migrate() {
+        const auto change = store_.schemaChange();
+        if (change.from == change.to)
+            print(out_, QStringLiteral("the schema is at version %1 already").arg(change.to));
+        else
+            print(out_, QStringLiteral("the schema went from version %1 to %2").arg(change.from).arg(change.to));
+        return exitDone;
+    }
 
 private:
     int refuse(const QString& why) {
@@ -201,6 +210,7 @@ int runAdminCommand(const DatabaseAddress& database, const AdminCommand& command
     case Kind::CentreAdd: return run.centreAdd(command);
     case Kind::CentreList: return run.centreList();
     case Kind::Audit: return run.audit(command);
+    case Kind::Migrate: return run.migrate();
     }
     return exitRefused;
 }

@@ -71,6 +71,7 @@ QString usageText() {
         "       centeremp-server --db DB operator remove NAME | operator list\n"
         "       centeremp-server --db DB centre add ID NAME | centre list\n"
         "       centeremp-server --db DB audit [--centre N]\n"
+        "       centeremp-server --db DB migrate\n"
         "\n"
         "Serves /CenterEmployee.asp: GET ?centerID=N lists a centre's employees as XML,\n"
         "POST applies a batch of assignment changes in one transaction. Once an operator is\n"
@@ -103,7 +104,9 @@ QString usageText() {
         "  operator add         reads the password from standard input (one line)\n"
         "  audit                prints the assignment log, one tab-separated line per entry:\n"
         "                       time (UTC), operator, address, centre, employee, add|remove,\n"
-        "                       applied|no-op\n");
+        "                       applied|no-op\n"
+        "  migrate              brings the database's schema to this server's version, as the\n"
+        "                       server does when it starts; refuses a newer one\n");
 }
 
 namespace {
@@ -218,6 +221,9 @@ std::variant<AdminCommand, CommandLineError> parseAdminCommand(const QStringList
         if (!admin.centre) return wrong(QStringLiteral("centre add: \"%1\" is not a 32-bit number").arg(words[2]));
         admin.name = words[3].trimmed();
         if (admin.name.isEmpty()) return wrong(u"centre add: the name is empty"_qs);
+    } else if (words[0] == u"migrate") {
+        admin.kind = Kind::Migrate;
+        if (words.size() != 1) return wrong(u"migrate takes nothing more"_qs);
     } else if (words[0] == u"audit") {
         admin.kind = Kind::Audit;
         QStringList rest = words.mid(1);

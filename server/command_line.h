@@ -22,9 +22,9 @@ struct ListenAddress {
 };
 
 // What the administration commands do instead of serving: look after the operators, the
-// centres, and read the assignment log.
+// centres, read the assignment log, upgrade the schema.
 struct AdminCommand {
-    enum class Kind { OperatorAdd, OperatorRemove, OperatorList, CentreAdd, CentreList, Audit };
+    enum class Kind { OperatorAdd, OperatorRemove, OperatorList, CentreAdd, CentreList, Audit, Migrate };
     Kind kind = Kind::OperatorList;
     QString name;  // the operator's, or the new centre's
     bool allCentres = false;

@@ -38,6 +38,9 @@ bool prepareDatabase(const ServerOptions& options, EmployeeStore& store) {
         printError(problem->message);
         return false;
     }
+    if (const auto change = store.schemaChange(); change.from != change.to)
+        std::fprintf(stderr, "centeremp-server: the database's schema went from version %d to %d\n", change.from,
+                     change.to);
     if (!options.demo) return true;
     auto empty = store.isEmpty();
     if (auto* problem = std::get_if<StoreFailure>(&empty)) {
