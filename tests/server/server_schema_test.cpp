@@ -37,8 +37,8 @@ void loadDump(TestDatabase& db, const QString& file) {
 // Every row of every table the server had before versions, in key order, as text.
 QString everyRow(TestDatabase& db) {
     QString rows;
-    for (const char* table : {"employees", "CenterEmployeeCrossReference", "centers", "operators", "operatorCentres",
-                              "assignment_log"}) {
+    for (const char* table :
+         {"employees", "CenterEmployeeCrossReference", "centers", "operators", "operatorCentres", "assignment_log"}) {
         QSqlQuery query(db.connection());
         EXPECT_TRUE(query.exec(QStringLiteral("SELECT * FROM %1 ORDER BY 1, 2").arg(QLatin1String(table))));
         while (query.next()) {
@@ -62,8 +62,9 @@ TEST_P(SchemaUpgrade, KeepsEveryRowThenRefusesANewerSchema) {
                                           .arg(QRandomGenerator::global()->bounded(databaseNumbers)));
     ASSERT_TRUE(database.problem().isEmpty()) << database.problem().toStdString();
     TestDatabase db(database.address());
-    loadDump(db, QStringLiteral(CENTEREMP_SERVER_TEST_DATA "/unversioned.%1.sql")
-                     .arg(postgres ? u"postgres"_qs : u"sqlite"_qs));
+    loadDump(
+        db,
+        QStringLiteral(CENTEREMP_SERVER_TEST_DATA "/unversioned.%1.sql").arg(postgres ? u"postgres"_qs : u"sqlite"_qs));
     const QString before = everyRow(db);
     ASSERT_EQ(before.count(u'\n'), 14) << before.toStdString();
     const int latest = server::EmployeeStore::latestSchemaVersion();
@@ -76,8 +77,8 @@ TEST_P(SchemaUpgrade, KeepsEveryRowThenRefusesANewerSchema) {
     EXPECT_TRUE(feed.body.contains("<Selected>1</Selected>")) << feed.body.toStdString();
     EXPECT_EQ(httpRequest(server.port(), "GET", "/CenterEmployee.asp?centerID=14", {}, {}, false, ann).status, 403);
     EXPECT_EQ(server.stop(), 0);
-    EXPECT_TRUE(server.standardError().contains(
-        QStringLiteral("schema went from version 0 to %1").arg(latest).toUtf8()))
+    EXPECT_TRUE(
+        server.standardError().contains(QStringLiteral("schema went from version 0 to %1").arg(latest).toUtf8()))
         << server.standardError().toStdString();
     EXPECT_EQ(everyRow(db), before);
 
