@@ -115,6 +115,8 @@ public:
         int to = 0;
     };
     SchemaChange schemaChange() const { return schemaChange_; }
+    // Reads the schema's version: the database answers on this connection.
+    std::optional<StoreFailure> ping();
     bool isOpen() const;
     void close();
 

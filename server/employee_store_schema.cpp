@@ -237,6 +237,12 @@ std::variant<int, StoreFailure> EmployeeStore::schemaVersion() {
     return query.next() ? query.value(0).toInt() : 0;
 }
 
+std::optional<StoreFailure> EmployeeStore::ping() {
+    auto found = schemaVersion();
+    if (auto* problem = std::get_if<StoreFailure>(&found)) return *problem;
+    return std::nullopt;
+}
+
 std::optional<StoreFailure> EmployeeStore::createSchema() {
     // Creating, even "if not exists", takes locks that wait for every writer; a worker that
     // connects while a large batch runs must not, so only a database behind this server's

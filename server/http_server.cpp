@@ -5,6 +5,7 @@
 #include <microhttpd.h>
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 
 #include <arpa/inet.h>
 #include <malloc.h>
@@ -179,7 +180,11 @@ struct HttpCallbacks {
         entry.operatorName = response.logOperator;
         entry.centre = response.logCentre;
         entry.note = logNoteFor(response);
+        entry.requestId = pending->request.id;
         writeLog(requestLogLine(entry));
+        if (server->metrics_)
+            server->metrics_->request(pending->request.path, pending->request.method, response.status,
+                                      entry.milliseconds);
         MHD_Response* reply = outgoing(server, pending, response.body);
         if (!reply) return MHD_NO;
         if (!response.contentType.isEmpty())
@@ -188,6 +193,8 @@ struct HttpCallbacks {
         // browser reads it as anything but what it says it is.
         MHD_add_response_header(reply, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
         MHD_add_response_header(reply, "X-Content-Type-Options", "nosniff");
+        if (!pending->request.id.isEmpty())
+            MHD_add_response_header(reply, "X-Request-Id", pending->request.id.constData());
         bool closes = false;
         for (const auto& [name, value] : response.headers) {
             MHD_add_response_header(reply, name.constData(), value.constData());
@@ -305,6 +312,8 @@ struct HttpCallbacks {
         pending->request.method = method;
         pending->request.path = url;
         pending->request.remoteAddress = clientAddress(connection);
+        pending->request.id =
+            server->requestId(MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Request-Id"));
         HeadFields fields;
         MHD_get_connection_values_n(connection, MHD_HEADER_KIND, &noteHeadField, &fields);
         if (auto refusal = malformed(*pending, fields, version)) return queue(server, connection, pending, *refusal);
@@ -383,7 +392,8 @@ HttpServer::HttpServer(HandlerFactory factory, int readers, int writers, HttpLim
     : factory_(std::move(factory)),
       readerCount_(std::max(1, readers)),
       writerCount_(std::max(1, writers)),
-      limits_(limits) {}
+      limits_(limits),
+      idPrefix_(QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0')) {}
 
 HttpServer::~HttpServer() { stop(); }
 
@@ -399,6 +409,28 @@ bool HttpServer::dispatch(MHD_Connection* connection, Pending* pending) {
     queue_[lane].emplace_back(connection, pending);
     wake_[lane].notify_one();
     return true;
+}
+
+QByteArray HttpServer::requestId(const char* given) {
+    constexpr qsizetype longest = 64;
+    const QByteArrayView proposed(given ? given : "");
+    const bool plausible =
+        !proposed.isEmpty() && proposed.size() <= longest && std::all_of(proposed.begin(), proposed.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.';
+        });
+    if (plausible) return proposed.toByteArray();
+    return idPrefix_ + '-' + QByteArray::number(++requests_);
+}
+
+ServerLoad HttpServer::load() {
+    ServerLoad now;
+    now.openConnections = openConnections();
+    now.readers = readerCount_;
+    now.writers = writerCount_;
+    std::lock_guard lock(mutex_);
+    now.queuedReading = queue_[Reading].size();
+    now.queuedWriting = queue_[Writing].size();
+    return now;
 }
 
 bool HttpServer::stopping() {

@@ -2,6 +2,7 @@
 
 #include "server/command_line.h"
 #include "server/connection_watch.h"
+#include "server/server_metrics.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -30,6 +31,7 @@ struct HttpRequest {
     QByteArray authorization;  // the Authorization header as sent, empty without one
     QString remoteAddress;     // the client's IP address
     QByteArray body;
+    QByteArray id;  // the request's name in the log and in X-Request-Id: the proxy's, or one made here
 };
 
 struct HttpResponse {
@@ -103,6 +105,10 @@ public:
     qsizetype bufferedBytes() const { return bufferedBytes_.load(); }
     // Connections open and not cut.
     std::size_t openConnections() const { return watch_ ? watch_->live() : 0; }
+    // Connections, and requests waiting for a worker in each pool.
+    ServerLoad load();
+    // Every answered request is counted there; set before start.
+    void countIn(std::shared_ptr<ServerMetrics> metrics) { metrics_ = std::move(metrics); }
     // Stops accepting (a connection attempt is refused at once), lets the requests in progress
     // finish and delivers their replies, then ends. Replies that a reader does not take within
     // limits.stopReplySeconds are given up.
@@ -127,6 +133,8 @@ private:
     bool holdBody(const QString& address, qsizetype bytes);
     void releaseBody(const QString& address, qsizetype bytes);
     void sweep();
+    // A proxy's name for the request when it is a plausible one, or else this process's next.
+    QByteArray requestId(const char* given);
 
     HandlerFactory factory_;
     int readerCount_;
@@ -139,6 +147,9 @@ private:
     std::mutex bodyMutex_;  // guards the map below and changes of bufferedBytes_
     QHash<QString, qsizetype> bufferedByAddress_;
     std::unique_ptr<ConnectionWatch> watch_;
+    std::shared_ptr<ServerMetrics> metrics_;
+    QByteArray idPrefix_;  // random, so that names from several instances behind one proxy differ
+    std::atomic<quint64> requests_{0};
     std::thread sweeper_;  // cuts connections past their deadlines
 
     std::mutex mutex_;  // guards the queue and the counters below

@@ -90,12 +90,13 @@ std::optional<QString> exposureProblem(const ServerOptions& options, EmployeeSto
         .arg(options.listen.host);
 }
 
-HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::shared_ptr<SignInGate> gate) {
+HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::shared_ptr<SignInGate> gate,
+                                          const Monitoring& monitoring) {
     auto feeds = std::make_shared<FeedCache>();
-    return [&options, gate, feeds](int worker) -> HttpServer::Handler {
+    return [&options, gate, feeds, monitoring](int worker) -> HttpServer::Handler {
         auto service =
             std::make_shared<CenterEmployeeService>(options.database, QStringLiteral("centeremp-worker-%1").arg(worker),
-                                                    gate, &QDateTime::currentDateTimeUtc, feeds);
+                                                    gate, &QDateTime::currentDateTimeUtc, feeds, monitoring);
         service->connect();
         return [service](const HttpRequest& request) { return service->handle(request); };
     };
@@ -150,7 +151,12 @@ int main(int argc, char* argv[]) {
         limits.perClientConnections = 0;
         limits.maxBufferedBytesPerClient = 0;
     }
-    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>()), threads, writers, limits);
+    // Behind a proxy on this machine every client comes from loopback: then only an operator
+    // of all centres reads the metrics.
+    const Monitoring monitoring{std::make_shared<ServerMetrics>(), !options.behindProxy};
+    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>(), monitoring), threads, writers, limits);
+    server.countIn(monitoring.metrics);
+    monitoring.metrics->setLoad([&server] { return server.load(); });
     QString error;
     if (!server.start(options.listen, &error, tls ? &*tls : nullptr)) {
         printError(error);

@@ -15,6 +15,7 @@ QByteArray escapeForLog(QByteArrayView text);
 
 struct RequestLogEntry {
     QDateTime when;
+    QByteArray requestId;
     QString address;  // the client's
     QByteArray method;
     QByteArray path;
@@ -25,9 +26,10 @@ struct RequestLogEntry {
     QString note;
 };
 
-// One line per request: time, client address, method, path, status, milliseconds, then
-// "operator=NAME" and "centre=N" when known, and an optional note, each escaped; ends in a
-// newline.
+// One line per request, as NAME=VALUE fields a log collector splits without knowing them:
+// time, id, address, method, path, status, ms, then operator and centre when known and an
+// optional note. Every value is escaped, and quoted when it holds a blank or a quote; the line
+// ends in a newline.
 QByteArray requestLogLine(const RequestLogEntry& entry);
 
 // Writes a whole line at once to stderr, so lines from several threads never interleave.
