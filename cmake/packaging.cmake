@@ -43,4 +43,9 @@ set(CPACK_DEBIAN_PACKAGE_SUGGESTS "qt6-tools-dev, designer-qt6")
 # dpkg-shlibdeps resolves the package's own library from the package itself.
 set(CPACK_DEBIAN_PACKAGE_GENERATE_SHLIBS ON)
 set(CPACK_PACKAGE_DIRECTORY ${CMAKE_BINARY_DIR}/package)
+# The server's configuration file is the administrator's once installed; the postinst makes the
+# service's user; the linker cache is rebuilt by a trigger, as the postinst no longer does it.
+set(CPACK_DEBIAN_PACKAGE_CONTROL_EXTRA ${CMAKE_CURRENT_LIST_DIR}/deb/conffiles ${CMAKE_CURRENT_LIST_DIR}/deb/postinst
+  ${CMAKE_CURRENT_LIST_DIR}/deb/triggers)
+set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

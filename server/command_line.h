@@ -65,4 +65,13 @@ std::variant<QByteArray, QString> parseOrigin(const QString& text);
 
 QString usageText();
 
+// The command line with the configuration file that --config FILE names read into it: every
+// setting of the file ("name = value", one a line, named as the long option without its dashes;
+// yes or no for the options without a value; allow-origin may repeat; blank lines and lines
+// starting with # are skipped) goes in front as the option it stands for, unless the command
+// line gives that option itself. With an administration command only db is taken from the file.
+// readFile gives a file's contents, or nothing when it cannot be read.
+using ReadFile = std::optional<QByteArray> (*)(const QString& path);
+std::variant<QStringList, CommandLineError> withConfigFile(const QStringList& arguments, ReadFile readFile);
+
 }  // namespace centeremp::server

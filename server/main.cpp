@@ -11,7 +11,10 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QThread>
+
+#include <systemd/sd-daemon.h>
 
 #include <pthread.h>
 #include <algorithm>
@@ -107,7 +110,17 @@ HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::sha
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);  // Qt's SQLite driver is a plugin and needs the application
 
-    auto parsed = parseCommandLine(app.arguments().mid(1));
+    const auto readFile = [](const QString& path) -> std::optional<QByteArray> {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+        return file.readAll();
+    };
+    auto configured = withConfigFile(app.arguments().mid(1), readFile);
+    if (const auto* error = std::get_if<CommandLineError>(&configured)) {
+        printError(error->message);
+        return exitBadCommandLine;
+    }
+    auto parsed = parseCommandLine(std::get<QStringList>(configured));
     if (std::holds_alternative<HelpRequested>(parsed)) {
         std::fputs(usageText().toLocal8Bit().constData(), stdout);
         return 0;
@@ -162,8 +175,11 @@ int main(int argc, char* argv[]) {
         printError(error);
         return exitCannotServe;
     }
-    std::printf("listening on %s\n", options.listen.url(server.port(), tls.has_value()).toLatin1().constData());
+    const QByteArray url = options.listen.url(server.port(), tls.has_value()).toLatin1();
+    std::printf("listening on %s\n", url.constData());
     std::fflush(stdout);
+    // A service manager that started us waits for this (Type=notify); elsewhere it does nothing.
+    sd_notifyf(0, "READY=1\nSTATUS=serving on %s", url.constData());
     std::fprintf(stderr, "centeremp-server: using the %s; %d workers load pages and %d save batches\n",
                  options.database.describe().toLocal8Bit().constData(), threads, writers);
     if (!operatorsDefined) {
@@ -181,6 +197,7 @@ int main(int argc, char* argv[]) {
     int received = 0;
     sigwait(&stopSignals, &received);
     std::fprintf(stderr, "centeremp-server: %s received, stopping\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+    sd_notify(0, "STOPPING=1\nSTATUS=answering the requests received, then stopping");
     server.stop();  // answers the requests in progress, then ends the threads and their connections
     return 0;
 }

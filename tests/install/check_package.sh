@@ -16,7 +16,9 @@ for f in usr/include/TarvoCenterEmp/centeremployeewidget.h usr/include/TarvoCent
     "$lib/cmake/TarvoCenterEmp/TarvoCenterEmpConfig.cmake" "$lib/cmake/TarvoCenterEmp/TarvoCenterEmpConfigVersion.cmake" \
     "$lib/cmake/TarvoCenterEmp/TarvoCenterEmpTargets.cmake" "$lib/pkgconfig/TarvoCenterEmp.pc" \
     "$lib/qt6/plugins/designer/libtarvocenteremp_designer.so" usr/bin/centeremp-host usr/bin/centeremp-server \
-    usr/share/doc/tarvocenteremp/embedding.md usr/share/doc/tarvocenteremp/examples/embed/main.cpp; do
+    usr/share/doc/tarvocenteremp/embedding.md usr/share/doc/tarvocenteremp/examples/embed/main.cpp \
+    usr/lib/systemd/system/centeremp-server.service usr/lib/sysusers.d/tarvocenteremp.conf \
+    etc/tarvocenteremp/server.conf; do
     [ -e "$tmp/$f" ] || { echo "not in the package: /$f"; missing=1; }
 done
 depends=$(dpkg-deb -f "$deb" Depends)
@@ -26,5 +28,7 @@ done
 [ "$(dpkg-deb -f "$deb" Package Version Architecture | tr '\n' ' ')" = "Package: tarvocenteremp Version: 1.0.6 Architecture: amd64 " ] \
     || { echo "wrong name, version or architecture:"; dpkg-deb -f "$deb" Package Version Architecture; missing=1; }
 [ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || { echo "no maintainer"; missing=1; }
+dpkg-deb -e "$deb" "$tmp/DEBIAN"
+grep -qx /etc/tarvocenteremp/server.conf "$tmp/DEBIAN/conffiles" || { echo "server.conf is no conffile"; missing=1; }
 [ "$missing" -eq 0 ] && echo "$(basename "$deb"): $(find "$tmp" -type f | wc -l) files; depends on $depends"
 exit "$missing"

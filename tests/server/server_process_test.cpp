@@ -4,12 +4,19 @@
 #include "server_test_support.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
 
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
 #include <chrono>
+#include <cstring>
 #include <future>
 #include <ostream>
 #include <string>
@@ -73,6 +80,40 @@ TEST(ServerProcessTest, StopsCleanlyOnSigint) {
     ASSERT_EQ(server.get("/CenterEmployee.asp?centerID=1").status, 200);
     EXPECT_EQ(server.process().stop(/*interrupt=*/true), 0);
     EXPECT_TRUE(server.process().standardError().contains("SIGINT received"));
+}
+
+// Started by a service manager (Type=notify), the server says when it serves and when it stops,
+// on the socket the manager names.
+TEST(ServerProcessTest, TellsTheServiceManagerWhenReadyAndWhenStopping) {
+    QTemporaryDir dir;
+    const QByteArray path = QFile::encodeName(dir.filePath(u"notify"_qs));
+    const int manager = ::socket(AF_UNIX, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    ASSERT_GE(manager, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    ASSERT_LT(std::size_t(path.size()), sizeof address.sun_path);
+    std::memcpy(address.sun_path, path.constData(), std::size_t(path.size()));
+    ASSERT_EQ(::bind(manager, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    const auto nextMessage = [manager] {
+        pollfd ready{manager, POLLIN, 0};
+        if (::poll(&ready, 1, 10000) != 1) return QByteArray("(nothing within 10 s)");
+        char text[4096];
+        const ssize_t size = ::recv(manager, text, sizeof text, 0);
+        return size > 0 ? QByteArray(text, size) : QByteArray("(recv failed)");
+    };
+
+    qputenv("NOTIFY_SOCKET", path);
+    LiveServer server;
+    const bool started = server.start(Backend::Sqlite);
+    qunsetenv("NOTIFY_SOCKET");
+    ASSERT_TRUE(started);
+    const QByteArray ready = nextMessage();
+    EXPECT_TRUE(ready.contains("READY=1\n")) << ready.toStdString();
+    EXPECT_TRUE(ready.contains("STATUS=serving on " + server.process().url().toLatin1())) << ready.toStdString();
+    EXPECT_EQ(server.stop(), 0);
+    const QByteArray stopping = nextMessage();
+    EXPECT_TRUE(stopping.startsWith("STOPPING=1\n")) << stopping.toStdString();
+    ::close(manager);
 }
 
 // SIGTERM while a batch waits for another writer's lock and a large feed is on its way to a
