@@ -72,6 +72,7 @@ QString usageText() {
         "       centeremp-server --db DB centre add ID NAME | centre list\n"
         "       centeremp-server --db DB audit [--centre N]\n"
         "       centeremp-server --db DB migrate\n"
+        "       centeremp-server --db FILE backup TARGET\n"
         "\n"
         "Serves /CenterEmployee.asp: GET ?centerID=N lists a centre's employees as XML,\n"
         "POST applies a batch of assignment changes in one transaction. Once an operator is\n"
@@ -109,7 +110,9 @@ QString usageText() {
         "                       time (UTC), operator, address, centre, employee, add|remove,\n"
         "                       applied|no-op\n"
         "  migrate              brings the database's schema to this server's version, as the\n"
-        "                       server does when it starts; refuses a newer one\n");
+        "                       server does when it starts; refuses a newer one\n"
+        "  backup TARGET        copies a SQLite database to the new file TARGET, consistent\n"
+        "                       while servers use it (PostgreSQL: pg_dump, see the README)\n");
 }
 
 namespace {
@@ -224,6 +227,10 @@ std::variant<AdminCommand, CommandLineError> parseAdminCommand(const QStringList
         if (!admin.centre) return wrong(QStringLiteral("centre add: \"%1\" is not a 32-bit number").arg(words[2]));
         admin.name = words[3].trimmed();
         if (admin.name.isEmpty()) return wrong(u"centre add: the name is empty"_qs);
+    } else if (words[0] == u"backup") {
+        admin.kind = Kind::Backup;
+        if (words.size() != 2 || words[1].isEmpty()) return wrong(u"backup wants the new file's name"_qs);
+        admin.name = words[1];
     } else if (words[0] == u"migrate") {
         admin.kind = Kind::Migrate;
         if (words.size() != 1) return wrong(u"migrate takes nothing more"_qs);

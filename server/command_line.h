@@ -22,11 +22,11 @@ struct ListenAddress {
 };
 
 // What the administration commands do instead of serving: look after the operators, the
-// centres, read the assignment log, upgrade the schema.
+// centres, read the assignment log, upgrade the schema, back the database up.
 struct AdminCommand {
-    enum class Kind { OperatorAdd, OperatorRemove, OperatorList, CentreAdd, CentreList, Audit, Migrate };
+    enum class Kind { OperatorAdd, OperatorRemove, OperatorList, CentreAdd, CentreList, Audit, Migrate, Backup };
     Kind kind = Kind::OperatorList;
-    QString name;  // the operator's, or the new centre's
+    QString name;  // the operator's, the new centre's, or the backup's file
     bool allCentres = false;
     std::vector<qint32> centres;   // operator add --centres
     std::optional<qint32> centre;  // centre add ID, audit --centre N
