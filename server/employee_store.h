@@ -167,6 +167,7 @@ private:
     std::optional<StoreFailure> createSchema();
     std::variant<int, StoreFailure> schemaVersion();  // 0: none recorded
     std::optional<StoreFailure> migrate();
+    std::optional<StoreFailure> restoreListTrigger();
     static StoreFailure newerSchema(int version);
 
     std::variant<QByteArray, StoreFailure> listedFeed(qint32 centerId);

@@ -50,6 +50,13 @@ const char* const sqliteSchema[] = {
     " BEGIN SELECT RAISE(ABORT, 'assignment_log is append-only'); END",
 };
 
+// The trigger that keeps EmployeeListVersion (below), written again by a server that finds it
+// missing or switched off.
+constexpr const char* dropListTrigger = "DROP TRIGGER IF EXISTS employee_list_changed ON employees";
+constexpr const char* createListTrigger =
+    "CREATE TRIGGER employee_list_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON employees"
+    " FOR EACH STATEMENT EXECUTE FUNCTION note_employee_list_change()";
+
 // The bound time carries its UTC offset, so a column with a time zone stores the right
 // instant whatever the session's time zone is.
 const char* const postgresSchema[] = {
@@ -76,9 +83,8 @@ const char* const postgresSchema[] = {
     "CREATE OR REPLACE FUNCTION note_employee_list_change() RETURNS trigger LANGUAGE plpgsql"
     " SET search_path FROM CURRENT AS"
     " 'BEGIN UPDATE EmployeeListVersion SET changedBy = txid_current(); RETURN NULL; END'",
-    "DROP TRIGGER IF EXISTS employee_list_changed ON employees",
-    "CREATE TRIGGER employee_list_changed AFTER INSERT OR UPDATE OR DELETE OR TRUNCATE ON employees"
-    " FOR EACH STATEMENT EXECUTE FUNCTION note_employee_list_change()",
+    dropListTrigger,
+    createListTrigger,
     "CREATE TABLE IF NOT EXISTS centers ("
     " ID INTEGER PRIMARY KEY,"
     " name TEXT NOT NULL CHECK (length(trim(name)) > 0))",
@@ -255,6 +261,9 @@ std::optional<StoreFailure> EmployeeStore::createSchema() {
     if (version < latestSchemaVersion()) {
         if (auto problem = migrate()) return problem;
     }
+    if (isPostgres()) {
+        if (auto problem = restoreListTrigger()) return problem;
+    }
     // Tables made by someone else must still have the columns this server reads and writes.
     QSqlQuery query(db_);
     if (!query.exec(QStringLiteral("SELECT ID, name, active FROM employees WHERE 1 = 0")))
@@ -265,6 +274,26 @@ std::optional<StoreFailure> EmployeeStore::createSchema() {
                                       "RecordLastUpdated"),
                        query.lastError());
     query.finish();
+    return std::nullopt;
+}
+
+// PostgreSQL: a server keeps the employee list while EmployeeListVersion says it is unchanged;
+// a trigger dropped or switched off would let it serve a list that changed, so it is put back.
+std::optional<StoreFailure> EmployeeStore::restoreListTrigger() {
+    QSqlQuery query(db_);
+    if (!query.exec(QStringLiteral("SELECT EXISTS (SELECT 1 FROM pg_trigger WHERE tgname = 'employee_list_changed' "
+                                   "AND tgrelid = to_regclass('employees') AND tgenabled <> 'D')")) ||
+        !query.next())
+        return failure(QStringLiteral("cannot look for the employee list's trigger"), query.lastError());
+    if (query.value(0).toBool()) return std::nullopt;
+    query.finish();
+    Transaction transaction(db_, Transaction::Mode::Write);
+    if (auto problem = transaction.startFailure()) return problem;
+    const char* const statements[] = {dropListTrigger, createListTrigger};
+    if (auto problem = runStatements(query, statements, QStringLiteral("cannot restore the employee list's trigger")))
+        return problem;
+    if (!transaction.commit())
+        return failure(QStringLiteral("cannot restore the employee list's trigger"), db_.lastError());
     return std::nullopt;
 }
 

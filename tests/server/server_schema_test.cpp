@@ -87,6 +87,18 @@ TEST_P(SchemaUpgrade, KeepsEveryRowThenRefusesANewerSchema) {
     EXPECT_EQ(runServerToExit({u"--db"_qs, database.argument(), u"migrate"_qs}, &error, &output), 0);
     EXPECT_EQ(output, QStringLiteral("the schema is at version %1 already\n").arg(latest).toUtf8());
 
+    // A trigger switched off would let servers keep an employee list that changed: a server
+    // starting on the database switches it on again, whatever the version says.
+    if (postgres) {
+        db.exec(u"ALTER TABLE employees DISABLE TRIGGER employee_list_changed"_qs);
+        ServerProcess again;
+        ASSERT_TRUE(again.start({u"--db"_qs, database.argument()}));
+        EXPECT_EQ(again.stop(), 0);
+        EXPECT_EQ(
+            db.count(u"SELECT COUNT(*) FROM pg_trigger WHERE tgname = 'employee_list_changed' AND tgenabled <> 'D'"_qs),
+            1);
+    }
+
     // As a server of this version would leave it for an older one.
     db.exec(QStringLiteral("UPDATE schema_version SET version = %1").arg(latest + 1));
     for (const QStringList& command : {QStringList{u"--listen"_qs, u"127.0.0.1:0"_qs}, QStringList{u"migrate"_qs}}) {
