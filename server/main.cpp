@@ -18,9 +18,12 @@
 
 #include <pthread.h>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <thread>
 
 using namespace centeremp::server;
 
@@ -29,6 +32,10 @@ namespace {
 // Exit codes: the database or the address could not be used; the command line was wrong.
 constexpr int exitCannotServe = 1;
 constexpr int exitBadCommandLine = 2;
+// A stop that takes longer (a batch waiting for a lock another program never lets go) ends the
+// process anyway: the database rolls back what a connection left unfinished. Within the
+// service unit's TimeoutStopSec.
+constexpr std::chrono::seconds stopBound{25};
 
 void printError(const QString& message) {
     std::fprintf(stderr, "centeremp-server: %s\n", message.toLocal8Bit().constData());
@@ -198,6 +205,12 @@ int main(int argc, char* argv[]) {
     sigwait(&stopSignals, &received);
     std::fprintf(stderr, "centeremp-server: %s received, stopping\n", received == SIGINT ? "SIGINT" : "SIGTERM");
     sd_notify(0, "STOPPING=1\nSTATUS=answering the requests received, then stopping");
+    std::thread([] {
+        std::this_thread::sleep_for(stopBound);
+        std::fprintf(stderr, "centeremp-server: not stopped within %lld s; ending with requests unanswered\n",
+                     static_cast<long long>(stopBound.count()));
+        std::_Exit(exitCannotServe);
+    }).detach();
     server.stop();  // answers the requests in progress, then ends the threads and their connections
     return 0;
 }
