@@ -121,8 +121,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     // What the HTTP layer logs for this request: a note if the answer has one, else its body.
     const QString note = response.logNote.isEmpty() ? QString::fromUtf8(response.body) : response.logNote;
     const QByteArray line =
-        requestLogLine({QDateTime::currentDateTimeUtc(), request.remoteAddress, request.method, request.path,
-                        response.status, 0, response.logOperator, response.logCentre, note});
+        requestLogLine({QDateTime::currentDateTimeUtc(), request.id, request.remoteAddress, request.method,
+                        request.path, response.status, 0, response.logOperator, response.logCentre, note});
     if (!line.endsWith('\n')) fail("a log line without its newline:", line);
     for (qsizetype i = 0; i + 1 < line.size(); ++i)
         if (line[i] < 0x20 || line[i] > 0x7e) fail("a log line that is not one line of printable text:", line);

@@ -2,6 +2,7 @@
 
 #include "server/employee_store.h"
 #include "server/password_hash.h"
+#include "server/sqlite_backup.h"
 
 #include <sodium.h>
 #include <termios.h>
@@ -91,6 +92,15 @@ public:
     int centreAdd(const AdminCommand& command);
     int centreList();
     int audit(const AdminCommand& command);
+    // Opening the store has migrated it: this says what it found.
+    int migrate() {
+        const auto change = store_.schemaChange();
+        if (change.from == change.to)
+            print(out_, QStringLiteral("the schema is at version %1 already").arg(change.to));
+        else
+            print(out_, QStringLiteral("the schema went from version %1 to %2").arg(change.from).arg(change.to));
+        return exitDone;
+    }
 
 private:
     int refuse(const QString& why) {
@@ -185,8 +195,31 @@ int AdminRun::audit(const AdminCommand& command) {
 
 }  // namespace
 
+namespace {
+
+// A copy as the database is, before anything (a migration) could change it.
+int backup(const DatabaseAddress& database, const QString& target, std::FILE* out, std::FILE* err) {
+    if (database.kind != DatabaseAddress::Kind::Sqlite) {
+        print(err,
+              u"centeremp-server: backup copies SQLite files; back PostgreSQL up with pg_dump or "
+              "pg_basebackup (see the README)"_qs);
+        return exitRefused;
+    }
+    auto copied = backupSqlite(database.sqlitePath, target);
+    if (auto* problem = std::get_if<QString>(&copied)) {
+        print(err, u"centeremp-server: "_qs + *problem);
+        return exitDatabase;
+    }
+    const auto& done = std::get<BackupDone>(copied);
+    print(out, QStringLiteral("backed up %1 pages (%2 bytes) to %3").arg(done.pages).arg(done.bytes).arg(target));
+    return exitDone;
+}
+
+}  // namespace
+
 int runAdminCommand(const DatabaseAddress& database, const AdminCommand& command, std::FILE* passwordInput,
                     std::FILE* out, std::FILE* err) {
+    if (command.kind == AdminCommand::Kind::Backup) return backup(database, command.name, out, err);
     EmployeeStore store(database, QStringLiteral("centeremp-admin"));
     if (auto problem = store.open()) {
         print(err, u"centeremp-server: "_qs + problem->message);
@@ -201,6 +234,8 @@ int runAdminCommand(const DatabaseAddress& database, const AdminCommand& command
     case Kind::CentreAdd: return run.centreAdd(command);
     case Kind::CentreList: return run.centreList();
     case Kind::Audit: return run.audit(command);
+    case Kind::Migrate: return run.migrate();
+    case Kind::Backup: break;  // above
     }
     return exitRefused;
 }

@@ -4,6 +4,8 @@
 #include "server/feed.h"
 #include "server/sql_batch.h"
 
+#include <QElapsedTimer>
+#include <QHostAddress>
 #include <QStringList>
 
 #include <algorithm>
@@ -13,11 +15,16 @@ namespace centeremp::server {
 
 namespace {
 
-constexpr QByteArrayView resourcePath = "/CenterEmployee.asp";
-
 // Operators type this path by hand into the control's settings; match it without regard to
 // ASCII case so "centeremployee.asp" works too.
-bool isResource(QByteArrayView path) { return path.compare(resourcePath, Qt::CaseInsensitive) == 0; }
+bool isResource(QByteArrayView path) { return path.compare(pages::resource, Qt::CaseInsensitive) == 0; }
+
+bool isMonitorPage(QByteArrayView path) {
+    return path == pages::health || path == pages::ready || path == pages::metrics;
+}
+
+// A database that takes longer than this to answer one short query is not ready for operators.
+constexpr qint64 readyWithinMs = 1000;
 
 bool isFormContentType(const QByteArray& contentType) {
     if (contentType.isEmpty()) return true;  // the control has always set it, but a bare body means the same thing
@@ -63,16 +70,18 @@ HttpResponse forbidden(const SignedIn& who, qint32 centerId, const QString& pref
 
 CenterEmployeeService::CenterEmployeeService(DatabaseAddress database, QString connectionName,
                                              std::shared_ptr<SignInGate> gate, Clock clock,
-                                             std::shared_ptr<FeedCache> feeds)
+                                             std::shared_ptr<FeedCache> feeds, Monitoring monitoring)
     : database_(std::move(database)),
       connectionName_(std::move(connectionName)),
       gate_(std::move(gate)),
       clock_(std::move(clock)),
-      feeds_(std::move(feeds)) {}
+      feeds_(std::move(feeds)),
+      monitoring_(std::move(monitoring)) {}
 
 CenterEmployeeService::~CenterEmployeeService() = default;
 
 HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
+    if (isMonitorPage(request.path)) return monitor(request);
     if (!isResource(request.path))
         return HttpResponse::text(404, QStringLiteral("not found: only /CenterEmployee.asp is served here"));
     const bool reading = request.method == "GET" || request.method == "HEAD";
@@ -90,6 +99,57 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
     const SignedIn& who = std::get<SignedIn>(admitted);
     HttpResponse response = reading ? feed(request, who, *employees) : applyBatch(request, who, *employees);
     response.logOperator = who.name;
+    return response;
+}
+
+HttpResponse CenterEmployeeService::monitor(const HttpRequest& request) {
+    if (request.method != "GET" && request.method != "HEAD") {
+        HttpResponse response = HttpResponse::text(405, QStringLiteral("method not allowed: use GET"));
+        response.headers.emplace_back("Allow", "GET, HEAD");
+        return response;
+    }
+    if (request.path == pages::health) return HttpResponse::text(200, QStringLiteral("serving"));
+    if (request.path == pages::ready) return readiness();
+    return metrics(request);
+}
+
+// Ready when this worker's database connection answers a read of a real table in time.
+HttpResponse CenterEmployeeService::readiness() {
+    QElapsedTimer timer;
+    timer.start();
+    HttpResponse failure;
+    EmployeeStore* employees = store(&failure);
+    if (!employees) return failure;
+    if (auto problem = employees->ping()) return databaseFailure(*problem);
+    if (const qint64 took = timer.elapsed(); took > readyWithinMs) {
+        HttpResponse slow = HttpResponse::text(503, QStringLiteral("not ready: the database is slow"));
+        slow.logNote = QStringLiteral("not ready: the database answered in %1 ms").arg(took);
+        return slow;
+    }
+    return HttpResponse::text(200, QStringLiteral("ready"));
+}
+
+HttpResponse CenterEmployeeService::metrics(const HttpRequest& request) {
+    if (!monitoring_.metrics) return HttpResponse::text(404, QStringLiteral("not found: no metrics are kept"));
+    if (!monitoring_.loopbackReads || !QHostAddress(request.remoteAddress).isLoopback()) {
+        HttpResponse failure;
+        EmployeeStore* employees = store(&failure);
+        if (!employees) return failure;
+        auto admitted = gate_->admit(request, *employees);
+        if (auto* refusal = std::get_if<HttpResponse>(&admitted)) return std::move(*refusal);
+        if (auto* problem = std::get_if<StoreFailure>(&admitted)) return databaseFailure(*problem);
+        const SignedIn& who = std::get<SignedIn>(admitted);
+        if (!who.allCentres) {
+            HttpResponse refused = HttpResponse::text(
+                403, QStringLiteral("operator %1 may not read the metrics: only an operator of all centres may")
+                         .arg(who.name));
+            refused.logOperator = who.name;
+            return refused;
+        }
+    }
+    HttpResponse response;
+    response.contentType = "text/plain; version=0.0.4; charset=utf-8";
+    response.body = monitoring_.metrics->render();
     return response;
 }
 
@@ -117,6 +177,7 @@ EmployeeStore* CenterEmployeeService::store(HttpResponse* failure) {
 HttpResponse CenterEmployeeService::databaseFailure(const StoreFailure& failure, bool saving) {
     // Reconnect on the next request: the usual cause is a restarted or unreachable server.
     if (store_) store_->close();
+    if (monitoring_.metrics) monitoring_.metrics->databaseFailed();
     QString message = failure.timedOut ? QStringLiteral("time-out: the database stayed busy; try again")
                                        : QStringLiteral("database unavailable; try again later");
     if (saving) message.prepend(u"nothing saved: "_qs);
@@ -214,12 +275,15 @@ HttpResponse CenterEmployeeService::answerFor(
     if (const auto* problem = std::get_if<StoreFailure>(&result)) {
         if (problem->timedOut || !store_->isOpen()) return databaseFailure(*problem, true);
         store_->close();
+        if (monitoring_.metrics) monitoring_.metrics->databaseFailed();
         HttpResponse response =
             HttpResponse::text(500, QStringLiteral("nothing saved: the database refused the batch"));
         response.logNote = u"nothing saved: "_qs + problem->message;
         return response;
     }
-    return HttpResponse::text(200, savedText(std::get<ApplyResult>(result)));
+    const auto& applied = std::get<ApplyResult>(result);
+    if (monitoring_.metrics) monitoring_.metrics->batchApplied(applied.assigned, applied.removed);
+    return HttpResponse::text(200, savedText(applied));
 }
 
 }  // namespace centeremp::server

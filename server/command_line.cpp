@@ -66,11 +66,13 @@ QString usageText() {
     return QStringLiteral(
         "usage: centeremp-server --db FILE|postgresql://... [--listen ADDRESS:PORT] [--threads N] [--demo]\n"
         "                        [--tls-cert FILE --tls-key FILE] [--open] [--allow-origin ORIGIN]...\n"
-        "                        [--behind-proxy]\n"
+        "                        [--behind-proxy] [--config FILE]\n"
         "       centeremp-server --db DB operator add NAME (--centres 1,2,... | --all-centres)\n"
         "       centeremp-server --db DB operator remove NAME | operator list\n"
         "       centeremp-server --db DB centre add ID NAME | centre list\n"
         "       centeremp-server --db DB audit [--centre N]\n"
+        "       centeremp-server --db DB migrate\n"
+        "       centeremp-server --db FILE backup TARGET\n"
         "\n"
         "Serves /CenterEmployee.asp: GET ?centerID=N lists a centre's employees as XML,\n"
         "POST applies a batch of assignment changes in one transaction. Once an operator is\n"
@@ -98,12 +100,19 @@ QString usageText() {
         "                       browser names it (https://host[:port]); may be repeated. A POST\n"
         "                       carrying any other Origin is refused (403); the control and\n"
         "                       other programs send none\n"
+        "  --config FILE        read options from FILE (NAME = VALUE a line, NAME a long option\n"
+        "                       without its dashes, yes or no for those without a value); the\n"
+        "                       command line overrides them\n"
         "  --help               show this text\n"
         "\n"
         "  operator add         reads the password from standard input (one line)\n"
         "  audit                prints the assignment log, one tab-separated line per entry:\n"
         "                       time (UTC), operator, address, centre, employee, add|remove,\n"
-        "                       applied|no-op\n");
+        "                       applied|no-op\n"
+        "  migrate              brings the database's schema to this server's version, as the\n"
+        "                       server does when it starts; refuses a newer one\n"
+        "  backup TARGET        copies a SQLite database to the new file TARGET, consistent\n"
+        "                       while servers use it (PostgreSQL: pg_dump, see the README)\n");
 }
 
 namespace {
@@ -218,6 +227,13 @@ std::variant<AdminCommand, CommandLineError> parseAdminCommand(const QStringList
         if (!admin.centre) return wrong(QStringLiteral("centre add: \"%1\" is not a 32-bit number").arg(words[2]));
         admin.name = words[3].trimmed();
         if (admin.name.isEmpty()) return wrong(u"centre add: the name is empty"_qs);
+    } else if (words[0] == u"backup") {
+        admin.kind = Kind::Backup;
+        if (words.size() != 2 || words[1].isEmpty()) return wrong(u"backup wants the new file's name"_qs);
+        admin.name = words[1];
+    } else if (words[0] == u"migrate") {
+        admin.kind = Kind::Migrate;
+        if (words.size() != 1) return wrong(u"migrate takes nothing more"_qs);
     } else if (words[0] == u"audit") {
         admin.kind = Kind::Audit;
         QStringList rest = words.mid(1);
@@ -275,6 +291,93 @@ private:
 };
 
 }  // namespace
+
+namespace {
+
+// The options that take a value, without their dashes; the others are flags.
+const QStringList valueOptions = {u"db"_qs,      u"listen"_qs,       u"threads"_qs, u"tls-cert"_qs,
+                                  u"tls-key"_qs, u"allow-origin"_qs, u"config"_qs};
+const QStringList flagOptions = {u"demo"_qs, u"open"_qs, u"behind-proxy"_qs};
+
+// The long options a command line gives (without dashes), the file --config names, and whether
+// it runs an administration command.
+struct GivenOptions {
+    QStringList names;
+    std::optional<QString> configFile;
+    bool admin = false;
+};
+
+std::variant<GivenOptions, CommandLineError> givenOptions(const QStringList& arguments) {
+    GivenOptions given;
+    ArgumentReader reader(arguments);
+    while (reader.next()) {
+        const QString& name = reader.name();
+        if (!name.startsWith(u'-')) {
+            given.admin = true;
+            break;
+        }
+        const QString bare = name.startsWith(u"--") ? name.sliced(2) : name;
+        given.names << bare;
+        if (!valueOptions.contains(bare)) continue;
+        const auto value = reader.value();
+        if (bare != u"config") continue;
+        if (given.configFile) return CommandLineError{u"--config given twice"_qs};
+        if (!value || value->isEmpty()) return CommandLineError{needsValue(u"--config"_qs)};
+        given.configFile = value;
+    }
+    return given;
+}
+
+}  // namespace
+
+std::variant<QStringList, CommandLineError> withConfigFile(const QStringList& arguments, ReadFile readFile) {
+    auto found = givenOptions(arguments);
+    if (auto* error = std::get_if<CommandLineError>(&found)) return *error;
+    const GivenOptions& given = std::get<GivenOptions>(found);
+    QStringList commandLine;  // without --config FILE
+    ArgumentReader reader(arguments);
+    while (reader.next()) {
+        if (reader.name() != u"--config") {
+            commandLine << reader.asGiven();
+            continue;
+        }
+        if (!reader.hasInlineValue()) reader.value();
+    }
+    if (!given.configFile) return commandLine;
+
+    const QString& path = *given.configFile;
+    const auto text = readFile(path);
+    if (!text) return CommandLineError{QStringLiteral("--config: cannot read %1").arg(path)};
+    QStringList fromFile;
+    QStringList seen;
+    int lineNumber = 0;
+    for (const QByteArray& raw : text->split('\n')) {
+        ++lineNumber;
+        const QString line = QString::fromUtf8(raw).trimmed();
+        if (line.isEmpty() || line.startsWith(u'#')) continue;
+        const auto wrong = [&](const QString& why) {
+            return CommandLineError{QStringLiteral("%1, line %2: %3").arg(path).arg(lineNumber).arg(why)};
+        };
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals < 0) return wrong(u"expected NAME = VALUE"_qs);
+        const QString name = line.first(equals).trimmed();
+        const QString value = line.sliced(equals + 1).trimmed();
+        const bool flag = flagOptions.contains(name);
+        if ((!flag && !valueOptions.contains(name)) || name == u"config")
+            return wrong(QStringLiteral("unknown setting \"%1\"").arg(name));
+        if (seen.contains(name) && name != u"allow-origin") return wrong(QStringLiteral("%1 given twice").arg(name));
+        seen << name;
+        if (given.names.contains(name) || (given.admin && name != u"db")) continue;
+        if (!flag) {
+            fromFile << u"--"_qs + name << value;
+        } else if (value == u"yes" || value == u"true") {
+            fromFile << u"--"_qs + name;
+        } else if (value != u"no" && value != u"false") {
+            return wrong(QStringLiteral("%1 wants yes or no").arg(name));
+        }
+    }
+    return fromFile + commandLine;
+}
 
 std::variant<ServerOptions, HelpRequested, CommandLineError> parseCommandLine(const QStringList& arguments) {
     ServerOptions options;

@@ -22,11 +22,11 @@ struct ListenAddress {
 };
 
 // What the administration commands do instead of serving: look after the operators, the
-// centres, and read the assignment log.
+// centres, read the assignment log, upgrade the schema, back the database up.
 struct AdminCommand {
-    enum class Kind { OperatorAdd, OperatorRemove, OperatorList, CentreAdd, CentreList, Audit };
+    enum class Kind { OperatorAdd, OperatorRemove, OperatorList, CentreAdd, CentreList, Audit, Migrate, Backup };
     Kind kind = Kind::OperatorList;
-    QString name;  // the operator's, or the new centre's
+    QString name;  // the operator's, the new centre's, or the backup's file
     bool allCentres = false;
     std::vector<qint32> centres;   // operator add --centres
     std::optional<qint32> centre;  // centre add ID, audit --centre N
@@ -64,5 +64,14 @@ std::variant<ListenAddress, QString> parseListenAddress(const QString& text);
 std::variant<QByteArray, QString> parseOrigin(const QString& text);
 
 QString usageText();
+
+// The command line with the configuration file that --config FILE names read into it: every
+// setting of the file ("name = value", one a line, named as the long option without its dashes;
+// yes or no for the options without a value; allow-origin may repeat; blank lines and lines
+// starting with # are skipped) goes in front as the option it stands for, unless the command
+// line gives that option itself. With an administration command only db is taken from the file.
+// readFile gives a file's contents, or nothing when it cannot be read.
+using ReadFile = std::optional<QByteArray> (*)(const QString& path);
+std::variant<QStringList, CommandLineError> withConfigFile(const QStringList& arguments, ReadFile readFile);
 
 }  // namespace centeremp::server

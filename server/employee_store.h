@@ -103,8 +103,20 @@ public:
     EmployeeStore(const EmployeeStore&) = delete;
     EmployeeStore& operator=(const EmployeeStore&) = delete;
 
-    // Connects, and creates the tables when they are missing.
+    // Connects, and brings the schema to this server's version: creates the tables when they
+    // are missing, runs the migrations a database made by an older server lacks. Refuses a
+    // schema newer than this server knows, naming both versions.
     std::optional<StoreFailure> open();
+    // The schema's version this server writes and reads.
+    static int latestSchemaVersion();
+    // What the last open() found and left: the same version twice when it changed nothing.
+    struct SchemaChange {
+        int from = 0;
+        int to = 0;
+    };
+    SchemaChange schemaChange() const { return schemaChange_; }
+    // Reads the schema's version: the database answers on this connection.
+    std::optional<StoreFailure> ping();
     bool isOpen() const;
     void close();
 
@@ -153,7 +165,10 @@ private:
     std::optional<StoreFailure> configurePostgres();
     std::optional<StoreFailure> configureSqlite();
     std::optional<StoreFailure> createSchema();
-    std::optional<StoreFailure> createTables();
+    std::variant<int, StoreFailure> schemaVersion();  // 0: none recorded
+    std::optional<StoreFailure> migrate();
+    std::optional<StoreFailure> restoreListTrigger();
+    static StoreFailure newerSchema(int version);
 
     std::variant<QByteArray, StoreFailure> listedFeed(qint32 centerId);
     std::variant<QByteArray, StoreFailure> joinedFeed(qint32 centerId);
@@ -217,6 +232,7 @@ private:
     QString connectionName_;
     QSqlDatabase db_;
     std::map<Prepared, std::unique_ptr<QSqlQuery>> prepared_;
+    SchemaChange schemaChange_;
 
     // PostgreSQL: the active employees in ID order, as of the transaction that last changed
     // the table; kept for as long as the connection.

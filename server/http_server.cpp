@@ -5,6 +5,7 @@
 #include <microhttpd.h>
 
 #include <QElapsedTimer>
+#include <QRandomGenerator>
 
 #include <arpa/inet.h>
 #include <malloc.h>
@@ -182,7 +183,11 @@ struct HttpCallbacks {
         entry.operatorName = response.logOperator;
         entry.centre = response.logCentre;
         entry.note = logNoteFor(response);
+        entry.requestId = pending->request.id;
         writeLog(requestLogLine(entry));
+        if (server->metrics_)
+            server->metrics_->request(pending->request.path, pending->request.method, response.status,
+                                      entry.milliseconds);
         MHD_Response* reply = outgoing(server, pending, response.body);
         if (!reply) return MHD_NO;
         if (!response.contentType.isEmpty())
@@ -191,8 +196,16 @@ struct HttpCallbacks {
         // browser reads it as anything but what it says it is.
         MHD_add_response_header(reply, MHD_HTTP_HEADER_CACHE_CONTROL, "no-store");
         MHD_add_response_header(reply, "X-Content-Type-Options", "nosniff");
-        for (const auto& [name, value] : response.headers)
+        if (!pending->request.id.isEmpty())
+            MHD_add_response_header(reply, "X-Request-Id", pending->request.id.constData());
+        bool closes = false;
+        for (const auto& [name, value] : response.headers) {
             MHD_add_response_header(reply, name.constData(), value.constData());
+            closes = closes || name == MHD_HTTP_HEADER_CONNECTION;
+        }
+        // A stopping server takes no further request on this connection: the client asks anew,
+        // and a load balancer sends that to another instance.
+        if (!closes && server->stopping()) MHD_add_response_header(reply, MHD_HTTP_HEADER_CONNECTION, "close");
         const MHD_Result result = MHD_queue_response(connection, unsigned(response.status), reply);
         MHD_destroy_response(reply);
         return result;
@@ -300,9 +313,12 @@ struct HttpCallbacks {
     static MHD_Result begin(HttpServer* server, MHD_Connection* connection, HttpServer::Pending* pending,
                             const char* url, const char* method, const char* version) {
         pending->begun = true;
+        server->requestBegun();
         pending->request.method = method;
         pending->request.path = url;
         pending->request.remoteAddress = clientAddress(connection);
+        pending->request.id =
+            server->requestId(MHD_lookup_connection_value(connection, MHD_HEADER_KIND, "X-Request-Id"));
         HeadFields fields;
         MHD_get_connection_values_n(connection, MHD_HEADER_KIND, &noteHeadField, &fields);
         if (auto refusal = malformed(*pending, fields, version)) return queue(server, connection, pending, *refusal);
@@ -386,6 +402,7 @@ struct HttpCallbacks {
         if (how == MHD_REQUEST_TERMINATED_TIMEOUT_REACHED) server->watch_->timedOut(pending->watched);
         server->watch_->idle(pending->watched, ConnectionWatch::Clock::now());
         server->releaseBody(pending->request.remoteAddress, pending->request.body.size());
+        if (pending->begun) server->requestEnded();
         delete pending;
         *state = nullptr;
     }
@@ -395,7 +412,8 @@ HttpServer::HttpServer(HandlerFactory factory, int readers, int writers, HttpLim
     : factory_(std::move(factory)),
       readerCount_(std::max(1, readers)),
       writerCount_(std::max(1, writers)),
-      limits_(limits) {}
+      limits_(limits),
+      idPrefix_(QByteArray::number(QRandomGenerator::global()->generate(), 16).rightJustified(8, '0')) {}
 
 HttpServer::~HttpServer() { stop(); }
 
@@ -411,6 +429,44 @@ bool HttpServer::dispatch(MHD_Connection* connection, Pending* pending) {
     queue_[lane].emplace_back(connection, pending);
     wake_[lane].notify_one();
     return true;
+}
+
+QByteArray HttpServer::requestId(const char* given) {
+    constexpr qsizetype longest = 64;
+    const QByteArrayView proposed(given ? given : "");
+    const bool plausible =
+        !proposed.isEmpty() && proposed.size() <= longest && std::all_of(proposed.begin(), proposed.end(), [](char c) {
+            return std::isalnum(static_cast<unsigned char>(c)) || c == '-' || c == '_' || c == '.';
+        });
+    if (plausible) return proposed.toByteArray();
+    return idPrefix_ + '-' + QByteArray::number(++requests_);
+}
+
+ServerLoad HttpServer::load() {
+    ServerLoad now;
+    now.openConnections = openConnections();
+    now.readers = readerCount_;
+    now.writers = writerCount_;
+    std::lock_guard lock(mutex_);
+    now.queuedReading = queue_[Reading].size();
+    now.queuedWriting = queue_[Writing].size();
+    return now;
+}
+
+bool HttpServer::stopping() {
+    std::lock_guard lock(mutex_);
+    return refusing_;
+}
+
+void HttpServer::requestBegun() {
+    std::lock_guard lock(mutex_);
+    ++unfinished_;
+}
+
+void HttpServer::requestEnded() {
+    std::lock_guard lock(mutex_);
+    --unfinished_;
+    idle_.notify_all();
 }
 
 void HttpServer::work(int worker, Lane lane) {
@@ -633,11 +689,17 @@ bool HttpServer::start(const ListenAddress& address, QString* error, const TlsCr
 
 void HttpServer::stop() {
     if (daemon_) {
-        const MHD_socket listening = MHD_quiesce_daemon(daemon_);  // no new connections
+        // No new connections: the socket stops listening, so that a client (or a load balancer)
+        // is refused at once instead of waiting in the backlog; it is closed once the daemon is.
+        const MHD_socket listening = MHD_quiesce_daemon(daemon_);
+        if (listening != MHD_INVALID_SOCKET) ::shutdown(listening, SHUT_RDWR);
         std::unique_lock lock(mutex_);
         refusing_ = true;
         // The daemon must not stop with a connection suspended: let every worker answer first.
         idle_.wait(lock, [this] { return inFlight_ == 0; });
+        // Then every reply made goes out before the daemon closes the connections, within a bound
+        // for readers that do not take theirs.
+        idle_.wait_for(lock, std::chrono::seconds(limits_.stopReplySeconds), [this] { return unfinished_ == 0; });
         lock.unlock();
         {
             std::lock_guard lock(mutex_);

@@ -2,6 +2,7 @@
 
 #include "server/command_line.h"
 #include "server/connection_watch.h"
+#include "server/server_metrics.h"
 
 #include <QByteArray>
 #include <QHash>
@@ -30,6 +31,7 @@ struct HttpRequest {
     QByteArray authorization;  // the Authorization header as sent, empty without one
     QString remoteAddress;     // the client's IP address
     QByteArray body;
+    QByteArray id;  // the request's name in the log and in X-Request-Id: the proxy's, or one made here
 };
 
 struct HttpResponse {
@@ -67,6 +69,8 @@ struct HttpLimits {
     // Web pages whose scripts may POST, as a browser names them in Origin ("https://host:port",
     // lower case); a POST that names any other page is refused. Programs send no Origin.
     std::vector<QByteArray> trustedOrigins;
+    // Stopping: how long replies already made may take to reach their readers.
+    unsigned stopReplySeconds = 10;
 };
 
 // A certificate chain and its private key, both PEM, checked to belong together.
@@ -105,7 +109,13 @@ public:
     qsizetype bufferedBytes() const { return bufferedBytes_.load(); }
     // Connections open and not cut.
     std::size_t openConnections() const { return watch_ ? watch_->live() : 0; }
-    // Stops accepting, lets the requests in progress finish and answers them, then ends.
+    // Connections, and requests waiting for a worker in each pool.
+    ServerLoad load();
+    // Every answered request is counted there; set before start.
+    void countIn(std::shared_ptr<ServerMetrics> metrics) { metrics_ = std::move(metrics); }
+    // Stops accepting (a connection attempt is refused at once), lets the requests in progress
+    // finish and delivers their replies, then ends. Replies that a reader does not take within
+    // limits.stopReplySeconds are given up.
     void stop();
 
     struct Pending;  // per-request state, internal
@@ -118,6 +128,9 @@ private:
     bool dispatch(MHD_Connection* connection, Pending* pending);
     void work(int worker, Lane lane);
     void stopWorkers();
+    bool stopping();
+    void requestBegun();  // on the polling thread, for every request whose head has arrived
+    void requestEnded();  // ... and when the library is done with it
     // How many connections the daemon may take, given how many descriptors the process may hold.
     unsigned connectionLimit(unsigned long openFiles) const;
     // Takes room for body bytes from one address, within the total and the address's share.
@@ -125,6 +138,8 @@ private:
     void releaseBody(const QString& address, qsizetype bytes);
     void sweep();
     void report();  // what was cut, and the library's messages left out, to the log
+    // A proxy's name for the request when it is a plausible one, or else this process's next.
+    QByteArray requestId(const char* given);
 
     HandlerFactory factory_;
     int readerCount_;
@@ -137,6 +152,9 @@ private:
     std::mutex bodyMutex_;  // guards the map below and changes of bufferedBytes_
     QHash<QString, qsizetype> bufferedByAddress_;
     std::unique_ptr<ConnectionWatch> watch_;
+    std::shared_ptr<ServerMetrics> metrics_;
+    QByteArray idPrefix_;  // random, so that names from several instances behind one proxy differ
+    std::atomic<quint64> requests_{0};
     std::thread sweeper_;  // cuts connections past their deadlines
     // The HTTP library's own messages since the last report, and how many of them were left out.
     std::atomic<int> libraryMessages_{0};
@@ -147,7 +165,8 @@ private:
     std::condition_variable idle_;
     std::deque<Job> queue_[LaneCount];
     int inFlight_ = 0;       // suspended connections not yet resumed
-    bool refusing_ = false;  // stopping: new requests are answered 503 at once
+    int unfinished_ = 0;     // requests whose head has arrived and whose reply is not yet delivered
+    bool refusing_ = false;  // stopping: new requests are answered 503 at once, every reply closes
     bool exit_ = false;
     bool sweeping_ = false;
     std::condition_variable sweepWake_;

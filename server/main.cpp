@@ -11,13 +11,19 @@
 
 #include <QCoreApplication>
 #include <QDateTime>
+#include <QFile>
 #include <QThread>
+
+#include <systemd/sd-daemon.h>
 
 #include <pthread.h>
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
+#include <thread>
 
 using namespace centeremp::server;
 
@@ -26,6 +32,10 @@ namespace {
 // Exit codes: the database or the address could not be used; the command line was wrong.
 constexpr int exitCannotServe = 1;
 constexpr int exitBadCommandLine = 2;
+// A stop that takes longer (a batch waiting for a lock another program never lets go) ends the
+// process anyway: the database rolls back what a connection left unfinished. Within the
+// service unit's TimeoutStopSec.
+constexpr std::chrono::seconds stopBound{25};
 
 void printError(const QString& message) {
     std::fprintf(stderr, "centeremp-server: %s\n", message.toLocal8Bit().constData());
@@ -38,6 +48,9 @@ bool prepareDatabase(const ServerOptions& options, EmployeeStore& store) {
         printError(problem->message);
         return false;
     }
+    if (const auto change = store.schemaChange(); change.from != change.to)
+        std::fprintf(stderr, "centeremp-server: the database's schema went from version %d to %d\n", change.from,
+                     change.to);
     if (!options.demo) return true;
     auto empty = store.isEmpty();
     if (auto* problem = std::get_if<StoreFailure>(&empty)) {
@@ -87,12 +100,13 @@ std::optional<QString> exposureProblem(const ServerOptions& options, EmployeeSto
         .arg(options.listen.host);
 }
 
-HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::shared_ptr<SignInGate> gate) {
+HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::shared_ptr<SignInGate> gate,
+                                          const Monitoring& monitoring) {
     auto feeds = std::make_shared<FeedCache>();
-    return [&options, gate, feeds](int worker) -> HttpServer::Handler {
+    return [&options, gate, feeds, monitoring](int worker) -> HttpServer::Handler {
         auto service =
             std::make_shared<CenterEmployeeService>(options.database, QStringLiteral("centeremp-worker-%1").arg(worker),
-                                                    gate, &QDateTime::currentDateTimeUtc, feeds);
+                                                    gate, &QDateTime::currentDateTimeUtc, feeds, monitoring);
         service->connect();
         return [service](const HttpRequest& request) { return service->handle(request); };
     };
@@ -103,7 +117,17 @@ HttpServer::HandlerFactory serviceFactory(const ServerOptions& options, std::sha
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);  // Qt's SQLite driver is a plugin and needs the application
 
-    auto parsed = parseCommandLine(app.arguments().mid(1));
+    const auto readFile = [](const QString& path) -> std::optional<QByteArray> {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) return std::nullopt;
+        return file.readAll();
+    };
+    auto configured = withConfigFile(app.arguments().mid(1), readFile);
+    if (const auto* error = std::get_if<CommandLineError>(&configured)) {
+        printError(error->message);
+        return exitBadCommandLine;
+    }
+    auto parsed = parseCommandLine(std::get<QStringList>(configured));
     if (std::holds_alternative<HelpRequested>(parsed)) {
         std::fputs(usageText().toLocal8Bit().constData(), stdout);
         return 0;
@@ -147,14 +171,22 @@ int main(int argc, char* argv[]) {
         limits.perClientConnections = 0;
         limits.maxBufferedBytesPerClient = 0;
     }
-    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>()), threads, writers, limits);
+    // Behind a proxy on this machine every client comes from loopback: then only an operator
+    // of all centres reads the metrics.
+    const Monitoring monitoring{std::make_shared<ServerMetrics>(), !options.behindProxy};
+    HttpServer server(serviceFactory(options, std::make_shared<SignInGate>(), monitoring), threads, writers, limits);
+    server.countIn(monitoring.metrics);
+    monitoring.metrics->setLoad([&server] { return server.load(); });
     QString error;
     if (!server.start(options.listen, &error, tls ? &*tls : nullptr)) {
         printError(error);
         return exitCannotServe;
     }
-    std::printf("listening on %s\n", options.listen.url(server.port(), tls.has_value()).toLatin1().constData());
+    const QByteArray url = options.listen.url(server.port(), tls.has_value()).toLatin1();
+    std::printf("listening on %s\n", url.constData());
     std::fflush(stdout);
+    // A service manager that started us waits for this (Type=notify); elsewhere it does nothing.
+    sd_notifyf(0, "READY=1\nSTATUS=serving on %s", url.constData());
     std::fprintf(stderr, "centeremp-server: using the %s; %d workers load pages and %d save batches\n",
                  options.database.describe().toLocal8Bit().constData(), threads, writers);
     if (!operatorsDefined) {
@@ -172,6 +204,13 @@ int main(int argc, char* argv[]) {
     int received = 0;
     sigwait(&stopSignals, &received);
     std::fprintf(stderr, "centeremp-server: %s received, stopping\n", received == SIGINT ? "SIGINT" : "SIGTERM");
+    sd_notify(0, "STOPPING=1\nSTATUS=answering the requests received, then stopping");
+    std::thread([] {
+        std::this_thread::sleep_for(stopBound);
+        std::fprintf(stderr, "centeremp-server: not stopped within %lld s; ending with requests unanswered\n",
+                     static_cast<long long>(stopBound.count()));
+        std::_Exit(exitCannotServe);
+    }).detach();
     server.stop();  // answers the requests in progress, then ends the threads and their connections
     return 0;
 }

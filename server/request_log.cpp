@@ -20,20 +20,34 @@ QByteArray escapeForLog(QByteArrayView text) {
     return escaped;
 }
 
+namespace {
+
+// A value escaped for the log, in quotes when a blank, a quote or an equals sign is in it (a
+// quote inside is escaped too); "-" when empty.
+QByteArray logValue(QByteArrayView text) {
+    if (text.isEmpty()) return "-";
+    QByteArray value = escapeForLog(text);
+    if (!value.contains(' ') && !value.contains('"') && !value.contains('=')) return value;
+    value.replace('"', "\\x22");
+    return '"' + value + '"';
+}
+
+}  // namespace
+
 QByteArray requestLogLine(const RequestLogEntry& entry) {
-    const auto field = [](const QString& text) { return escapeForLog(text.isEmpty() ? "-" : text.toUtf8()); };
-    QByteArray line = entry.when.toUTC().toString(Qt::ISODateWithMs).toLatin1() + ' ' + field(entry.address) + ' ' +
-                      escapeForLog(entry.method) + ' ' + escapeForLog(entry.path) + ' ' +
-                      QByteArray::number(entry.status) + ' ' + QByteArray::number(entry.milliseconds) + " ms";
-    if (!entry.operatorName.isEmpty()) line += " operator=" + escapeForLog(entry.operatorName.toUtf8());
-    if (!entry.centre.isEmpty()) line += " centre=" + escapeForLog(entry.centre.toUtf8());
-    if (!entry.note.isEmpty()) line += ": " + escapeForLog(entry.note.toUtf8());
+    QByteArray line = "time=" + entry.when.toUTC().toString(Qt::ISODateWithMs).toLatin1() +
+                      " id=" + logValue(entry.requestId) + " address=" + logValue(entry.address.toUtf8()) +
+                      " method=" + logValue(entry.method) + " path=" + logValue(entry.path) +
+                      " status=" + QByteArray::number(entry.status) + " ms=" + QByteArray::number(entry.milliseconds);
+    if (!entry.operatorName.isEmpty()) line += " operator=" + logValue(entry.operatorName.toUtf8());
+    if (!entry.centre.isEmpty()) line += " centre=" + logValue(entry.centre.toUtf8());
+    if (!entry.note.isEmpty()) line += " note=" + logValue(entry.note.toUtf8());
     return line + '\n';
 }
 
 QByteArray closedConnectionsLine(const QDateTime& when, const QString& address, int count, QByteArrayView why) {
-    return when.toUTC().toString(Qt::ISODateWithMs).toLatin1() + ' ' + escapeForLog(address.toUtf8()) + " closed " +
-           QByteArray::number(count) + (count == 1 ? " connection: " : " connections: ") + escapeForLog(why) + '\n';
+    return "time=" + when.toUTC().toString(Qt::ISODateWithMs).toLatin1() + " address=" + logValue(address.toUtf8()) +
+           " closed=" + QByteArray::number(count) + " reason=" + logValue(why) + '\n';
 }
 
 void writeLog(const QByteArray& line) {

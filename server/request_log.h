@@ -15,6 +15,7 @@ QByteArray escapeForLog(QByteArrayView text);
 
 struct RequestLogEntry {
     QDateTime when;
+    QByteArray requestId;
     QString address;  // the client's
     QByteArray method;
     QByteArray path;
@@ -25,13 +26,14 @@ struct RequestLogEntry {
     QString note;
 };
 
-// One line per request: time, client address, method, path, status, milliseconds, then
-// "operator=NAME" and "centre=N" when known, and an optional note, each escaped; ends in a
-// newline.
+// One line per request, as NAME=VALUE fields a log collector splits without knowing them:
+// time, id, address, method, path, status, ms, then operator and centre when known and an
+// optional note. Every value is escaped, and quoted when it holds a blank or a quote; the line
+// ends in a newline.
 QByteArray requestLogLine(const RequestLogEntry& entry);
 
-// A line for connections the server closed of its own accord: time, the clients' address ("-"
-// for several), how many and why.
+// A line for connections the server closed of its own accord, in the same fields: time, the
+// clients' address ("-" for several), closed (how many) and reason.
 QByteArray closedConnectionsLine(const QDateTime& when, const QString& address, int count, QByteArrayView why);
 
 // Writes a whole line at once to stderr, so lines from several threads never interleave.

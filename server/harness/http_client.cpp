@@ -46,6 +46,10 @@ HttpClient::HttpClient(quint16 port, QByteArray authorization, std::chrono::mill
 HttpClient::~HttpClient() { close(); }
 
 void HttpClient::close() {
+    if (session_) gnutls_deinit(session_);
+    session_ = nullptr;
+    if (credentials_) gnutls_certificate_free_credentials(credentials_);
+    credentials_ = nullptr;
     if (fd_ >= 0) ::close(fd_);
     fd_ = -1;
     buffer_.clear();
@@ -64,6 +68,60 @@ bool HttpClient::waitFor(short events, Deadline deadline) {
 }
 
 bool HttpClient::connectOnly(std::string* error) {
+    if (!connectSocket(error)) return false;
+    if (authorityFile_.isEmpty() || handshake(error)) return true;
+    close();
+    return false;
+}
+
+bool HttpClient::handshake(std::string* error) {
+    const auto failed = [error](const char* what, int result) {
+        *error = std::string("TLS: ") + what + ": " + gnutls_strerror(result);
+        return false;
+    };
+    if (int result = gnutls_certificate_allocate_credentials(&credentials_); result < 0)
+        return failed("credentials", result);
+    if (int result =
+            gnutls_certificate_set_x509_trust_file(credentials_, authorityFile_.constData(), GNUTLS_X509_FMT_PEM);
+        result <= 0)
+        return failed("the certificate authority", result < 0 ? result : GNUTLS_E_FILE_ERROR);
+    if (int result = gnutls_init(&session_, GNUTLS_CLIENT | GNUTLS_NONBLOCK); result < 0) return failed("init", result);
+    gnutls_set_default_priority(session_);
+    gnutls_credentials_set(session_, GNUTLS_CRD_CERTIFICATE, credentials_);
+    gnutls_session_set_verify_cert(session_, "127.0.0.1", 0);
+    gnutls_transport_set_int(session_, fd_);
+    const Deadline deadline = Clock::now() + timeout_;
+    for (;;) {
+        const int result = gnutls_handshake(session_);
+        if (result == GNUTLS_E_SUCCESS) return true;
+        if (gnutls_error_is_fatal(result)) return failed("handshake", result);
+        if (!waitFor(gnutls_record_get_direction(session_) ? POLLOUT : POLLIN, deadline)) {
+            *error = "time-out in the TLS handshake";
+            return false;
+        }
+    }
+}
+
+ssize_t HttpClient::sendSome(const char* data, std::size_t size) {
+    if (!session_) return ::send(fd_, data, size, MSG_NOSIGNAL);
+    const ssize_t result = gnutls_record_send(session_, data, size);
+    if (result >= 0) return result;
+    errno = result == GNUTLS_E_AGAIN || result == GNUTLS_E_INTERRUPTED ? EAGAIN : EPROTO;
+    tlsError_ = gnutls_strerror(int(result));
+    return -1;
+}
+
+ssize_t HttpClient::receiveSome(char* data, std::size_t size) {
+    if (!session_) return ::recv(fd_, data, size, 0);
+    const ssize_t result = gnutls_record_recv(session_, data, size);
+    if (result >= 0) return result;
+    if (result == GNUTLS_E_PREMATURE_TERMINATION) return 0;  // closed without a TLS goodbye
+    errno = result == GNUTLS_E_AGAIN || result == GNUTLS_E_INTERRUPTED ? EAGAIN : EPROTO;
+    tlsError_ = gnutls_strerror(int(result));
+    return -1;
+}
+
+bool HttpClient::connectSocket(std::string* error) {
     close();
     fd_ = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC | SOCK_NONBLOCK, 0);
     if (fd_ < 0) {
@@ -133,13 +191,13 @@ bool HttpClient::readUntilClosed(QByteArray* received, std::string* error) {
 bool HttpClient::sendAll(const QByteArray& bytes, Deadline deadline, std::string* error) {
     qsizetype sent = 0;
     while (sent < bytes.size()) {
-        const ssize_t n = ::send(fd_, bytes.constData() + sent, std::size_t(bytes.size() - sent), MSG_NOSIGNAL);
+        const ssize_t n = sendSome(bytes.constData() + sent, std::size_t(bytes.size() - sent));
         if (n > 0) {
             sent += n;
             continue;
         }
         if (n < 0 && errno != EAGAIN && errno != EINTR) {
-            *error = std::string("send: ") + std::strerror(errno);
+            *error = std::string("send: ") + (errno == EPROTO ? tlsError_ : std::strerror(errno));
             return false;
         }
         if (!waitFor(POLLOUT, deadline)) {
@@ -162,7 +220,7 @@ bool HttpClient::sendBody(const QByteArray& body, bool chunked, Deadline deadlin
 bool HttpClient::receive(Deadline deadline, std::string* error) {
     char chunk[kChunkBytes];
     for (;;) {
-        const ssize_t n = ::recv(fd_, chunk, sizeof chunk, 0);
+        const ssize_t n = receiveSome(chunk, sizeof chunk);
         if (n > 0) {
             buffer_.append(chunk, n);
             return true;
@@ -172,7 +230,7 @@ bool HttpClient::receive(Deadline deadline, std::string* error) {
             return true;
         }
         if (errno != EAGAIN && errno != EINTR) {
-            *error = std::string("recv: ") + std::strerror(errno);
+            *error = std::string("recv: ") + (errno == EPROTO ? tlsError_ : std::strerror(errno));
             return false;
         }
         if (!waitFor(POLLIN, deadline)) {

@@ -1,9 +1,12 @@
 #pragma once
 
 // A small blocking HTTP/1.1 client for the tests and the load generator: one socket to
-// 127.0.0.1, keep-alive when asked, every wait bounded by a time-out. Loopback only.
+// 127.0.0.1, keep-alive when asked, every wait bounded by a time-out, TLS when asked (to a
+// proxy that ends it). Loopback only.
 
 #include <QByteArray>
+
+#include <gnutls/gnutls.h>
 
 #include <chrono>
 #include <string>
@@ -48,6 +51,8 @@ public:
     void setSourceAddress(quint32 loopbackAddress) { source_ = loopbackAddress; }
     // A small receive buffer makes a client that does not read hold the server's reply back.
     void setReceiveBufferBytes(int bytes) { receiveBuffer_ = bytes; }
+    // Speaks TLS, trusting the certificate authority in that PEM file for 127.0.0.1.
+    void useTls(const QByteArray& authorityFile) { authorityFile_ = authorityFile; }
 
     // For idle and slow clients: connect, write raw bytes, nothing else.
     bool connectOnly(std::string* error);
@@ -61,6 +66,12 @@ public:
 private:
     using Deadline = std::chrono::steady_clock::time_point;
     bool waitFor(short events, Deadline deadline);
+    bool connectSocket(std::string* error);
+    bool handshake(std::string* error);
+    // One send or receive on the socket or through TLS: bytes moved, 0 at the peer's close, or
+    // -1 with errno (EAGAIN: wait and try again; with TLS, tlsError_ says what went wrong).
+    ssize_t sendSome(const char* data, std::size_t size);
+    ssize_t receiveSome(char* data, std::size_t size);
     bool sendAll(const QByteArray& bytes, Deadline deadline, std::string* error);
     bool sendBody(const QByteArray& body, bool chunked, Deadline deadline, std::string* error);
     // Buffers what arrives next, waiting for it; notes a close. False on error or time-out.
@@ -77,6 +88,10 @@ private:
     int fd_ = -1;
     QByteArray buffer_;  // bytes received beyond the last reply
     bool peerClosed_ = false;
+    QByteArray authorityFile_;  // empty: plain HTTP
+    gnutls_certificate_credentials_t credentials_ = nullptr;
+    gnutls_session_t session_ = nullptr;
+    std::string tlsError_;
 };
 
 // The value of an Authorization header for HTTP Basic sign-in.

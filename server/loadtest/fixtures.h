@@ -19,6 +19,7 @@ struct Options {
     int seconds = 8;
     QStringList serverArguments;  // passed to every instance, e.g. --threads 4
     QStringList phases{u"operators"_qs, u"crowd"_qs, u"batches"_qs};
+    bool throughNginx = false;  // the operators' levels again through nginx (TLS, round robin)
 };
 
 // The operators' world: this many employees, and centres with some of them assigned.

@@ -1,10 +1,13 @@
 // centeremp-loadgen: drives centeremp-server instances with simulated operators on loopback and
 // prints what they saw. It creates its own databases, starts the servers itself and stops them.
 
+#include "server/harness/nginx_balancer.h"
 #include "server/loadtest/fixtures.h"
 #include "server/loadtest/scenarios.h"
+#include "support/test_certificates.h"
 
 #include <QCoreApplication>
+#include <QFile>
 
 #include <algorithm>
 #include <cstdio>
@@ -37,6 +40,19 @@ void batchPhase(const Options& options, const QString& adminUri, const char* bac
     runHostileBodies(server);
 }
 
+// The same levels through Debian's nginx, which ends TLS and hands the requests round robin to
+// both instances, with a certificate made for the run.
+void throughNginx(const Options& options, const ServerInstance& first, const ServerInstance& second) {
+    TestCertificates certificates;
+    if (!certificates.ok()) fail(u"cannot make a certificate: "_qs + certificates.error());
+    centeremp::harness::NginxBalancer nginx({first.port(), second.port()}, certificates.serverCert(),
+                                            certificates.serverKey());
+    if (!nginx.problem().isEmpty()) fail(nginx.problem());
+    std::printf("  through nginx (TLS, round robin over both instances):\n");
+    const QByteArray authority = QFile::encodeName(certificates.caFile());
+    for (int level : options.levels) runLevel({nginx.port()}, level, options.seconds, true, authority);
+}
+
 void operatorPhase(const Options& options) {
     Database database(options.postgresUri, u"centeremp_load"_qs);
     database.seed(operatorEmployees, true);
@@ -55,6 +71,7 @@ void operatorPhase(const Options& options) {
         runLevel({second.port(), first.port()}, busiest, warmUpSeconds, false);
         for (int level : options.levels) runLevel({first.port(), second.port()}, level, options.seconds);
         for (int level : options.levels) runLevel({first.port()}, level, options.seconds);
+        if (options.throughNginx) throughNginx(options, first, second);
     }
     if (options.phases.contains(u"crowd"_qs)) runCrowd(first.port(), crowdIdleHosts, crowdSlowSenders);
 }
@@ -84,6 +101,8 @@ Options parseOptions(const QStringList& arguments) {
             options.postgresUri = value;
         else if (name == u"--seconds")
             options.seconds = std::clamp(value.toInt(), 1, maxSeconds);
+        else if (name == u"--through" && value == u"nginx")
+            options.throughNginx = true;
         else if (name == u"--phases")
             options.phases = value.split(u',');
         else if (name == u"--threads")
@@ -99,7 +118,7 @@ Options parseOptions(const QStringList& arguments) {
     if (options.serverProgram.isEmpty() || (postgres && options.postgresUri.isEmpty()))
         fail(
             u"usage: centeremp-loadgen --server PATH --pg postgresql://... [--seconds N] [--levels 10,50,200] "
-            "[--threads N] [--phases operators,crowd,batches,attack]"_qs);
+            "[--threads N] [--phases operators,crowd,batches,attack] [--through nginx]"_qs);
     return options;
 }
 

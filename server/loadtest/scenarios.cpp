@@ -63,8 +63,10 @@ Reply timed(HttpClient& client, Tally& tally, const QByteArray& method, const QB
 // One operator: load a centre and assign one employee, load it again and take the employee
 // back, so the centres keep their size however long the run; every fifth commit on a new
 // connection, the rest on the kept-alive one. Bounded by the deadline and by a cycle count.
-void operatorLoop(quint16 port, int number, Clock::time_point deadline, Tally& loads, Tally& commits) {
+void operatorLoop(quint16 port, int number, Clock::time_point deadline, Tally& loads, Tally& commits,
+                  const QByteArray& tlsAuthority) {
     HttpClient client(port, signInAs(number));
+    if (!tlsAuthority.isEmpty()) client.useTls(tlsAuthority);
     for (int cycle = 0; cycle < 100000 && Clock::now() < deadline; ++cycle) {
         const int move = cycle / 2;
         const qint32 centre = 1 + (number * 7 + move) % operatorCentres;
@@ -115,14 +117,15 @@ QByteArray deleteField(qint32 centre, qint32 first, qint32 count) {
     return field + "%29&";
 }
 
-void runLevel(const std::vector<quint16>& ports, int operators, int seconds, bool report) {
+void runLevel(const std::vector<quint16>& ports, int operators, int seconds, bool report,
+              const QByteArray& tlsAuthority) {
     Tally loads, commits;
     const auto start = Clock::now();
     const auto deadline = start + std::chrono::seconds(seconds);
     std::vector<std::thread> threads;
     for (int i = 0; i < operators; ++i) {  // round robin, as a load balancer would
         threads.emplace_back(operatorLoop, ports[std::size_t(i) % ports.size()], i, deadline, std::ref(loads),
-                             std::ref(commits));
+                             std::ref(commits), std::cref(tlsAuthority));
     }
     for (auto& thread : threads) thread.join();
     if (!report) return;
@@ -133,10 +136,11 @@ void runLevel(const std::vector<quint16>& ports, int operators, int seconds, boo
     all.errors = loads.errors + commits.errors;
     all.firstError = loads.firstError.empty() ? commits.firstError : loads.firstError;
     std::printf(
-        "  %3d operators, %zu instance(s): %7.0f requests/s  p50 %6.1f ms  p99 %6.1f ms  errors %ld"
+        "  %3d operators, %zu %s: %7.0f requests/s  p50 %6.1f ms  p99 %6.1f ms  errors %ld"
         "  (loads p99 %.1f, commits p99 %.1f)%s%s\n",
-        operators, ports.size(), double(all.millis.size()) / elapsed, all.percentile(0.5), all.percentile(0.99),
-        all.errors, loads.percentile(0.99), commits.percentile(0.99),
+        operators, ports.size(), tlsAuthority.isEmpty() ? "instance(s)" : "https balancer",
+        double(all.millis.size()) / elapsed, all.percentile(0.5), all.percentile(0.99), all.errors,
+        loads.percentile(0.99), commits.percentile(0.99),
         all.firstError.empty() ? "" : "  first: ", all.firstError.c_str());
     std::fflush(stdout);
 }

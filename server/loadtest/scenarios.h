@@ -17,8 +17,10 @@ QByteArray deleteField(qint32 centre, qint32 first, qint32 count);  // the IDs f
 // Operators 0 .. operators - 1 sign in on every server, however long their password checks take
 // (each is made to cost tens of milliseconds of a processor).
 void signInAll(const std::vector<quint16>& ports, int operators);
-// That many operators for that many seconds, spread round robin over the servers' ports.
-void runLevel(const std::vector<quint16>& ports, int operators, int seconds, bool report = true);
+// That many operators for that many seconds, spread round robin over the servers' ports; over
+// TLS, trusting that authority's certificate, when one is given (a balancer in front).
+void runLevel(const std::vector<quint16>& ports, int operators, int seconds, bool report = true,
+              const QByteArray& tlsAuthority = {});
 // Idle keep-alive hosts and slow senders, and how a new operator fares among them.
 void runCrowd(quint16 port, int idleHosts, int slowSenders);
 // The largest batch, alone or (probing) with small requests from other operators while it runs.

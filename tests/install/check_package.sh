@@ -30,7 +30,9 @@ declare -A holds=(
                            usr/share/qt6/doc/tarvocenteremp.tags usr/share/doc/libtarvocenteremp-dev/embedding.md.gz"
   [tarvocenteremp-designer-plugin]="usr/lib/$multiarch/qt6/plugins/designer/libtarvocenteremp_designer.so"
   [centeremp-host]="usr/bin/centeremp-host usr/share/man/man1/centeremp-host.1.gz"
-  [centeremp-server]="usr/bin/centeremp-server usr/share/man/man1/centeremp-server.1.gz"
+  [centeremp-server]="usr/bin/centeremp-server usr/share/man/man1/centeremp-server.1.gz
+                     usr/lib/systemd/system/centeremp-server.service usr/lib/sysusers.d/tarvocenteremp.conf
+                     etc/tarvocenteremp/server.conf"
 )
 declare -A depends=(
   [libtarvocenteremp1]="libqt6widgets6 libcurl4 libexpat1"
@@ -62,6 +64,13 @@ done
 dpkg-deb -e "$dir/libtarvocenteremp1_${version}_$arch.deb" "$tmp/control"
 grep -qx 'activate-noawait ldconfig' "$tmp/control/triggers" 2>/dev/null || fail "libtarvocenteremp1 has no ldconfig trigger"
 grep -q "libTarvoCenterEmp 1 libtarvocenteremp1" "$tmp/control/shlibs" 2>/dev/null || fail "libtarvocenteremp1 has no shlibs"
+# The server's configuration is the administrator's once installed; its user is made on
+# installation; the service is left for the administrator to enable.
+dpkg-deb -e "$dir/centeremp-server_${version}_$arch.deb" "$tmp/server-control"
+grep -qx /etc/tarvocenteremp/server.conf "$tmp/server-control/conffiles" 2>/dev/null || fail "server.conf is no conffile"
+grep -q 'systemd-sysusers tarvocenteremp.conf' "$tmp/server-control/postinst" 2>/dev/null \
+  || fail "centeremp-server's postinst does not make the service's user"
+grep -q 'deb-systemd-helper enable' "$tmp/server-control/postinst" && fail "centeremp-server enables its service on installation"
 # The pkg-config file names the prefix, not a path relative to itself.
 grep -qx 'prefix=/usr' "$tmp/libtarvocenteremp-dev/usr/lib/$multiarch/pkgconfig/TarvoCenterEmp.pc" || fail "the .pc file's prefix is not /usr"
 

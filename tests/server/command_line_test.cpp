@@ -252,3 +252,80 @@ TEST(ServerArgumentsHelp, IsRecognised) {
 }
 
 }  // namespace
+
+namespace {
+
+// The configuration file every case reads, whatever --config names; none: it cannot be read.
+const char* configText = nullptr;
+std::optional<QByteArray> readConfig(const QString&) {
+    if (!configText) return std::nullopt;
+    return QByteArray(configText);
+}
+
+struct ConfigCase {
+    const char* name;
+    const char* file;
+    QStringList arguments;
+    QStringList expected;  // the command line parsed; empty: refused with error
+    const char* error = nullptr;
+    friend void PrintTo(const ConfigCase& row, std::ostream* out) { *out << row.name; }
+};
+
+class ConfigFile : public testing::TestWithParam<ConfigCase> {};
+
+TEST_P(ConfigFile, GivesWhatTheCommandLineDoesNot) {
+    const auto& row = GetParam();
+    configText = row.file;
+    const auto merged = withConfigFile(row.arguments, &readConfig);
+    if (row.error) {
+        const auto* error = std::get_if<CommandLineError>(&merged);
+        ASSERT_NE(error, nullptr) << std::get<QStringList>(merged).join(u' ').toStdString();
+        EXPECT_TRUE(error->message.contains(QLatin1String(row.error))) << error->message.toStdString();
+        return;
+    }
+    ASSERT_TRUE(std::holds_alternative<QStringList>(merged))
+        << std::get<CommandLineError>(merged).message.toStdString();
+    EXPECT_EQ(std::get<QStringList>(merged), row.expected);
+    EXPECT_TRUE(std::holds_alternative<ServerOptions>(parseCommandLine(std::get<QStringList>(merged))));
+}
+
+const char* const fullFile =
+    "# the service's settings\n"
+    "db = /var/lib/tarvocenteremp/a b.sqlite\n"
+    "\n"
+    "  listen = 127.0.0.1:8081  \n"
+    "threads=3\n"
+    "behind-proxy = yes\n"
+    "open = no\n"
+    "allow-origin = https://a.example\n"
+    "allow-origin = https://b.example\n";
+
+INSTANTIATE_TEST_SUITE_P(
+    ServerConfig, ConfigFile,
+    testing::Values(
+        ConfigCase{"NoConfigOption", "db = x\n", {u"--db"_qs, u"y"_qs}, {u"--db"_qs, u"y"_qs}},
+        ConfigCase{"EverySetting",
+                   fullFile,
+                   {u"--config"_qs, u"/etc/x.conf"_qs},
+                   {u"--db"_qs, u"/var/lib/tarvocenteremp/a b.sqlite"_qs, u"--listen"_qs, u"127.0.0.1:8081"_qs,
+                    u"--threads"_qs, u"3"_qs, u"--behind-proxy"_qs, u"--allow-origin"_qs, u"https://a.example"_qs,
+                    u"--allow-origin"_qs, u"https://b.example"_qs}},
+        ConfigCase{
+            "CommandLineWins",
+            fullFile,
+            {u"--listen=127.0.0.1:9000"_qs, u"--config=/etc/x.conf"_qs, u"--allow-origin"_qs, u"https://c.example"_qs},
+            {u"--db"_qs, u"/var/lib/tarvocenteremp/a b.sqlite"_qs, u"--threads"_qs, u"3"_qs, u"--behind-proxy"_qs,
+             u"--listen=127.0.0.1:9000"_qs, u"--allow-origin"_qs, u"https://c.example"_qs}},
+        ConfigCase{"AdminCommandTakesOnlyTheDatabase",
+                   fullFile,
+                   {u"--config"_qs, u"/etc/x.conf"_qs, u"operator"_qs, u"list"_qs},
+                   {u"--db"_qs, u"/var/lib/tarvocenteremp/a b.sqlite"_qs, u"operator"_qs, u"list"_qs}},
+        ConfigCase{"Unreadable", nullptr, {u"--config"_qs, u"/nope.conf"_qs}, {}, "cannot read /nope.conf"},
+        ConfigCase{"UnknownSetting", "db = x\nport = 80\n", {u"--config"_qs, u"f"_qs}, {}, "f, line 2: unknown"},
+        ConfigCase{"NoEquals", "db x\n", {u"--config"_qs, u"f"_qs}, {}, "f, line 1: expected NAME = VALUE"},
+        ConfigCase{"Twice", "db = x\ndb = y\n", {u"--config"_qs, u"f"_qs}, {}, "line 2: db given twice"},
+        ConfigCase{"FlagNotYesOrNo", "db = x\nopen = maybe\n", {u"--config"_qs, u"f"_qs}, {}, "yes or no"},
+        ConfigCase{"ConfigInConfig", "config = g\n", {u"--config"_qs, u"f"_qs}, {}, "unknown setting \"config\""}),
+    [](const auto& info) { return std::string(info.param.name); });
+
+}  // namespace

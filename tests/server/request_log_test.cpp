@@ -32,22 +32,18 @@ INSTANTIATE_TEST_SUITE_P(ServerLog, LogEscape,
                                          EscapeCase{"Utf8AndC1", "\xC3\xA9\xC2\x9B", "\\xC3\\xA9\\xC2\\x9B"}),
                          [](const auto& info) { return std::string(info.param.name); });
 
-TEST(RequestLogLine, HasTheFieldsInOrderAndEscapesWhatClientsChose) {
+TEST(RequestLogLine, IsFieldsByNameWithWhatClientsChoseEscapedAndQuoted) {
     const QDateTime when(QDate(2026, 1, 2), QTime(3, 4, 5, 6), Qt::UTC);
-    RequestLogEntry post{when,
-                         u"192.0.2.7"_qs,
-                         "POST",
-                         "/CenterEmployee.asp",
-                         400,
-                         12,
-                         u"ann\nforged"_qs,
-                         u"7"_qs,
-                         u"nothing saved: field 1\nforged"_qs};
+    RequestLogEntry post{when, "5f3a-17", u"192.0.2.7"_qs,   "POST",  "/CenterEmployee.asp",
+                         400,  12,        u"ann\nforged"_qs, u"7"_qs, u"nothing saved: field 1\nforged"_qs};
     EXPECT_EQ(requestLogLine(post),
-              "2026-01-02T03:04:05.006Z 192.0.2.7 POST /CenterEmployee.asp 400 12 ms "
-              "operator=ann\\x0Aforged centre=7: nothing saved: field 1\\x0Aforged\n");
-    RequestLogEntry get{when, {}, "GET", "/a b", 200, 0, {}, {}, {}};
-    EXPECT_EQ(requestLogLine(get), "2026-01-02T03:04:05.006Z - GET /a b 200 0 ms\n");
+              "time=2026-01-02T03:04:05.006Z id=5f3a-17 address=192.0.2.7 method=POST path=/CenterEmployee.asp "
+              "status=400 ms=12 operator=ann\\x0Aforged centre=7 note=\"nothing saved: field 1\\x0Aforged\"\n");
+    // A value cannot end its quotes early or start a field of its own.
+    RequestLogEntry get{when, {}, {}, "GET", "/a b", 200, 0, u"x\" status=200"_qs, {}, {}};
+    EXPECT_EQ(requestLogLine(get),
+              "time=2026-01-02T03:04:05.006Z id=- address=- method=GET path=\"/a b\" status=200 "
+              "ms=0 operator=\"x\\x22 status=200\"\n");
 }
 
 }  // namespace

@@ -147,7 +147,12 @@ TEST(ServerDatabaseLost, AnswersUnavailableWithoutSayingWhereAndRecovers) {
         EXPECT_EQ(reply.body.trimmed(), "database unavailable; try again later");
         EXPECT_FALSE(reply.body.contains(QUrl::fromPercentEncoding(socketDir.toUtf8()).toUtf8()));
     }
+    // A load balancer hears that the process serves but is not ready; a monitor counts the failures.
+    EXPECT_EQ(server.get("/healthz").status, 200);
+    EXPECT_EQ(server.get("/readyz").status, 503);
+    EXPECT_TRUE(server.get("/metrics").body.contains("\ncenteremp_database_errors_total 3\n"));
     cluster.exec(u"ALTER DATABASE "_qs + name + u" ALLOW_CONNECTIONS true"_qs);
+    EXPECT_EQ(server.get("/readyz").status, 200);
     EXPECT_EQ(server.get("/CenterEmployee.asp?centerID=1").status, 200);
     EXPECT_EQ(server.stop(), 0);
 }
@@ -158,7 +163,8 @@ TEST(ServerLogLines, CannotBeForgedByARequest) {
     EXPECT_EQ(server.get("/x%0A2026-01-01T00:00:00.000Z%20GET%20/CenterEmployee.asp%20200%201%20ms%1B[2J").status, 400);
     EXPECT_EQ(server.stop(), 0);
     const QByteArray log = server.process().standardError();
-    EXPECT_TRUE(log.contains(" GET /x\\x0A2026-01-01T00:00:00.000Z GET /CenterEmployee.asp 200 1 ms\\x1B[2J 400 "))
+    EXPECT_TRUE(log.contains(
+        " method=GET path=\"/x\\x0A2026-01-01T00:00:00.000Z GET /CenterEmployee.asp 200 1 ms\\x1B[2J\" status=400 "))
         << log.toStdString();
     for (const QByteArray& line : log.split('\n')) {
         EXPECT_FALSE(line.startsWith("2026-01-01T00:00:00.000Z")) << line.toStdString();

@@ -160,7 +160,8 @@ TEST_P(SignedInServer, AdmitsOnlyOperatorsToTheirOwnCentres) {
     EXPECT_EQ(server.db().count(u"SELECT COUNT(*) FROM assignment_log"_qs), 0);
     EXPECT_EQ(server.process().stop(), 0);  // all it wrote
     const QByteArray log = server.process().standardError();
-    EXPECT_TRUE(log.contains("127.0.0.1 GET /CenterEmployee.asp 200") && log.contains("operator=ann centre=7"))
+    EXPECT_TRUE(log.contains("address=127.0.0.1 method=GET path=/CenterEmployee.asp status=200") &&
+                log.contains("operator=ann centre=7"))
         << log.toStdString();
     EXPECT_FALSE(log.contains(annPassword.toUtf8()));
 }

@@ -3,6 +3,7 @@
 #include "test_application.h"
 
 #include <QElapsedTimer>
+#include <QFile>
 
 #include <gtest/gtest.h>
 
@@ -32,6 +33,7 @@ ServerProcess::~ServerProcess() {
 bool ServerProcess::start(const QStringList& arguments) {
     ensureApplication();
     process_ = std::make_unique<QProcess>();
+    process_->setStandardErrorFile(logDir_.filePath(u"stderr.log"_qs), QIODevice::Append);
     process_->start(serverProgram(), arguments + QStringList{u"--listen"_qs, u"127.0.0.1:0"_qs});
     if (!process_->waitForStarted(startWaitMs)) {
         ADD_FAILURE() << "cannot start " << serverProgram().toStdString() << ": "
@@ -75,8 +77,11 @@ int ServerProcess::stop(bool interrupt) {
             return -1;
         }
     }
-    standardError();
     return process_->exitStatus() == QProcess::NormalExit ? process_->exitCode() : -1;
+}
+
+void ServerProcess::terminate() {
+    if (process_ && process_->state() != QProcess::NotRunning) process_->terminate();
 }
 
 void ServerProcess::kill() {
@@ -86,8 +91,8 @@ void ServerProcess::kill() {
 }
 
 QByteArray ServerProcess::standardError() {
-    if (process_) stderr_ += process_->readAllStandardError();
-    return stderr_;
+    QFile log(logDir_.filePath(u"stderr.log"_qs));
+    return log.open(QIODevice::ReadOnly) ? log.readAll() : QByteArray();
 }
 
 int runServerToExit(const QStringList& arguments, QByteArray* standardError, QByteArray* standardOutput,

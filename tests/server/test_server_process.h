@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <memory>
 
@@ -21,6 +22,8 @@ public:
     QString url() const { return url_; }
     // SIGTERM (or SIGINT), then waits; returns the exit code, -1 when it had to be killed.
     int stop(bool interrupt = false);
+    // Sends SIGTERM and returns at once, for a test that watches what the server does while it stops.
+    void terminate();
     // SIGKILL, as a power cut or the out-of-memory killer would end it, and waits for the end.
     void kill();
     QByteArray standardError();
@@ -29,7 +32,9 @@ private:
     std::unique_ptr<QProcess> process_;
     quint16 port_ = 0;
     QString url_;
-    QByteArray stderr_;
+    // Standard error goes to a file: a pipe nobody reads while the test runs would fill with
+    // request lines and hold the server up.
+    QTemporaryDir logDir_;
 };
 
 // Runs the server binary to completion (command-line errors, administration commands) with
