@@ -93,9 +93,8 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
     HttpResponse failure;
     EmployeeStore* employees = store(&failure);
     if (!employees) return failure;
-    auto admitted = gate_->admit(request, *employees);
-    if (auto* refusal = std::get_if<HttpResponse>(&admitted)) return std::move(*refusal);
-    if (auto* problem = std::get_if<StoreFailure>(&admitted)) return databaseFailure(*problem);
+    auto admitted = admit(request, *employees);
+    if (auto* answer = std::get_if<HttpResponse>(&admitted)) return std::move(*answer);
     const SignedIn& who = std::get<SignedIn>(admitted);
     HttpResponse response = reading ? feed(request, who, *employees) : applyBatch(request, who, *employees);
     response.logOperator = who.name;
@@ -135,9 +134,8 @@ HttpResponse CenterEmployeeService::metrics(const HttpRequest& request) {
         HttpResponse failure;
         EmployeeStore* employees = store(&failure);
         if (!employees) return failure;
-        auto admitted = gate_->admit(request, *employees);
-        if (auto* refusal = std::get_if<HttpResponse>(&admitted)) return std::move(*refusal);
-        if (auto* problem = std::get_if<StoreFailure>(&admitted)) return databaseFailure(*problem);
+        auto admitted = admit(request, *employees);
+        if (auto* answer = std::get_if<HttpResponse>(&admitted)) return std::move(*answer);
         const SignedIn& who = std::get<SignedIn>(admitted);
         if (!who.allCentres) {
             HttpResponse refused = HttpResponse::text(
@@ -151,6 +149,14 @@ HttpResponse CenterEmployeeService::metrics(const HttpRequest& request) {
     response.contentType = "text/plain; version=0.0.4; charset=utf-8";
     response.body = monitoring_.metrics->render();
     return response;
+}
+
+std::variant<SignedIn, HttpResponse> CenterEmployeeService::admit(const HttpRequest& request,
+                                                                  EmployeeStore& employees) {
+    auto admitted = gate_->admit(request, employees);
+    if (auto* refusal = std::get_if<HttpResponse>(&admitted)) return std::move(*refusal);
+    if (auto* problem = std::get_if<StoreFailure>(&admitted)) return databaseFailure(*problem);
+    return std::get<SignedIn>(std::move(admitted));
 }
 
 void CenterEmployeeService::connect() {

@@ -3,16 +3,15 @@
 // and when one instance is killed in the middle of operators' work, only what that instance
 // had in flight fails, no batch is applied in part, and the others carry on.
 
+#include "host_run.h"
 #include "server/harness/nginx_balancer.h"
 #include "server/server_test_support.h"
 #include "support/test_certificates.h"
 
 #include <QCoreApplication>
 #include <QJsonArray>
-#include <QJsonDocument>
 #include <QJsonObject>
 #include <QRandomGenerator>
-#include <QTemporaryDir>
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -100,35 +99,9 @@ Outcome work(const QString& url, const QString& ca, int index, const std::atomic
     return outcome;
 }
 
-struct HostRun {
-    int exitCode = -1;
-    QByteArray errors;
-    QJsonObject lastDump;
-};
-
-// centeremp-host running a script, trusting the test's certificate authority.
+// centeremp-host on centre 9 running a script, trusting the test's certificate authority.
 HostRun runHost(const QString& script, const QString& caFile) {
-    static QTemporaryDir registry;
-    QProcess host;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"CENTEREMP_REGISTRY"_qs, registry.filePath(u"registry.ini"_qs));
-    environment.insert(u"QT_QPA_PLATFORM"_qs, u"offscreen"_qs);
-    environment.insert(u"SSL_CERT_FILE"_qs, caFile);
-    host.setProcessEnvironment(environment);
-    host.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-host"), {u"--center"_qs, u"9"_qs, u"--script"_qs, u"-"_qs});
-    host.write(script.toUtf8());
-    host.closeWriteChannel();
-    HostRun run;
-    if (!host.waitForFinished(120000)) {
-        host.kill();
-        ADD_FAILURE() << "the host did not finish";
-        return run;
-    }
-    run.exitCode = host.exitCode();
-    run.errors = host.readAllStandardError();
-    for (const QByteArray& line : host.readAllStandardOutput().split('\n'))
-        if (line.startsWith('{')) run.lastDump = QJsonDocument::fromJson(line).object();
-    return run;
+    return runHost(u"9"_qs, QString(), script, {{u"SSL_CERT_FILE"_qs, caFile}});
 }
 
 QStringList selectedIds(const QJsonObject& dump) {
@@ -167,8 +140,8 @@ TEST(ThroughNginx, ControlCommitsAndAKilledInstanceCostsOnlyItsRequestsInFlight)
     const QString commit = u"set ServerName %1\nclick lstEmployees 1\npress cmdAdd\npress cmdCommit\ndump\n"_qs;
     const HostRun before = runHost(commit.arg(nginx.url()), certificates.caFile());
     ASSERT_EQ(before.exitCode, 0) << before.errors.toStdString();
-    EXPECT_EQ(before.lastDump[u"notice"_qs].toString(), QString());
-    EXPECT_EQ(selectedIds(before.lastDump), QStringList({u"1"_qs, u"3"_qs}));
+    EXPECT_EQ(before.lastDump()[u"notice"_qs].toString(), QString());
+    EXPECT_EQ(selectedIds(before.lastDump()), QStringList({u"1"_qs, u"3"_qs}));
 
     // Operators at work; one instance killed outright in the middle.
     std::atomic<bool> stop{false}, killed{false};
@@ -214,8 +187,8 @@ TEST(ThroughNginx, ControlCommitsAndAKilledInstanceCostsOnlyItsRequestsInFlight)
     // The control still commits through the balancer, with one instance left.
     const HostRun after = runHost(commit.arg(nginx.url()), certificates.caFile());
     ASSERT_EQ(after.exitCode, 0) << after.errors.toStdString();
-    EXPECT_EQ(after.lastDump[u"notice"_qs].toString(), QString());
-    EXPECT_EQ(selectedIds(after.lastDump), QStringList({u"1"_qs, u"2"_qs, u"3"_qs}));
+    EXPECT_EQ(after.lastDump()[u"notice"_qs].toString(), QString());
+    EXPECT_EQ(selectedIds(after.lastDump()), QStringList({u"1"_qs, u"2"_qs, u"3"_qs}));
     EXPECT_EQ(second.stop(), 0);
 }
 

@@ -1,5 +1,6 @@
 #include "host/component_loader.h"
 #include "host/unsaved_moves.h"
+#include "host_run.h"
 #include "server/server_test_support.h"
 #include "support/canned_http_server.h"
 #include "support/test_certificates.h"
@@ -15,46 +16,6 @@ namespace {
 
 using namespace centeremp::servertest;
 using Backend = LiveServer::Backend;
-
-struct HostRun {
-    int exitCode = -1;
-    QStringList lines;
-    QByteArray errors;
-    std::vector<QJsonObject> dumps;
-};
-
-// Runs centeremp-host with a script on standard input, with a registration file of its own and
-// the environment given added to this one.
-HostRun runHost(const QString& center, const QString& server, const QString& script,
-                const std::vector<std::pair<QString, QString>>& extraEnvironment = {}) {
-    static QTemporaryDir registry;
-    QProcess host;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    for (const auto& [name, value] : extraEnvironment) environment.insert(name, value);
-    environment.insert(QStringLiteral("CENTEREMP_REGISTRY"), registry.filePath(QStringLiteral("registry.ini")));
-    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    host.setProcessEnvironment(environment);
-    QStringList arguments;
-    if (!center.isNull()) arguments << QStringLiteral("--center") << center;
-    if (!server.isNull()) arguments << QStringLiteral("--server") << server;
-    arguments << QStringLiteral("--script") << QStringLiteral("-");
-    host.start(QStringLiteral(CENTEREMP_BIN_DIR "/centeremp-host"), arguments);
-    host.write(script.toUtf8());
-    host.closeWriteChannel();
-    HostRun run;
-    if (!host.waitForFinished(120000)) {
-        host.kill();
-        ADD_FAILURE() << "the host did not finish";
-        return run;
-    }
-    run.exitCode = host.exitCode();
-    run.errors = host.readAllStandardError();
-    for (const QString& line : QString::fromUtf8(host.readAllStandardOutput()).split(u'\n', Qt::SkipEmptyParts)) {
-        run.lines << line;
-        if (line.startsWith(u'{')) run.dumps.push_back(QJsonDocument::fromJson(line.toUtf8()).object());
-    }
-    return run;
-}
 
 QJsonObject list(const QJsonObject& dump, const char* name) {
     return dump[QStringLiteral("lists")].toObject()[QString::fromUtf8(name)].toObject();
