@@ -90,12 +90,9 @@ HttpResponse CenterEmployeeService::handle(const HttpRequest& request) {
         response.headers.emplace_back("Allow", "GET, HEAD, POST");
         return response;
     }
-    HttpResponse failure;
-    EmployeeStore* employees = store(&failure);
-    if (!employees) return failure;
-    auto admitted = admit(request, *employees);
+    auto admitted = admit(request);
     if (auto* answer = std::get_if<HttpResponse>(&admitted)) return std::move(*answer);
-    const SignedIn& who = std::get<SignedIn>(admitted);
+    const auto& [who, employees] = std::get<Admitted>(admitted);
     HttpResponse response = reading ? feed(request, who, *employees) : applyBatch(request, who, *employees);
     response.logOperator = who.name;
     return response;
@@ -131,12 +128,9 @@ HttpResponse CenterEmployeeService::readiness() {
 HttpResponse CenterEmployeeService::metrics(const HttpRequest& request) {
     if (!monitoring_.metrics) return HttpResponse::text(404, QStringLiteral("not found: no metrics are kept"));
     if (!monitoring_.loopbackReads || !QHostAddress(request.remoteAddress).isLoopback()) {
-        HttpResponse failure;
-        EmployeeStore* employees = store(&failure);
-        if (!employees) return failure;
-        auto admitted = admit(request, *employees);
+        auto admitted = admit(request);
         if (auto* answer = std::get_if<HttpResponse>(&admitted)) return std::move(*answer);
-        const SignedIn& who = std::get<SignedIn>(admitted);
+        const SignedIn& who = std::get<Admitted>(admitted).who;
         if (!who.allCentres) {
             HttpResponse refused = HttpResponse::text(
                 403, QStringLiteral("operator %1 may not read the metrics: only an operator of all centres may")
@@ -151,12 +145,14 @@ HttpResponse CenterEmployeeService::metrics(const HttpRequest& request) {
     return response;
 }
 
-std::variant<SignedIn, HttpResponse> CenterEmployeeService::admit(const HttpRequest& request,
-                                                                  EmployeeStore& employees) {
-    auto admitted = gate_->admit(request, employees);
+std::variant<CenterEmployeeService::Admitted, HttpResponse> CenterEmployeeService::admit(const HttpRequest& request) {
+    HttpResponse failure;
+    EmployeeStore* employees = store(&failure);
+    if (!employees) return failure;
+    auto admitted = gate_->admit(request, *employees);
     if (auto* refusal = std::get_if<HttpResponse>(&admitted)) return std::move(*refusal);
     if (auto* problem = std::get_if<StoreFailure>(&admitted)) return databaseFailure(*problem);
-    return std::get<SignedIn>(std::move(admitted));
+    return Admitted{std::get<SignedIn>(std::move(admitted)), employees};
 }
 
 void CenterEmployeeService::connect() {

@@ -51,9 +51,13 @@ private:
     HttpResponse applyBatch(const HttpRequest& request, const SignedIn& who, EmployeeStore& employees);
     HttpResponse answerFor(const std::variant<ApplyResult, UnassignableEmployee, UnknownCentre, StoreFailure>& result);
     EmployeeStore* store(HttpResponse* failure);
-    // Who sent the request, or the answer to give instead: a refusal, or why the database
-    // could not tell.
-    std::variant<SignedIn, HttpResponse> admit(const HttpRequest& request, EmployeeStore& employees);
+    // Who sent the request, and the store to answer it from; or the answer to give instead: a
+    // refusal, or why the database could not tell.
+    struct Admitted {
+        SignedIn who;
+        EmployeeStore* employees;
+    };
+    std::variant<Admitted, HttpResponse> admit(const HttpRequest& request);
     HttpResponse databaseFailure(const StoreFailure& failure, bool saving = false);
 
     DatabaseAddress database_;

@@ -92,7 +92,7 @@ void ConnectionWatch::headRead(Connection* connection, Clock::time_point now) {
     startTransfer(*connection, Stage::Body, now);
 }
 
-void ConnectionWatch::bodyReceived(Connection* connection, qint64 bytes) {
+void ConnectionWatch::transferred(Connection* connection, qint64 bytes) {
     std::lock_guard lock(mutex_);
     connection->bodyBytes += bytes;
 }
@@ -105,11 +105,6 @@ void ConnectionWatch::answering(Connection* connection) {
 void ConnectionWatch::replying(Connection* connection, Clock::time_point now) {
     std::lock_guard lock(mutex_);
     startTransfer(*connection, Stage::Replying, now);
-}
-
-void ConnectionWatch::replySent(Connection* connection, qint64 bytes) {
-    std::lock_guard lock(mutex_);
-    connection->bodyBytes += bytes;
 }
 
 void ConnectionWatch::idle(Connection* connection, Clock::time_point now) {

@@ -56,10 +56,10 @@ public:
 
     void requestLineRead(Connection* connection, Clock::time_point now);
     void headRead(Connection* connection, Clock::time_point now);
-    void bodyReceived(Connection* connection, qint64 bytes);
+    // Bytes of the request's body received, or of the reply taken by the reader.
+    void transferred(Connection* connection, qint64 bytes);
     void answering(Connection* connection);  // the request is being served
     void replying(Connection* connection, Clock::time_point now);
-    void replySent(Connection* connection, qint64 bytes);
     void idle(Connection* connection, Clock::time_point now);  // ready for the next request
     // The HTTP library closed the connection in the middle of a request, nothing having come or
     // gone for its idle time-out; counted among the cuts.

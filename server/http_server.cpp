@@ -148,7 +148,7 @@ struct HttpCallbacks {
         const auto size = std::min<qsizetype>(qsizetype(room), outgoing->body.size() - qsizetype(position));
         if (size <= 0) return MHD_CONTENT_READER_END_OF_STREAM;
         std::memcpy(buffer, outgoing->body.constData() + position, std::size_t(size));
-        outgoing->watch->replySent(outgoing->watched, size);
+        outgoing->watch->transferred(outgoing->watched, size);
         return size;
     }
 
@@ -347,7 +347,7 @@ struct HttpCallbacks {
         const auto chunk = qsizetype(*size);
         *size = 0;
         pending->received += chunk;
-        server->watch_->bodyReceived(pending->watched, chunk);
+        server->watch_->transferred(pending->watched, chunk);
         if (pending->tooLarge || pending->overBudget) {
             // Keep reading so the client gets its answer, but stop a sender that never ends.
             return pending->received > 2 * server->limits_.maxBodyBytes ? MHD_NO : MHD_YES;

@@ -162,9 +162,15 @@ struct CenterEmployeeWidget::Private {
         emit q->busyChanged(busy);
     }
 
-    void setLimits(const TransferLimits& limits) {
+    // One time-out of both transfers, named as its property; false when it had that value.
+    bool setLimit(std::chrono::milliseconds TransferLimits::*limit, int milliseconds, const char* property) {
+        if (milliseconds < 1) throw errors::overflow(QString::fromLatin1(property));
+        TransferLimits limits = transfer.limits();
+        if (limits.*limit == std::chrono::milliseconds(milliseconds)) return false;
+        limits.*limit = std::chrono::milliseconds(milliseconds);
         feedTransfer.setLimits(limits);
         transfer.setLimits(limits);
+        return true;
     }
 
     CenterEmployeeWidget* q;
@@ -279,23 +285,15 @@ int CenterEmployeeWidget::requestTimeout() const { return int(d_->transfer.limit
 
 bool CenterEmployeeWidget::setStallTimeout(int milliseconds) {
     return d_->run([&] {
-        if (milliseconds < 1) throw errors::overflow(QStringLiteral("stallTimeout"));
-        if (milliseconds == stallTimeout()) return;
-        TransferLimits limits = d_->transfer.limits();
-        limits.inactivity = std::chrono::milliseconds(milliseconds);
-        d_->setLimits(limits);
-        emit stallTimeoutChanged(milliseconds);
+        if (d_->setLimit(&TransferLimits::inactivity, milliseconds, "stallTimeout"))
+            emit stallTimeoutChanged(milliseconds);
     });
 }
 
 bool CenterEmployeeWidget::setRequestTimeout(int milliseconds) {
     return d_->run([&] {
-        if (milliseconds < 1) throw errors::overflow(QStringLiteral("requestTimeout"));
-        if (milliseconds == requestTimeout()) return;
-        TransferLimits limits = d_->transfer.limits();
-        limits.deadline = std::chrono::milliseconds(milliseconds);
-        d_->setLimits(limits);
-        emit requestTimeoutChanged(milliseconds);
+        if (d_->setLimit(&TransferLimits::deadline, milliseconds, "requestTimeout"))
+            emit requestTimeoutChanged(milliseconds);
     });
 }
 

@@ -42,14 +42,14 @@ TEST_F(Watch, CutsSlowSendersAndReadersAtTheirDeadlinesButNotARequestBeingAnswer
     auto* slowReader = watch.opened(6, u"a"_qs, start);
     watch.replying(slowReader, start);
 
-    watch.bodyReceived(slowBody, 16 * 1024 - 1);
-    watch.bodyReceived(steadyBody, 16 * 1024);
-    watch.replySent(slowReader, 16 * 1024 - 1);
+    watch.transferred(slowBody, 16 * 1024 - 1);
+    watch.transferred(steadyBody, 16 * 1024);
+    watch.transferred(slowReader, 16 * 1024 - 1);
     EXPECT_EQ(watch.sweep(start + 10s), 2);
     EXPECT_EQ(cut, (std::set<int>{3, 6}));  // the slow body and reader at the end of their first window
     EXPECT_EQ(watch.sweep(start + 11s + 1ms), 1);
     EXPECT_EQ(cut, (std::set<int>{2, 3, 6}));  // the head 10 s after its request line
-    watch.bodyReceived(steadyBody, 1);         // too little in its second window
+    watch.transferred(steadyBody, 1);          // too little in its second window
     EXPECT_EQ(watch.sweep(start + 20s + 1ms), 2);
     EXPECT_EQ(cut, (std::set<int>{1, 2, 3, 4, 6}));  // and the idle one after 10 s idle and 10 s head
     EXPECT_EQ(watch.sweep(start + 1h), 0);
@@ -82,7 +82,7 @@ TEST_F(Watch, MakesRoomByCuttingWhatHasSentLeastOfAnUnfinishedRequest) {
     for (int socket = 10; socket < 20; ++socket) {  // bodies, the fewer bytes the earlier they go
         open.push_back(watch.opened(socket, u"b"_qs, start));
         watch.headRead(open.back(), start);
-        watch.bodyReceived(open.back(), 1000 - socket);
+        watch.transferred(open.back(), 1000 - socket);
     }
     for (int socket = 20; socket < 30; ++socket) {  // heads, the oldest first
         open.push_back(watch.opened(socket, u"c"_qs, start));
